@@ -6,7 +6,10 @@
 // A real OpenGL 1.x context without any display: Mesa through EGL
 // (surfaceless platform, desktop-GL compatibility profile), drawing into an
 // offscreen colour + 16-bit-or-better depth target of the given size.
-// Used by the tests, the benchmarks and the headless recorder.
+// Used by the tests, the benchmarks and the headless recorder. The target is
+// a framebuffer object left bound, so drawing code needs nothing special.
+// Several contexts may live in one process; the EGL display they share stays
+// initialised for the life of the process.
 class HeadlessGLContext {
 public:
     HeadlessGLContext();
@@ -19,6 +22,7 @@ public:
     bool Create(int width, int height);
     // Replaces the target with one of a new size; the context stays.
     bool Resize(int width, int height);
+    // Makes this context current on the calling thread and binds its target.
     void MakeCurrent();
     // Reads the target back as RGBA, top row first (width*height*4 bytes).
     std::vector<uint8_t> ReadPixels() const;
