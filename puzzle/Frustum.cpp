@@ -1,0 +1,57 @@
+#include "puzzle/Frustum.h"
+
+#include <cmath>
+
+float frustum[6][4];
+
+void FrustumPlanesFromMatrices(const float projection[16], const float modelview[16],
+                               float planes[6][4])
+{
+    const float* P = projection;
+    const float* M = modelview;
+    float clip[16];
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            clip[4 * i + j] = M[4 * i] * P[j] + M[4 * i + 1] * P[4 + j] +
+                              M[4 * i + 2] * P[8 + j] + M[4 * i + 3] * P[12 + j];
+
+    // Row 3 of the combined matrix plus or minus row 0 (x), 1 (y) or 2 (z).
+    const int kRow[6] = {0, 0, 1, 1, 2, 2};
+    const float kSign[6] = {-1.0f, 1.0f, 1.0f, -1.0f, -1.0f, 1.0f};
+    for (int p = 0; p < 6; ++p) {
+        const int r = kRow[p];
+        const float s = kSign[p];
+        float a = clip[3] + s * clip[r];
+        float b = clip[7] + s * clip[4 + r];
+        float c = clip[11] + s * clip[8 + r];
+        float d = clip[15] + s * clip[12 + r];
+        const float length = std::sqrt(a * a + b * b + c * c);
+        planes[p][0] = a / length;
+        planes[p][1] = b / length;
+        planes[p][2] = c / length;
+        planes[p][3] = d / length;
+    }
+}
+
+VECTOR3D ValueAtEdgeOfFrustum(int plane, int axis, VECTOR3D point)
+{
+    VECTOR3D result{0.0f, 0.0f, 0.0f};
+    if (plane < 0 || plane > 5)
+        return result;
+    const float a = frustum[plane][0], b = frustum[plane][1];
+    const float c = frustum[plane][2], d = frustum[plane][3];
+    switch (axis) {
+    case 0:
+        result = VECTOR3D{-(b * point.y + d + c * point.z) / a, point.y, point.z};
+        break;
+    case 1:
+        result = VECTOR3D{point.x, -(c * point.z + d + a * point.x) / b, point.z};
+        break;
+    case 2:
+        result = VECTOR3D{point.x, point.y, -(b * point.y + d + a * point.x) / c};
+        break;
+    default:
+        break;
+    }
+    return result;
+}

@@ -1,0 +1,27 @@
+#pragma once
+#include "math/VECTOR3D.h"
+
+// Plane indices into frustum.
+enum { FRUSTUM_RIGHT = 0, FRUSTUM_LEFT = 1, FRUSTUM_BOTTOM = 2, FRUSTUM_TOP = 3,
+       FRUSTUM_FAR = 4, FRUSTUM_NEAR = 5 };
+
+// The six view-frustum planes (a, b, c, d) with a*x + b*y + c*z + d = 0, in
+// board coordinates, order right, left, bottom, top, far, near. Unit normals
+// pointing into the visible volume, so the plane value of a point is its
+// signed distance, positive inside. One table for the whole process: every
+// extraction overwrites it; zero until the first.
+extern float frustum[6][4];
+
+// The planes of projection * modelview (both 16 floats, column-major as GL
+// reads them back), computed in single precision into planes. Pure.
+void FrustumPlanesFromMatrices(const float projection[16], const float modelview[16],
+                               float planes[6][4]);
+
+// Reads the current GL projection and model-view matrices and fills frustum.
+// Needs a current GL context.
+void ExtractFrustum();
+
+// Moves point along one axis (0 = x, 1 = y, 2 = z) onto frustum plane `plane`
+// (0..5) and returns it; the other two coordinates are kept. An axis or plane
+// out of range gives (0, 0, 0).
+VECTOR3D ValueAtEdgeOfFrustum(int plane, int axis, VECTOR3D point);
