@@ -1,0 +1,26 @@
+#pragma once
+// Internal to the picture decoder: one reader per picture kind, each over the
+// file's bytes in memory, plus the size bound and buffer set-up they share.
+// The public interface is platform/picture_decoder.h.
+#include <cstddef>
+
+#include "platform/picture_decoder.h"
+
+// True when a width x height picture is within the decoder's size bound
+// (both sides at least 1, at most kPictureMaxSide, at most kPictureMaxPixels).
+bool PictureSizeAccepted(long long width, long long height);
+
+// Allocates picture->pixels for width x height pixels of bitsPerPixel (24 or
+// 32), rows packed, and fills in the size fields with a 1/1 scale. False,
+// picture left empty, when the size is out of bound or malloc fails.
+bool AllocateDecodedPicture(DecodedPicture* picture, int width, int height, int bitsPerPixel);
+
+bool ReadJpegSize(const unsigned char* data, size_t size, int* width, int* height);
+bool DecodeJpeg(const unsigned char* data, size_t size, int minWidth, int minHeight,
+                DecodedPicture* picture);
+
+bool ReadPngSize(const unsigned char* data, size_t size, int* width, int* height);
+bool DecodePng(const unsigned char* data, size_t size, DecodedPicture* picture);
+
+bool ReadGifSize(const unsigned char* data, size_t size, int* width, int* height);
+bool DecodeGif(const unsigned char* data, size_t size, DecodedPicture* picture);
