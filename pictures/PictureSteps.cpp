@@ -1,0 +1,114 @@
+// The GL-free steps of the picture loader: texture size, resampling with the
+// flip to bottom-row-first, and the whole file-to-texels path.
+#include "pictures/PictureSteps.h"
+
+#include <GL/gl.h>  // GL_RGB, GL_RGBA only; no GL calls here
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The power of two nearest to `side` in the logarithmic sense.
+int NearestPowerOfTwo(int side) {
+    int const exponent =
+        static_cast<int>(std::floor(std::log(static_cast<double>(side)) / std::log(2.0) + 0.5));
+    if (exponent <= 0) {
+        return 1;
+    }
+    return exponent >= 30 ? (1 << 30) : (1 << exponent);
+}
+
+// Source index for texture index i: the own-size pixel floor(f * i), mapped to
+// the decoded pixel that covers it, kept inside the decoded picture.
+int SourceIndex(float f, int i, int scaleNum, int scaleDenom, int decodedSize) {
+    long long index = static_cast<long long>(f * static_cast<float>(i));
+    index = index * scaleNum / scaleDenom;
+    if (index >= decodedSize) {
+        index = decodedSize - 1;
+    }
+    return index < 0 ? 0 : static_cast<int>(index);
+}
+
+}  // namespace
+
+void PictureTextureSize(int resolution, int pictureWidth, int pictureHeight, int maxTextureSize,
+                        int* width, int* height) {
+    if (resolution == 0) {
+        *width = 512;
+        *height = 512;
+        return;
+    }
+    if (resolution == 1) {
+        *width = 1024;
+        *height = 1024;
+        return;
+    }
+    int w = NearestPowerOfTwo(pictureWidth);
+    int h = NearestPowerOfTwo(pictureHeight);
+    if (maxTextureSize > 0) {
+        w = w > maxTextureSize ? maxTextureSize : w;
+        h = h > maxTextureSize ? maxTextureSize : h;
+    }
+    *width = w;
+    *height = h;
+}
+
+bool ResamplePicture(DecodedPicture const& picture, int width, int height, unsigned char* texels) {
+    size_t const c = picture.bitsPerPixel == 32 ? 4 : 3;
+    float const fx = static_cast<float>(picture.fullWidth) / static_cast<float>(width);
+    float const fy = static_cast<float>(picture.fullHeight) / static_cast<float>(height);
+    // Byte offset of each texture column's source pixel within a row.
+    auto* columns = static_cast<size_t*>(std::malloc(sizeof(size_t) * size_t(width)));
+    if (columns == nullptr) {
+        return false;
+    }
+    for (int i = 0; i < width; ++i) {
+        columns[i] = size_t(SourceIndex(fx, i, picture.scaleNum, picture.scaleDenom, picture.width)) * c;
+    }
+    for (int j = 0; j < height; ++j) {
+        int const sy = SourceIndex(fy, j, picture.scaleNum, picture.scaleDenom, picture.height);
+        unsigned char const* source = picture.pixels + size_t(sy) * picture.bytesPerRow;
+        unsigned char* target = texels + size_t(height - 1 - j) * size_t(width) * c;
+        for (int i = 0; i < width; ++i, target += c) {
+            std::memcpy(target, source + columns[i], c);
+        }
+    }
+    std::free(columns);
+    return true;
+}
+
+bool MakePictureTexels(char const* path, int resolution, int maxTextureSize, PictureTexels* texels) {
+    *texels = PictureTexels{nullptr, 0, 0, GL_RGB, 0, 0};
+    PictureFile file;
+    if (!ReadPictureFile(path, &file)) {
+        return false;
+    }
+    int pictureWidth = 0;
+    int pictureHeight = 0;
+    if (!ReadPictureSize(file.data, file.size, &pictureWidth, &pictureHeight)) {
+        FreePictureFile(&file);
+        return false;
+    }
+    int width = 0;
+    int height = 0;
+    PictureTextureSize(resolution, pictureWidth, pictureHeight, maxTextureSize, &width, &height);
+    DecodedPicture picture;
+    bool const decoded = DecodePicture(file.data, file.size, width, height, &picture);
+    FreePictureFile(&file);
+    if (!decoded) {
+        return false;
+    }
+    size_t const c = picture.bitsPerPixel == 32 ? 4 : 3;
+    auto* buffer = static_cast<unsigned char*>(std::malloc(c * size_t(width) * size_t(height)));
+    if (buffer == nullptr || !ResamplePicture(picture, width, height, buffer)) {
+        std::free(buffer);
+        FreeDecodedPicture(&picture);
+        return false;
+    }
+    *texels = PictureTexels{buffer, width, height, c == 4 ? GLenum(GL_RGBA) : GLenum(GL_RGB),
+                            picture.fullWidth, picture.fullHeight};
+    FreeDecodedPicture(&picture);
+    return true;
+}

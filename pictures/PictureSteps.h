@@ -1,0 +1,43 @@
+#pragma once
+#include "platform/picture_decoder.h"
+
+// The GL-free steps of the picture loader (pictures/Pictures.h), apart so
+// that they can be tested without a context.
+
+// Path buffers hold 1024 characters and the terminator.
+constexpr int kPicturePathSize = 1025;
+
+// Joins folder and file name into `path` (kPicturePathSize bytes): a "/" goes
+// between them only when the folder is longer than 2 characters and doesn't
+// end in "/". False, path empty, when the result exceeds 1024 characters.
+bool JoinPicturePath(char const* folder, char const* name, char* path);
+
+// Texture size for a pictureWidth x pictureHeight picture: 512 x 512 for
+// resolution 0, 1024 x 1024 for 1, otherwise each side the power of two
+// nearest in the logarithmic sense (724 -> 512, 725 -> 1024), capped at
+// maxTextureSize when that is positive.
+void PictureTextureSize(int resolution, int pictureWidth, int pictureHeight, int maxTextureSize,
+                        int* width, int* height);
+
+// Resamples `picture` by nearest neighbour into width x height texels of 3 or
+// 4 bytes (as picture.bitsPerPixel says), bottom row first: texel (i, j)
+// takes the picture's own pixel (floor(fx * i), floor(fy * j)) counted from
+// the top, fx = fullWidth / width, fy = fullHeight / height in single
+// precision, read from the decoded pixel that covers it when the picture was
+// decoded at a reduced scale. False only when working memory runs out.
+bool ResamplePicture(DecodedPicture const& picture, int width, int height, unsigned char* texels);
+
+// A picture file made ready for upload.
+struct PictureTexels {
+    unsigned char* texels;  // width x height texels, bottom row first (malloc'd; caller frees)
+    int width;              // texture pixels wide
+    int height;             // texture pixels high
+    unsigned type;          // GL_RGB (3 bytes a texel) or GL_RGBA (4)
+    int pictureWidth;       // the picture's own pixels wide
+    int pictureHeight;      // the picture's own pixels high
+};
+
+// Reads, decodes (JPEG at the smallest DCT scale that covers the texture
+// size) and resamples the picture at `path`. False, `texels` null, when the
+// file is no decodable picture within the size bound or memory runs out.
+bool MakePictureTexels(char const* path, int resolution, int maxTextureSize, PictureTexels* texels);
