@@ -1,0 +1,193 @@
+// The preference store as a GLib key file (see preference_store.h).
+#include "platform/preference_store.h"
+#include "platform/posix_small_file.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <string_view>
+#include <glib.h>
+#include <glib/gstdio.h>
+
+namespace {
+
+// A settings file larger than this is not ours: treat it as damaged.
+constexpr size_t kMaxStoreBytes = 1u << 20;
+
+std::string DefaultDirectory()
+{
+    // The XDG rule: a relative XDG_CONFIG_HOME is invalid and ignored.
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    std::string base;
+    if (xdg && xdg[0] == '/')
+        base = xdg;
+    else
+        base = std::string(g_get_home_dir()) + "/.config";
+    return base + "/zarnet";
+}
+
+// Undoes the key file's value escapes (\s \n \t \r \\) for values that
+// GLib refuses to hand back as strings because they are not UTF-8 (file
+// names on Linux are bytes). False on an escape the key file never writes.
+bool UnescapeRawValue(const char* raw, std::string* out)
+{
+    std::string s;
+    for (const char* p = raw; *p; ++p) {
+        if (*p != '\\') {
+            s += *p;
+            continue;
+        }
+        ++p;
+        switch (*p) {
+        case 's': s += ' '; break;
+        case 'n': s += '\n'; break;
+        case 't': s += '\t'; break;
+        case 'r': s += '\r'; break;
+        case '\\': s += '\\'; break;
+        default: return false;  // includes a trailing lone backslash
+        }
+    }
+    *out = std::move(s);
+    return true;
+}
+
+}  // namespace
+
+struct PreferenceStore::State {
+    GKeyFile* file = nullptr;   // the module's keys; owned (g_key_file_free)
+    std::string group;          // group holding the keys: the module name
+    std::string directory;      // folder of the file, no trailing "/"
+    std::string path;           // directory + "/" + module + ".conf"
+};
+
+PreferenceStore::PreferenceStore(const char* moduleName, const char* directory)
+    : state_(new State)
+{
+    state_->group = moduleName ? moduleName : "";
+    state_->directory = directory ? directory : DefaultDirectory();
+    while (state_->directory.size() > 1 && state_->directory.back() == '/')
+        state_->directory.pop_back();
+    state_->path = state_->directory + "/" + state_->group + ".conf";
+    state_->file = g_key_file_new();
+
+    std::string data;
+    if (!ReadSmallFile(state_->path.c_str(), kMaxStoreBytes, &data))
+        return;  // absent or unreadable: an empty store
+    if (!g_key_file_load_from_data(state_->file, data.data(), data.size(),
+                                   G_KEY_FILE_KEEP_COMMENTS, nullptr)) {
+        // Damaged: start empty; the next synchronize() replaces the file.
+        g_key_file_free(state_->file);
+        state_->file = g_key_file_new();
+    }
+}
+
+PreferenceStore::~PreferenceStore()
+{
+    if (state_->file)
+        g_key_file_free(state_->file);
+    delete state_;
+}
+
+bool PreferenceStore::stringForKey(const char* key, std::string* value) const
+{
+    GError* error = nullptr;
+    gchar* s = g_key_file_get_string(state_->file, state_->group.c_str(), key, &error);
+    if (s) {
+        *value = s;
+        g_free(s);
+        return true;
+    }
+    bool notUtf8 = error && error->domain == G_KEY_FILE_ERROR
+                   && error->code == G_KEY_FILE_ERROR_UNKNOWN_ENCODING;
+    g_clear_error(&error);
+    if (!notUtf8)
+        return false;
+    gchar* raw = g_key_file_get_value(state_->file, state_->group.c_str(), key, nullptr);
+    if (!raw)
+        return false;
+    bool ok = UnescapeRawValue(raw, value);
+    g_free(raw);
+    return ok;
+}
+
+bool PreferenceStore::boolForKey(const char* key) const
+{
+    GError* error = nullptr;
+    gboolean b = g_key_file_get_boolean(state_->file, state_->group.c_str(), key, &error);
+    if (error) {
+        g_error_free(error);
+        return false;
+    }
+    return b != FALSE;
+}
+
+int64_t PreferenceStore::integerForKey(const char* key) const
+{
+    gchar* raw = g_key_file_get_value(state_->file, state_->group.c_str(), key, nullptr);
+    if (!raw)
+        return 0;
+    // A decimal integer and nothing else; one that doesn't fit 64 bits is
+    // not an integer either (rather than pinned to the range's end).
+    std::string_view text(raw);
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    int64_t v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    bool ok = ec == std::errc() && end == text.data() + text.size() && !text.empty();
+    g_free(raw);
+    return ok ? v : 0;
+}
+
+bool PreferenceStore::hasKey(const char* key) const
+{
+    return g_key_file_has_key(state_->file, state_->group.c_str(), key, nullptr) != FALSE;
+}
+
+std::vector<std::string> PreferenceStore::allKeys() const
+{
+    std::vector<std::string> keys;
+    gsize count = 0;
+    gchar** names = g_key_file_get_keys(state_->file, state_->group.c_str(), &count, nullptr);
+    for (gsize i = 0; names && i < count; ++i)
+        keys.emplace_back(names[i]);
+    g_strfreev(names);
+    return keys;
+}
+
+void PreferenceStore::setObject(const char* value, const char* key)
+{
+    g_key_file_set_string(state_->file, state_->group.c_str(), key, value ? value : "");
+}
+
+void PreferenceStore::setBool(bool value, const char* key)
+{
+    g_key_file_set_boolean(state_->file, state_->group.c_str(), key, value ? TRUE : FALSE);
+}
+
+void PreferenceStore::setInteger(int64_t value, const char* key)
+{
+    g_key_file_set_int64(state_->file, state_->group.c_str(), key, value);
+}
+
+bool PreferenceStore::synchronize()
+{
+    if (g_mkdir_with_parents(state_->directory.c_str(), 0700) != 0)
+        return false;
+    gsize length = 0;
+    gchar* data = g_key_file_to_data(state_->file, &length, nullptr);
+    if (!data)
+        return false;
+    // Written to a temporary file beside the target and renamed over it.
+    gboolean ok = g_file_set_contents(state_->path.c_str(), data,
+                                      static_cast<gssize>(length), nullptr);
+    g_free(data);
+    return ok != FALSE;
+}
+
+const std::string& PreferenceStore::FilePath() const
+{
+    return state_->path;
+}
