@@ -1,0 +1,197 @@
+#include "engine/SSMAIN.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cstdio>
+#include <new>
+
+#include "loading/Textures.h"
+#include "pictures/Pictures.h"
+#include "puzzle/Frustum.h"
+#include "puzzle/ONEPUZZLE.h"
+
+namespace {
+
+// Cleans up and deletes the puzzle, if any.
+void DropPuzzle(ONEPUZZLE*& puzzle)
+{
+    if (puzzle != nullptr) {
+        puzzle->Cleanup();
+        delete puzzle;
+        puzzle = nullptr;
+    }
+}
+
+// Destroys the overlay textures (last to first, as array delete does) and
+// deletes their GL names.
+void ReleaseTextures(Texture*& textures, int& textureCount)
+{
+    if (textures != nullptr) {
+        delete[] textures;
+        textures = nullptr;
+    }
+    textureCount = 0;
+}
+
+}  // namespace
+
+SSMAIN::SSMAIN()
+    : frameTime(0.0),
+      screenWidth(0),
+      screenHeight(0),
+      preview(false),
+      bannerTimer(115.0f),
+      bannerShown(false),
+      bannerFromTop(false),
+      bannerPos{0.0f, -35.0f},
+      messageTex(5),
+      cardTimer(90.0f),
+      cardAlpha(0.0f),
+      textureCount(0),
+      textures(nullptr),
+      puzzle(nullptr),
+      pictureTex(0),
+      pictureWidth(0),
+      pictureHeight(0),
+      settings(nullptr)
+{
+}
+
+SSMAIN::~SSMAIN()
+{
+    Cleanup();
+}
+
+bool SSMAIN::Setup(bool isPreview, int width, int height, SETTINGS* viewSettings, char* resourcePath)
+{
+    preview = isPreview;
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+    settings = viewSettings;
+    pictureWidth = settings->picWidth;
+    pictureHeight = settings->picHeight;
+
+    DropPuzzle(puzzle);
+    puzzle = new (std::nothrow) ONEPUZZLE;
+    if (puzzle == nullptr)
+        return false;
+
+    ReleaseTextures(textures, textureCount);
+    char path[1024];
+    const int length = std::snprintf(path, sizeof path, "%svantor.morvence", resourcePath);
+    if (length < 0 || length >= static_cast<int>(sizeof path) ||
+        !LoadTexturesFromDataFile(path, &textures, &textureCount)) {
+        // A puzzle that was never set up must not be moved or drawn, nor the
+        // overlay drawn with textures that don't exist: drop it.
+        DropPuzzle(puzzle);
+        return false;
+    }
+
+    screenWidth = width;
+    screenHeight = height;
+
+    // A point light at the eye: the position is given under the identity
+    // model-view the view has loaded.
+    const GLfloat ambient[] = {0.0f, 0.0f, 0.0f, 0.0f};
+    const GLfloat diffuse[] = {1.0f, 1.0f, 1.0f, 1.0f};
+    const GLfloat specular[] = {0.3f, 0.3f, 0.3f, 1.0f};
+    const GLfloat position[] = {0.0f, 0.0f, 0.0f, 1.0f};
+    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, specular);
+    glLightfv(GL_LIGHT0, GL_POSITION, position);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glCullFace(GL_BACK);
+
+    // The view that Draw sets up each frame (a translation by -40 along z),
+    // so that the frustum planes are valid in board coordinates.
+    gluLookAt(0.0, 0.0, 40.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+    ExtractFrustum();
+
+    if (settings->BGTYPE == 2)
+        LoadPic();
+
+    puzzle->picWidth = pictureWidth;
+    puzzle->picHeight = pictureHeight;
+    if (!puzzle->Setup(settings, resourcePath) || !puzzle->NewPuzzle()) {
+        DropPuzzle(puzzle);
+        return false;
+    }
+    return true;
+}
+
+void SSMAIN::SetSize(int width, int height)
+{
+    screenWidth = width;
+    screenHeight = height;
+}
+
+void SSMAIN::Update(double dt)
+{
+    frameTime = dt;
+}
+
+void SSMAIN::Draw()
+{
+    if (puzzle == nullptr)
+        return;
+
+    glLoadIdentity();
+
+    // Folder source: a new picture and a freshly cut board, seen assembled
+    // for the last two seconds of the countdown before it blows apart.
+    if (settings->BGTYPE == 2 && puzzle->newPicture) {
+        LoadPic();
+        puzzle->picWidth = pictureWidth;
+        puzzle->picHeight = pictureHeight;
+        if (!puzzle->NewPuzzle()) {
+            DropPuzzle(puzzle);
+            return;
+        }
+    }
+
+    puzzle->Move(static_cast<float>(frameTime));
+
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, pictureTex);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+
+    glPushMatrix();
+    if (settings->BGTYPE == 0)
+        glScalef(puzzle->boardScaleX, puzzle->boardScaleY, 1.0f);
+    glTranslatef(0.0f, 0.0f, -40.0f);
+    puzzle->Draw();
+    glPopMatrix();
+
+    if (!preview)
+        DoOverlay();
+
+    glDisable(GL_TEXTURE_2D);
+}
+
+void SSMAIN::LoadPic()
+{
+    glDeleteTextures(1, &pictureTex);
+    pictureTex = 0;  // the old name is gone; never bind it again
+
+    Texture picture;
+    if (LoadPicture(settings->BGPath, &picture, settings->BGRES)) {
+        pictureWidth = static_cast<int>(picture.width);
+        pictureHeight = static_cast<int>(picture.height);
+        pictureTex = picture.texID;
+        picture.texID = 0;  // handed over: the temporary must not delete it
+    }
+}
+
+void SSMAIN::Cleanup()
+{
+    DropPuzzle(puzzle);
+    ReleaseTextures(textures, textureCount);
+    glDeleteTextures(1, &pictureTex);
+    pictureTex = 0;
+    glDisable(GL_LIGHTING);
+    glDisable(GL_LIGHT0);
+    glDisable(GL_CULL_FACE);
+}

@@ -1,0 +1,69 @@
+#pragma once
+#include "host/SETTINGS.h"
+#include "loading/Texture.h"
+#include "math/point2d.h"
+
+class ONEPUZZLE;
+
+// The engine of one view: owns the puzzle, the overlay textures of
+// "vantor.morvence" and the picture texture, and turns each frame's time step
+// into moving and drawing the pieces and the overlay. Every operation runs
+// with the view's OpenGL context current (construction and SetSize/Update
+// excepted, which touch no GL).
+//
+// Texture indexes the overlay uses: 1 = banner side strip, 4 and 5 = the two
+// message images.
+class SSMAIN {
+public:
+    double frameTime;      // time step of the current frame, seconds (last Update)
+    int screenWidth;       // view width, pixels
+    int screenHeight;      // view height, pixels
+    bool preview;          // host's small preview: no overlay is drawn
+    float bannerTimer;     // seconds until the banner next shows or hides
+    bool bannerShown;      // banner is shown (sliding in) rather than hidden (sliding out)
+    bool bannerFromTop;    // banner uses the top edge; false: the bottom edge
+    point2d bannerPos;     // lower-left corner of the banner's side strip, pixels (origin lower-left)
+    unsigned messageTex;   // index into textures of the message image: 4 or 5
+    float cardTimer;       // seconds until the title card next begins
+    float cardAlpha;       // opacity of the title card, 0..1
+    int textureCount;      // entries in textures
+    Texture* textures;     // overlay textures from "vantor.morvence"; owned (array new)
+    ONEPUZZLE* puzzle;     // the current puzzle; owned; null = nothing is drawn
+    unsigned pictureTex;   // GL name of the puzzle picture; owned (deleted by the engine); 0 = none
+    int pictureWidth;      // picture width handed to the puzzle, pixels
+    int pictureHeight;     // picture height handed to the puzzle, pixels
+    SETTINGS* settings;    // the view's settings; not owned, outlives the engine
+
+    // Sets the initial values: no puzzle, no textures, overlay timers at their start.
+    SSMAIN();
+    // Cleanup.
+    ~SSMAIN();
+    SSMAIN(const SSMAIN&) = delete;
+    SSMAIN& operator=(const SSMAIN&) = delete;
+
+    // Builds everything for a run: overlay textures, light, look-at view and
+    // frustum planes, the folder picture (source 2), the puzzle and its first
+    // board. Expects the view's perspective projection and an identity
+    // model-view to be loaded. False when the texture container, the piece
+    // shapes or the first board can't be made; the engine then holds no
+    // puzzle and draws nothing.
+    bool Setup(bool preview, int width, int height, SETTINGS* settings, char* resourcePath);
+    // Stores the view size; the projection is the view's business.
+    void SetSize(int width, int height);
+    // Stores the frame's time step in seconds.
+    void Update(double dt);
+    // Draws one frame over the cleared buffers: answers a new-picture request
+    // (folder source), moves and draws the pieces, then the overlay outside
+    // the preview. Without a puzzle it issues no GL call.
+    void Draw();
+    // Replaces the picture texture by a picture chosen from settings->BGPath.
+    // When that fails the engine keeps no picture texture (pieces draw plain)
+    // and the picture size stays as it was.
+    void LoadPic();
+    // Advances and draws the banner and the title card; leaves an orthographic
+    // pixel projection loaded. Called only by Draw.
+    void DoOverlay();
+    // Releases the puzzle, the textures and the picture texture and switches
+    // lighting off. Safe to call more than once.
+    void Cleanup();
+};
