@@ -1,0 +1,265 @@
+// The view's life and frame loop. The GL calls of the loop live in
+// ZarnetView_gl.cpp, the desktop grab in DesktopCapture*.cpp, the
+// configuration sheet in ZarnetView_sheet*.cpp.
+#include "host/ZarnetView.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/SSMAIN.h"
+#include "host/Preferences.h"
+#include "pictures/Pictures.h"
+#include "platform/clock.h"
+#include "platform/gl_surface.h"
+#include "platform/preference_store.h"
+#include "platform/screen_saver_platform.h"
+
+namespace {
+
+constexpr double kFrameInterval = 1.0 / 60.0;  // the timer's interval and the shortest frame, seconds
+constexpr double kLongestStep = 2.0;           // longer pauses restart the clock, seconds
+
+// The random seed from wall-clock seconds: whole seconds as an unsigned
+// 32-bit number, clamped at both ends.
+unsigned SeedFromSeconds(double seconds)
+{
+    if (!(seconds > 0.0))
+        return 0;
+    if (seconds >= 4294967295.0)
+        return 4294967295u;
+    return static_cast<unsigned>(seconds);
+}
+
+}  // namespace
+
+ZarnetView::ZarnetView(ScreenSaverPlatform* platform, ScreenSaverWindow* window)
+    : ScreenSaverView(platform, window),
+      MainMonitorOnly(false),
+      ThisScreenIsOn(false),
+      glView(nullptr),
+      viewAllocated(0),
+      glReady(0),
+      initialized(0),
+      mySettings{},
+      animtime(0.0),
+      Scrn{0, 0, 0, 0},
+      ssMain(nullptr),
+      DeskTex(),
+      openPanel(nullptr),
+      configureSheetWindow(nullptr),
+      oSave(nullptr),
+      oMainMonitorOnly(nullptr),
+      oBGRes(nullptr),
+      oBGType(nullptr),
+      oBGPath(nullptr),
+      oLockInPlace(nullptr),
+      oPuzzleWidth(nullptr),
+      oPercentage(nullptr)
+{
+}
+
+ZarnetView::~ZarnetView()
+{
+    dealloc();
+}
+
+bool ZarnetView::initWithFrame(ScreenRect frame, bool isPreview)
+{
+    if (!ScreenSaverView::initWithFrame(frame, isPreview))
+        return false;
+    PreferenceStore store(kPrefsModule, platform()->preferenceDirectory());
+
+    // Accelerated, 32-bit colour, 16-bit depth, double-buffered.
+    GLPixelFormat format;
+    format.accelerated = true;
+    format.colorSize = 32;
+    format.depthSize = 16;
+    format.doubleBuffer = true;
+    glView = window()->createGLSurface(format);
+    addSubview(glView);
+    // Without a surface nothing is drawn: every GL step below checks glView.
+    viewAllocated = glView != nullptr;
+    glReady = 0;
+
+    ReadSettings(store, &mySettings, &MainMonitorOnly);
+
+    Scrn = bounds();
+    ThisScreenIsOn = true;
+    initialized = 0;
+
+    if (static_cast<unsigned>(mySettings.BGTYPE) > 2)
+        mySettings.BGTYPE = 0;
+
+    if (mySettings.BGTYPE == 0) {
+        DeskTex.texID = 0;
+        GetDesktopTexture(&DeskTex.texID, isPreview ? 0 : mySettings.BGRES, frame);
+        if (DeskTex.texID == 0)
+            mySettings.BGTYPE = 1;
+    }
+
+    setAnimationTimeInterval(kFrameInterval);
+    return true;
+}
+
+void ZarnetView::setFrameSize(ViewSize size)
+{
+    ScreenSaverView::setFrameSize(size);
+    if (viewAllocated)
+        glView->setFrameSize(size.width, size.height);
+    glReady = 0;
+}
+
+void ZarnetView::startAnimation()
+{
+    ThisScreenIsOn = true;
+    if (MainMonitorOnly) {
+        const ScreenList list = platform()->screens();
+        const ScreenInfo* main = list.MainScreen();
+        const int mainNumber = main ? main->number : -1;
+        if (window()->screenNumber() != mainNumber)
+            ThisScreenIsOn = false;
+    }
+    clearToBlack();
+    ScreenSaverView::startAnimation();
+}
+
+void ZarnetView::animateOneFrame()
+{
+    if (!ThisScreenIsOn) {
+        stopAnimation();
+        return;
+    }
+    if (!glView || !glView->makeCurrentContext())
+        return;
+    if (!glReady) {
+        glInit();
+        glReady = 1;
+    }
+    if (!initialized) {
+        mainSetup();
+        initialized = 1;
+        clearBuffers();
+    }
+
+    Clock& clock = platform()->clock();
+    const double dt = clock.MonotonicSeconds() - animtime;
+    if (dt > kLongestStep) {
+        animtime = clock.MonotonicSeconds();
+        return;
+    }
+    if (dt <= kFrameInterval)
+        return;
+    animtime = clock.MonotonicSeconds();
+
+    clearBuffers();
+    if (ssMain)
+        ssMain->Update(dt);
+    glReshape();
+    if (ssMain)
+        ssMain->Draw();
+    glView->flushBuffer();
+}
+
+void ZarnetView::stopAnimation()
+{
+    ScreenSaverView::stopAnimation();
+}
+
+void ZarnetView::dealloc()
+{
+    if (glView)
+        glView->makeCurrentContext();
+    if (ssMain) {
+        ssMain->Cleanup();
+        delete ssMain;
+        ssMain = nullptr;
+    }
+}
+
+bool ZarnetView::hasConfigureSheet()
+{
+    return true;
+}
+
+bool ZarnetView::performGammaFade()
+{
+    return false;
+}
+
+bool ZarnetView::mainSetup()
+{
+    const ScreenRect b = bounds();
+    srand(SeedFromSeconds(platform()->clock().WallSeconds()));
+
+    if (ssMain) {
+        ssMain->Cleanup();
+        delete ssMain;
+    }
+    ssMain = new SSMAIN();
+
+    if (mySettings.BGTYPE == 1) {
+        char path[1024];
+        desktopPicturePath(path);
+        loadPicFile(path, &DeskTex, isPreview() ? 0 : mySettings.BGRES);
+        mySettings.picWidth = static_cast<int>(DeskTex.width);
+        mySettings.picHeight = static_cast<int>(DeskTex.height);
+    }
+
+    const int width = b.width;
+    const int height = b.height;
+    if (mySettings.BGTYPE == 0) {
+        mySettings.picWidth = width;
+        mySettings.picHeight = height;
+    }
+
+    // The texture is the engine's from here on; the record keeps no claim.
+    ssMain->pictureTex = DeskTex.texID;
+    DeskTex.texID = 0;
+
+    char resourcePath[1024];
+    MakeResourcePath(platform()->resourcePath(), resourcePath);
+
+    if (!ssMain->Setup(isPreview(), width, height, &mySettings, resourcePath))
+        return false;
+    animtime = platform()->clock().MonotonicSeconds();
+    return true;
+}
+
+void ZarnetView::desktopPicturePath(char* path)
+{
+    path[0] = '\0';
+    char fallback[1024];
+    MakeResourcePath(platform()->resourcePath(), fallback);
+    const size_t used = std::strlen(fallback);
+    std::snprintf(fallback + used, sizeof fallback - used, "%s", kDefaultDesktopPicture);
+
+    const int n = window()->screenNumber();
+    DesktopPictureEntries entries;
+    if (!platform()->desktopPictures(&entries)) {
+        std::snprintf(path, 1024, "%s", fallback);
+        return;
+    }
+    char key[16];
+    std::snprintf(key, sizeof key, "%d", n);
+    auto entry = entries.find(key);
+    if (entry == entries.end())
+        entry = entries.find("default");
+    if (entry == entries.end()) {
+        std::snprintf(path, 1024, "%s", fallback);
+        return;
+    }
+    std::snprintf(path, 1024, "%s", entry->second.c_str());
+    if (std::strlen(path) < 5)
+        std::snprintf(path, 1024, "%s", fallback);
+}
+
+void ZarnetView::MakeResourcePath(const std::string& folder, char* out)
+{
+    std::snprintf(out, 1024, "%s", folder.c_str());
+    const size_t length = std::strlen(out);
+    if ((length == 0 || out[length - 1] != '/') && length < 1023) {
+        out[length] = '/';
+        out[length + 1] = '\0';
+    }
+}

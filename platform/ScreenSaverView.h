@@ -1,0 +1,92 @@
+#pragma once
+#include <memory>
+#include <vector>
+
+#include "platform/gl_surface.h"
+#include "platform/screens.h"
+
+class ScreenSaverPlatform;
+class SheetWindow;  // the configuration sheet's window (settings program)
+
+// A size in pixels.
+struct ViewSize {
+    int width;   // pixels
+    int height;  // pixels
+};
+
+// The window a view is shown in, as its host driver made or was given it.
+class ScreenSaverWindow {
+public:
+    virtual ~ScreenSaverWindow() = default;
+    // The number of the screen that holds (most of) the window; -1 when the
+    // window lies on no screen.
+    virtual int screenNumber() = 0;
+    // Makes an OpenGL surface that draws into this window, sized as the
+    // window is. Null when no configuration can be had. The caller owns it.
+    virtual GLSurface* createGLSurface(const GLPixelFormat& format) = 0;
+};
+
+// The base class of a screen-saver view: the host contract that a host
+// driver calls, in this order:
+//   initWithFrame:isPreview:  once, right after construction;
+//   setFrameSize:             with the real size, and again whenever it changes;
+//   startAnimation            before the first frame;
+//   animateOneFrame           on every tick of the animation timer, while
+//                             isAnimating() (interval animationTimeInterval());
+//   stopAnimation             when the saver stops;
+//   dealloc                   the destructor;
+// hasConfigureSheet and configureSheet at any time in between. The view's
+// own operations (bounds, isPreview, its window's screen, the timer
+// interval, subviews) are what a subclass uses of its host.
+class ScreenSaverView {
+public:
+    // A view shown in `window`, served by `platform`; neither is owned and
+    // both must outlive the view.
+    ScreenSaverView(ScreenSaverPlatform* platform, ScreenSaverWindow* window);
+    virtual ~ScreenSaverView();
+    ScreenSaverView(const ScreenSaverView&) = delete;
+    ScreenSaverView& operator=(const ScreenSaverView&) = delete;
+
+    // Sets the frame (in root-window coordinates of the desktop; the bounds
+    // get its size at origin 0, 0) and the preview flag. False when the view
+    // has no platform or no window: the driver then deletes it unused.
+    virtual bool initWithFrame(ScreenRect frame, bool isPreview);
+    // Takes the view's new size.
+    virtual void setFrameSize(ViewSize size);
+    // Starts the animation timer: from now on isAnimating() is true.
+    virtual void startAnimation();
+    // Stops the animation timer.
+    virtual void stopAnimation();
+    // One tick of the timer. The base class draws nothing.
+    virtual void animateOneFrame();
+    // Whether the view offers a configuration sheet. The base class: no.
+    virtual bool hasConfigureSheet();
+    // The configuration sheet's window; null when there is none.
+    virtual SheetWindow* configureSheet();
+    // Whether the host should fade the display's gamma around the saver.
+    static bool performGammaFade();
+
+    bool isPreview() const { return isPreview_; }
+    // The view's own rectangle: origin 0, 0 and the view's size.
+    ScreenRect bounds() const { return ScreenRect{0, 0, size_.width, size_.height}; }
+    // The frame the view was created with, in root-window coordinates.
+    ScreenRect frame() const { return frame_; }
+    ScreenSaverWindow* window() const { return window_; }
+    ScreenSaverPlatform* platform() const { return platform_; }
+    bool isAnimating() const { return animating_; }
+    // Seconds between the timer's ticks.
+    double animationTimeInterval() const { return interval_; }
+    void setAnimationTimeInterval(double seconds) { interval_ = seconds; }
+    // Hands `surface` to the view, which keeps it alive until it goes.
+    void addSubview(GLSurface* surface);
+
+private:
+    ScreenSaverPlatform* platform_;           // desktop services; not owned
+    ScreenSaverWindow* window_;               // where the view is shown; not owned
+    ScreenRect frame_ = {0, 0, 0, 0};         // creation frame, root coordinates
+    ViewSize size_ = {0, 0};                  // bounds size, pixels
+    bool isPreview_ = false;                  // the small preview view
+    bool animating_ = false;                  // the timer runs
+    double interval_ = 1.0 / 30.0;            // timer interval, seconds
+    std::vector<std::unique_ptr<GLSurface>> subviews_;  // owned; released last
+};

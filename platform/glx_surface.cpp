@@ -1,0 +1,195 @@
+#include "platform/glx_surface.h"
+
+#include <GL/gl.h>
+
+namespace {
+
+// Bracket for X calls that may fail asynchronously (a foreign window that
+// vanished, a visual GLX refuses): errors are counted instead of ending
+// the process through Xlib's default handler.
+int g_xErrors = 0;  // errors seen inside the bracket (one thread only)
+
+int CountError(Display*, XErrorEvent*)
+{
+    ++g_xErrors;
+    return 0;
+}
+
+class ErrorTrap {
+public:
+    explicit ErrorTrap(Display* display) : display_(display)
+    {
+        XSync(display_, False);
+        g_xErrors = 0;
+        previous_ = XSetErrorHandler(CountError);
+    }
+    ~ErrorTrap() { Release(); }
+    // Waits for the server and says whether anything failed since the start.
+    bool Failed()
+    {
+        XSync(display_, False);
+        return g_xErrors != 0;
+    }
+    void Release()
+    {
+        if (display_) {
+            XSync(display_, False);
+            XSetErrorHandler(previous_);
+            display_ = nullptr;
+        }
+    }
+
+private:
+    Display* display_;
+    int (*previous_)(Display*, XErrorEvent*) = nullptr;
+};
+
+int Config(Display* display, XVisualInfo* vi, int attribute)
+{
+    int value = 0;
+    if (glXGetConfig(display, vi, attribute, &value) != 0)
+        return 0;
+    return value;
+}
+
+// How well a visual meets the format; negative when GL can't draw RGBA in it.
+int Score(Display* display, XVisualInfo* vi, const GLPixelFormat& format)
+{
+    if (!Config(display, vi, GLX_USE_GL) || !Config(display, vi, GLX_RGBA) || vi->c_class != TrueColor)
+        return -1;
+    int score = 0;
+    const int colour = Config(display, vi, GLX_RED_SIZE) + Config(display, vi, GLX_GREEN_SIZE) +
+                       Config(display, vi, GLX_BLUE_SIZE) + Config(display, vi, GLX_ALPHA_SIZE);
+    const int depth = Config(display, vi, GLX_DEPTH_SIZE);
+    if (colour >= format.colorSize - 8)  // 24-bit visuals carry 32-bit pixels
+        score += 8;
+    if (depth >= format.depthSize)
+        score += 8;
+    if (Config(display, vi, GLX_DOUBLEBUFFER) == (format.doubleBuffer ? 1 : 0))
+        score += 4;
+    if (Config(display, vi, GLX_STEREO) == 0)
+        score += 1;
+    int caveat = 0;
+    // GLX_VISUAL_CAVEAT_EXT is answered by every GLX 1.3 server.
+    if (format.accelerated && glXGetConfig(display, vi, GLX_VISUAL_CAVEAT_EXT, &caveat) == 0 &&
+        caveat != GLX_SLOW_VISUAL_EXT)
+        score += 2;
+    if (vi->depth == 24)  // the usual window depth: no ARGB compositing visual
+        score += 2;
+    return score;
+}
+
+}  // namespace
+
+GlxSurface::~GlxSurface() { Destroy(); }
+
+bool GlxSurface::ChooseVisual(Display* display, int screen, const GLPixelFormat& format,
+                              XVisualInfo* visual)
+{
+    if (!display)
+        return false;
+    XVisualInfo templ = {};
+    templ.screen = screen;
+    int count = 0;
+    XVisualInfo* list = XGetVisualInfo(display, VisualScreenMask, &templ, &count);
+    if (!list)
+        return false;
+    int best = -1, bestScore = -1;
+    for (int i = 0; i < count; ++i) {
+        int score = Score(display, &list[i], format);
+        if (score > bestScore) {
+            best = i;
+            bestScore = score;
+        }
+    }
+    if (best >= 0)
+        *visual = list[best];
+    XFree(list);
+    return best >= 0;
+}
+
+bool GlxSurface::Create(Display* display, Window window, const GLPixelFormat& format)
+{
+    Destroy();
+    error_.clear();
+    if (!display || !window) {
+        error_ = "no window";
+        return false;
+    }
+    ErrorTrap trap(display);
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes) || trap.Failed()) {
+        error_ = "the window can't be measured";
+        return false;
+    }
+    XVisualInfo templ = {};
+    templ.visualid = XVisualIDFromVisual(attributes.visual);
+    int count = 0;
+    XVisualInfo* vi = XGetVisualInfo(display, VisualIDMask, &templ, &count);
+    if (!vi || count < 1) {
+        error_ = "the window's visual is unknown";
+        return false;
+    }
+    if (Score(display, vi, format) < 0) {
+        XFree(vi);
+        error_ = "the window's visual has no RGBA OpenGL";
+        return false;
+    }
+    doubleBuffered_ = Config(display, vi, GLX_DOUBLEBUFFER) != 0;
+    context_ = glXCreateContext(display, vi, nullptr, True);
+    XFree(vi);
+    if (!context_ || trap.Failed()) {
+        if (context_)
+            glXDestroyContext(display, context_);
+        context_ = nullptr;
+        error_ = "no GLX context for the window";
+        return false;
+    }
+    display_ = display;
+    window_ = window;
+    width_ = attributes.width;
+    height_ = attributes.height;
+    return true;
+}
+
+void GlxSurface::Destroy()
+{
+    if (display_ && context_) {
+        if (glXGetCurrentContext() == context_)
+            glXMakeCurrent(display_, None, nullptr);
+        glXDestroyContext(display_, context_);
+    }
+    context_ = nullptr;
+    display_ = nullptr;
+    window_ = 0;
+}
+
+bool GlxSurface::makeCurrentContext()
+{
+    if (!display_ || !context_)
+        return false;
+    if (glXGetCurrentContext() == context_ && glXGetCurrentDrawable() == window_)
+        return true;
+    return glXMakeCurrent(display_, window_, context_) == True;
+}
+
+void GlxSurface::flushBuffer()
+{
+    if (!makeCurrentContext())
+        return;
+    prepareFlush();
+    if (doubleBuffered_)
+        glXSwapBuffers(display_, window_);
+    else
+        glFlush();
+}
+
+void GlxSurface::setFrameSize(int width, int height)
+{
+    width_ = width;
+    height_ = height;
+}
+
+int GlxSurface::width() const { return width_; }
+
+int GlxSurface::height() const { return height_; }

@@ -1,0 +1,54 @@
+#pragma once
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <GL/glx.h>
+
+#include <string>
+
+#include "platform/gl_surface.h"
+
+// A GL surface on an X11 window through GLX: a context made for the
+// window's own visual, drawing into the window (its back buffer when the
+// visual is double-buffered, which flushBuffer then swaps).
+class GlxSurface final : public GLSurface {
+public:
+    GlxSurface() = default;
+    ~GlxSurface() override;  // Destroy()
+    GlxSurface(const GlxSurface&) = delete;
+    GlxSurface& operator=(const GlxSurface&) = delete;
+
+    // Picks the visual of `screen` that best meets `format` (RGBA, the
+    // colour and depth sizes, double buffering, not a slow configuration
+    // when `accelerated`), for making a window to draw into. False, with
+    // `*visual` untouched, when the server offers no GL visual at all.
+    static bool ChooseVisual(Display* display, int screen, const GLPixelFormat& format,
+                             XVisualInfo* visual);
+
+    // Makes a context for `window`, which may belong to another client (the
+    // XScreenSaver window): the window's own visual must support RGBA GL.
+    // X errors are caught. False, with Error() saying why, when the visual
+    // has no GL or the context can't be made.
+    bool Create(Display* display, Window window, const GLPixelFormat& format);
+    // Releases the context; safe on a half-made surface and twice. The
+    // window stays (it isn't the surface's).
+    void Destroy();
+
+    bool makeCurrentContext() override;
+    void flushBuffer() override;
+    void setFrameSize(int width, int height) override;
+    int width() const override;
+    int height() const override;
+
+    bool doubleBuffered() const { return doubleBuffered_; }
+    Window window() const { return window_; }
+    const std::string& Error() const { return error_; }
+
+private:
+    Display* display_ = nullptr;      // the connection; not owned
+    Window window_ = 0;               // the window drawn into; not owned
+    GLXContext context_ = nullptr;    // owned
+    bool doubleBuffered_ = false;     // the window's visual has a back buffer
+    int width_ = 0;                   // last size given by setFrameSize, pixels
+    int height_ = 0;                  // pixels
+    std::string error_;               // why Create failed
+};
