@@ -253,6 +253,8 @@ CellReport CheckBoardCells(const Frame& frame, const EngineView& view, const ONE
             const double y = row + (puzzle.rows - 1) * -0.5;
             double wx = 0.0, wy = 0.0;
             view.ProjectBoardPoint(x, y, puzzle.boardZ, sx, sy, &wx, &wy);
+            if (wx < 2.0 || wy < 2.0 || wx > frame.width - 3.0 || wy > frame.height - 3.0)
+                continue;  // the board may reach beyond the view (landscape picture, wider view)
             const Rgb seen = frame.MeanAround(static_cast<int>(wx), static_cast<int>(wy), 1);
             int di = -1, dj = -1;
             ++report.checked;

@@ -47,9 +47,10 @@ class ONEPUZZLE;
 
 // How many cells of the board show their own colour where the assembled
 // board puts them: each cell's home centre is projected with the view (and
-// the board scale sx, sy) and the frame sampled there.
+// the board scale sx, sy) and the frame sampled there. Cells whose centre
+// lies outside the view are not checked.
 struct CellReport {
-    int checked = 0;            // cells sampled
+    int checked = 0;            // cells sampled (centre inside the view)
     int matched = 0;            // cells that showed their own colour
     std::string firstMisses;    // a few misses, for the failure message
 };

@@ -147,7 +147,12 @@ bool SaveFrame(const Frame& frame, const std::string& name)
     std::filesystem::create_directories("frames", ignored);
     if (frame.rgba.size() != static_cast<size_t>(frame.width) * frame.height * 4 || frame.rgba.empty())
         return false;
-    return WritePNG(FramePath(name).c_str(), frame.width, frame.height, frame.rgba.data());
+    // The screen shows colour only: the cleared background's alpha of 0 must
+    // not make the saved frame transparent.
+    std::vector<uint8_t> opaque = frame.rgba;
+    for (size_t i = 3; i < opaque.size(); i += 4)
+        opaque[i] = 255;
+    return WritePNG(FramePath(name).c_str(), frame.width, frame.height, opaque.data());
 }
 
 SETTINGS EngineTestSettings(int bgType, int puzzleWidth, const std::string& folder, int picWidth, int picHeight)
