@@ -228,30 +228,14 @@ bool ZarnetView::mainSetup()
 
 void ZarnetView::desktopPicturePath(char* path)
 {
-    path[0] = '\0';
     char fallback[1024];
     MakeResourcePath(platform()->resourcePath(), fallback);
     const size_t used = std::strlen(fallback);
-    std::snprintf(fallback + used, sizeof fallback - used, "%s", kDefaultDesktopPicture);
+    std::snprintf(fallback + used, sizeof fallback - used, "%s", kDefaultPictureName);
 
-    const int n = window()->screenNumber();
-    DesktopPictureEntries entries;
-    if (!platform()->desktopPictures(&entries)) {
-        std::snprintf(path, 1024, "%s", fallback);
-        return;
-    }
-    char key[16];
-    std::snprintf(key, sizeof key, "%d", n);
-    auto entry = entries.find(key);
-    if (entry == entries.end())
-        entry = entries.find("default");
-    if (entry == entries.end()) {
-        std::snprintf(path, 1024, "%s", fallback);
-        return;
-    }
-    std::snprintf(path, 1024, "%s", entry->second.c_str());
-    if (std::strlen(path) < 5)
-        std::snprintf(path, 1024, "%s", fallback);
+    char found[1024];
+    DesktopPicturePath(platform()->desktopBackground(), window()->screenNumber(), fallback, found);
+    std::memcpy(path, found, sizeof found);
 }
 
 void ZarnetView::MakeResourcePath(const std::string& folder, char* out)

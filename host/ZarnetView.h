@@ -100,7 +100,7 @@ public:
     void GetDesktopTexture(unsigned* texture, int detail, ScreenRect frame);
     // The desktop picture file for this view's screen into `path` (1024
     // bytes): the wallpaper entry for the screen's number, else "default",
-    // else the bundled default picture.
+    // else the bundled default picture kDefaultPictureName.
     void desktopPicturePath(char* path);
 
     // Configuration sheet (host/ZarnetView_sheet*.cpp).
@@ -129,7 +129,3 @@ private:
     void clearBuffers();          // colour and depth
     void clearToBlack();          // clear colour (0,0,0,0), clear, flush
 };
-
-// The bundled picture shown when the desktop names none: a file of the
-// resource folder.
-constexpr const char* kDefaultDesktopPicture = "zarnet-default.png";

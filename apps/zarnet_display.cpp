@@ -1,0 +1,302 @@
+// The X11 host driver: makes the views for the chosen windows, calls the
+// host contract in its order, and runs the event loop: the animation timer,
+// window size changes, and SIGTERM/SIGINT (through a signalfd, so a signal
+// ends the loop at once and the views are released in the normal way).
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "apps/fps_meter.h"
+#include "apps/zarnet_drivers.h"
+#include "host/ZarnetView.h"
+#include "platform/clock.h"
+#include "platform/glx_surface.h"
+#include "platform/screens.h"
+#include "platform/x11_saver_platform.h"
+
+namespace {
+
+constexpr int kOwnWidth = 960;   // default size of the program's own window, pixels
+constexpr int kOwnHeight = 600;  // pixels
+
+// One window with its view.
+struct Target {
+    Window window = 0;                      // drawn into
+    bool own = false;                       // made (and destroyed) by this program
+    Colormap colormap = 0;                  // own window's colormap; 0 = none
+    ViewSize size = {0, 0};                 // last size given to the view
+    std::unique_ptr<X11ViewWindow> host;    // the view's window
+    std::unique_ptr<ZarnetView> view;       // the view
+    FpsMeter fps;                           // --fps read-out
+};
+
+int ReportXError(Display* display, XErrorEvent* event)
+{
+    char text[256];
+    XGetErrorText(display, event->error_code, text, sizeof text);
+    std::fprintf(stderr, "zarnet: X error: %s (request %d)\n", text, event->request_code);
+    return 0;
+}
+
+int ConnectionLost(Display*)
+{
+    // The server is gone (XScreenSaver's display closed): nothing to release.
+    std::_Exit(0);
+}
+
+// An own window for GL: the visual that best meets `format`, at `frame`.
+bool MakeOwnWindow(Display* display, const ScreenRect& frame, bool fullScreen, Atom wmDelete,
+                   Target* target)
+{
+    const int screen = DefaultScreen(display);
+    const Window root = RootWindow(display, screen);
+    XVisualInfo visual;
+    if (!GlxSurface::ChooseVisual(display, screen, GLPixelFormat{}, &visual)) {
+        std::fprintf(stderr, "zarnet: the display offers no OpenGL visual\n");
+        return false;
+    }
+    target->colormap = XCreateColormap(display, root, visual.visual, AllocNone);
+    XSetWindowAttributes attributes = {};
+    attributes.colormap = target->colormap;
+    attributes.background_pixel = BlackPixel(display, screen);
+    attributes.border_pixel = 0;
+    attributes.event_mask = StructureNotifyMask | KeyPressMask | ExposureMask;
+    target->window = XCreateWindow(display, root, frame.x, frame.y, static_cast<unsigned>(frame.width),
+                                   static_cast<unsigned>(frame.height), 0, visual.depth, InputOutput,
+                                   visual.visual, CWColormap | CWBackPixel | CWBorderPixel | CWEventMask,
+                                   &attributes);
+    target->own = true;
+    XStoreName(display, target->window, "Zarnet");
+    XSetWMProtocols(display, target->window, &wmDelete, 1);
+    XSizeHints hints = {};
+    hints.flags = USPosition | USSize;
+    hints.x = frame.x;
+    hints.y = frame.y;
+    hints.width = frame.width;
+    hints.height = frame.height;
+    XSetWMNormalHints(display, target->window, &hints);
+    if (fullScreen) {
+        Atom state = XInternAtom(display, "_NET_WM_STATE", False);
+        Atom full = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+        XChangeProperty(display, target->window, state, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&full), 1);
+        // No pointer over the saver.
+        char none[8] = {};
+        Pixmap blank = XCreateBitmapFromData(display, target->window, none, 8, 8);
+        XColor black = {};
+        Cursor cursor = XCreatePixmapCursor(display, blank, blank, &black, &black, 0, 0);
+        XDefineCursor(display, target->window, cursor);
+        XFreeCursor(display, cursor);
+        XFreePixmap(display, blank);
+    }
+    return true;
+}
+
+// The signals that end the program, delivered through a file descriptor.
+int BlockEndSignals()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGHUP);
+    if (sigprocmask(SIG_BLOCK, &set, nullptr) != 0)
+        return -1;
+    return signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+}
+
+ViewSize WindowSize(Display* display, Window window)
+{
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes))
+        return ViewSize{0, 0};
+    return ViewSize{attributes.width, attributes.height};
+}
+
+}  // namespace
+
+int RunOnDisplay(const ZarnetOptions& options)
+{
+    signal(SIGPIPE, SIG_IGN);
+    const int signals = BlockEndSignals();
+    if (signals < 0) {
+        std::fprintf(stderr, "zarnet: can't watch for signals\n");
+        return 1;
+    }
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        const char* name = std::getenv("DISPLAY");
+        std::fprintf(stderr, "zarnet: can't open the display \"%s\" (headless: zarnet --record DIR)\n",
+                     name ? name : "");
+        close(signals);
+        return 1;
+    }
+    XSetErrorHandler(ReportXError);
+    XSetIOErrorHandler(ConnectionLost);
+    const Atom wmDelete = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    const Window root = DefaultRootWindow(display);
+    X11SaverPlatform platform(display);
+
+    std::vector<std::unique_ptr<Target>> targets;
+    auto addTarget = [&]() -> Target* {
+        targets.push_back(std::make_unique<Target>());
+        return targets.back().get();
+    };
+    int status = 0;
+    switch (options.target) {
+    case ZarnetOptions::Target::WindowId: {
+        XWindowAttributes attributes;
+        if (!XGetWindowAttributes(display, static_cast<Window>(options.windowId), &attributes)) {
+            std::fprintf(stderr, "zarnet: no window 0x%lx\n", options.windowId);
+            status = 1;
+            break;
+        }
+        Target* t = addTarget();
+        t->window = static_cast<Window>(options.windowId);
+        XSelectInput(display, t->window, attributes.your_event_mask | StructureNotifyMask);
+        break;
+    }
+    case ZarnetOptions::Target::Root: {
+        Target* t = addTarget();
+        t->window = root;
+        XSelectInput(display, root, StructureNotifyMask);
+        break;
+    }
+    case ZarnetOptions::Target::FullScreen: {
+        const ScreenList list = platform.screens();
+        for (const ScreenInfo& s : list.screens)
+            if (!MakeOwnWindow(display, s.frame, true, wmDelete, addTarget())) {
+                status = 1;
+                break;
+            }
+        if (list.screens.empty()) {
+            std::fprintf(stderr, "zarnet: the display has no monitors\n");
+            status = 1;
+        }
+        break;
+    }
+    case ZarnetOptions::Target::OwnWindow: {
+        const ScreenRect frame{0, 0, options.width > 0 ? options.width : kOwnWidth,
+                               options.height > 0 ? options.height : kOwnHeight};
+        if (!MakeOwnWindow(display, frame, false, wmDelete, addTarget()))
+            status = 1;
+        break;
+    }
+    }
+
+    // The views, each made (and its desktop grab taken) before any window of
+    // ours is mapped, so the grab shows the desktop and not us.
+    for (auto& t : targets) {
+        if (status != 0)
+            break;
+        t->host = std::make_unique<X11ViewWindow>(display, t->window);
+        ScreenRect frame;
+        if (!t->host->rootFrame(&frame)) {
+            std::fprintf(stderr, "zarnet: the window can't be measured\n");
+            status = 1;
+            break;
+        }
+        t->view = std::make_unique<ZarnetView>(&platform, t->host.get());
+        if (!t->view->initWithFrame(frame, options.preview) || !t->view->glView) {
+            std::fprintf(stderr, "zarnet: no OpenGL for the window\n");
+            status = 1;
+            break;
+        }
+        if (options.showFps) {
+            Target* self = t.get();
+            t->view->glView->setBeforeFlush([self]() {
+                self->fps.Frame(SystemClock().MonotonicSeconds());
+                self->fps.Draw(self->size.width, self->size.height);
+            });
+        }
+    }
+    if (status == 0) {
+        for (auto& t : targets)
+            if (t->own)
+                XMapRaised(display, t->window);
+        XSync(display, False);
+        for (auto& t : targets) {
+            t->size = WindowSize(display, t->window);
+            t->view->setFrameSize(t->size);
+            t->view->startAnimation();
+        }
+    }
+
+    Clock& clock = platform.clock();
+    const double interval = targets.empty() || !targets[0]->view ? 1.0 / 60.0
+                                                                 : targets[0]->view->animationTimeInterval();
+    double next = clock.MonotonicSeconds();
+    bool running = status == 0;
+    while (running) {
+        double now = clock.MonotonicSeconds();
+        int timeout = static_cast<int>(std::ceil((next - now) * 1000.0));
+        if (timeout < 0 || XPending(display))
+            timeout = 0;
+        pollfd fds[2] = {{signals, POLLIN, 0}, {ConnectionNumber(display), POLLIN, 0}};
+        poll(fds, 2, timeout);
+        if (fds[0].revents & POLLIN)
+            break;
+        while (running && XPending(display)) {
+            XEvent event;
+            XNextEvent(display, &event);
+            for (auto& t : targets) {
+                if (event.xany.window != t->window)
+                    continue;
+                if (event.type == ConfigureNotify) {
+                    const ViewSize size{event.xconfigure.width, event.xconfigure.height};
+                    if (size.width != t->size.width || size.height != t->size.height) {
+                        t->size = size;
+                        t->view->setFrameSize(size);
+                    }
+                } else if (event.type == DestroyNotify && event.xdestroywindow.window == t->window) {
+                    running = false;  // XScreenSaver took its window away
+                    t->window = 0;
+                } else if (event.type == ClientMessage &&
+                           static_cast<Atom>(event.xclient.data.l[0]) == wmDelete) {
+                    running = false;
+                } else if (event.type == KeyPress && t->own) {
+                    const KeySym key = XLookupKeysym(&event.xkey, 0);
+                    if (key == XK_Escape || key == XK_q)
+                        running = false;
+                }
+            }
+        }
+        now = clock.MonotonicSeconds();
+        if (running && now >= next) {
+            for (auto& t : targets)
+                if (t->view->isAnimating())
+                    t->view->animateOneFrame();
+            next += interval;
+            if (next <= now)
+                next = now + interval;
+        }
+    }
+
+    // The host's end: stop every timer, then release the views (each makes
+    // its context current and releases its engine).
+    for (auto& t : targets)
+        if (t->view)
+            t->view->stopAnimation();
+    for (auto& t : targets) {
+        t->view.reset();
+        if (t->own && t->window)
+            XDestroyWindow(display, t->window);
+        if (t->colormap)
+            XFreeColormap(display, t->colormap);
+    }
+    targets.clear();
+    XCloseDisplay(display);
+    close(signals);
+    return status;
+}

@@ -1,0 +1,159 @@
+#include "apps/zarnet_options.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool ParseDouble(const char* text, double low, double high, double* value)
+{
+    if (!text)
+        return false;
+    char* end = nullptr;
+    const double v = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !std::isfinite(v) || v < low || v > high)
+        return false;
+    *value = v;
+    return true;
+}
+
+bool ParseWindowId(const char* text, unsigned long* id)
+{
+    if (!text || !*text)
+        return false;
+    char* end = nullptr;
+    const unsigned long v = std::strtoul(text, &end, 0);  // decimal or 0x hex
+    if (*end != '\0' || v == 0)
+        return false;
+    *id = v;
+    return true;
+}
+
+bool ParseSize(const char* text, int* width, int* height)
+{
+    if (!text)
+        return false;
+    char* end = nullptr;
+    const long w = std::strtol(text, &end, 10);
+    if (end == text || (*end != 'x' && *end != 'X'))
+        return false;
+    const char* second = end + 1;
+    const long h = std::strtol(second, &end, 10);
+    if (end == second || *end != '\0' || w < 16 || h < 16 || w > 8192 || h > 8192)
+        return false;
+    *width = static_cast<int>(w);
+    *height = static_cast<int>(h);
+    return true;
+}
+
+}  // namespace
+
+const char* ZarnetUsage()
+{
+    return "usage: zarnet [--window-id ID | --root | --fullscreen] [--preview] [--fps] [--size WxH]\n"
+           "       zarnet --record DIR [--size WxH] [--seconds S] [--fps N] [--seed N] [--every N]\n"
+           "              [--desktop-image FILE] [--desktop-picture FILE] [--stats] [--preview]\n"
+           "       zarnet --settings\n"
+           "On a display zarnet draws into the window given by --window-id (or\n"
+           "$XSCREENSAVER_WINDOW), the root window, one full-screen window per monitor,\n"
+           "or a window of its own. --record renders a fixed-step run to PNG files\n"
+           "without any display. The saver's settings are edited in zarnet-settings.\n";
+}
+
+bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOptions* options,
+                        std::string* error)
+{
+    // --fps is a switch on a display and takes the frame rate when recording.
+    bool recording = false;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--record") == 0 || std::strcmp(argv[i], "-record") == 0)
+            recording = true;
+
+    bool targetGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string name = argv[i];
+        if (name.size() > 1 && name[0] == '-' && name[1] != '-')
+            name = "-" + name;  // XScreenSaver's single-dash form
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        auto bad = [&](const char* what) {
+            *error = name + ": " + what;
+            return false;
+        };
+        if (name == "--window-id") {
+            if (!ParseWindowId(value, &options->windowId))
+                return bad("needs a window id (decimal or 0x hex)");
+            options->target = ZarnetOptions::Target::WindowId;
+            targetGiven = true;
+            ++i;
+        } else if (name == "--root") {
+            options->target = ZarnetOptions::Target::Root;
+            targetGiven = true;
+        } else if (name == "--fullscreen") {
+            options->target = ZarnetOptions::Target::FullScreen;
+            targetGiven = true;
+        } else if (name == "--preview") {
+            options->preview = true;
+        } else if (name == "--settings") {
+            options->settings = true;
+        } else if (name == "--fps" && !recording) {
+            options->showFps = true;
+        } else if (name == "--fps") {
+            if (!ParseDouble(value, 1.0, 1000.0, &options->fps))
+                return bad("needs frames per second (1 to 1000)");
+            ++i;
+        } else if (name == "--size") {
+            if (!ParseSize(value, &options->width, &options->height))
+                return bad("needs WxH (16 to 8192 each)");
+            ++i;
+        } else if (name == "--record") {
+            if (!value || !*value)
+                return bad("needs a folder");
+            options->recordDir = value;
+            ++i;
+        } else if (name == "--seconds") {
+            if (!ParseDouble(value, 0.0, 86400.0, &options->seconds))
+                return bad("needs seconds (0 to 86400)");
+            ++i;
+        } else if (name == "--seed") {
+            double seed = 0.0;
+            if (!ParseDouble(value, 0.0, 4294967295.0, &seed) || seed != std::floor(seed))
+                return bad("needs a whole number (0 to 4294967295)");
+            options->seed = static_cast<unsigned>(seed);
+            options->haveSeed = true;
+            ++i;
+        } else if (name == "--every") {
+            double every = 0.0;
+            if (!ParseDouble(value, 1.0, 1e6, &every) || every != std::floor(every))
+                return bad("needs a whole number from 1");
+            options->every = static_cast<int>(every);
+            ++i;
+        } else if (name == "--desktop-image") {
+            if (!value || !*value)
+                return bad("needs a picture file");
+            options->desktopImage = value;
+            ++i;
+        } else if (name == "--desktop-picture") {
+            if (!value || !*value)
+                return bad("needs a picture file");
+            options->desktopPicture = value;
+            ++i;
+        } else if (name == "--stats") {
+            options->stats = true;
+        } else if (name == "--help" || name == "--h") {
+            *error = "";
+            return false;
+        } else {
+            *error = "unknown option " + std::string(argv[i]);
+            return false;
+        }
+    }
+    if (!targetGiven && envWindow && *envWindow) {
+        if (!ParseWindowId(envWindow, &options->windowId)) {
+            *error = "XSCREENSAVER_WINDOW is no window id";
+            return false;
+        }
+        options->target = ZarnetOptions::Target::WindowId;
+    }
+    return true;
+}

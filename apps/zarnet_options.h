@@ -1,0 +1,40 @@
+#pragma once
+#include <string>
+
+// What the command line of `zarnet` asks for. Host options only: where to
+// draw and how to run. The saver's settings come from the preference store.
+struct ZarnetOptions {
+    enum class Target {
+        OwnWindow,   // a window of its own (default)
+        WindowId,    // a window given by id (XScreenSaver)
+        Root,        // the root window
+        FullScreen,  // one full-screen window per monitor
+    };
+    Target target = Target::OwnWindow;
+    unsigned long windowId = 0;   // --window-id / -window-id / $XSCREENSAVER_WINDOW
+    bool preview = false;         // --preview: a preview view (no overlay, small grab)
+    bool showFps = false;         // --fps on a display: frame rate and CPU load on screen
+    bool settings = false;        // --settings: run the settings program instead
+    int width = 0;                // --size W x H: own window size, or record size (pixels)
+    int height = 0;
+
+    // Headless recording.
+    std::string recordDir;        // --record DIR; empty = draw on a display
+    double seconds = 10.0;        // --seconds: simulated time to record
+    double fps = 30.0;            // --fps N (with --record): fixed step 1/N seconds
+    bool haveSeed = false;        // --seed given
+    unsigned seed = 0;            // --seed N: the wall-clock seconds the views see at start
+    int every = 1;                // --every N: save every N-th drawn frame
+    std::string desktopImage;     // --desktop-image FILE: what the screen shows (source 0)
+    std::string desktopPicture;   // --desktop-picture FILE: the wallpaper setting (source 1)
+    bool stats = false;           // --stats: cycle events as JSON lines on stdout
+};
+
+// Parses argv (options in "--name" or XScreenSaver's "-name" form) and
+// $XSCREENSAVER_WINDOW (`envWindow`, may be null). False, with `*error`
+// saying why, on an unknown option or a bad value.
+bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOptions* options,
+                        std::string* error);
+
+// The usage text.
+const char* ZarnetUsage();

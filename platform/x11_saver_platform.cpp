@@ -1,0 +1,77 @@
+#include "platform/x11_saver_platform.h"
+
+#include <cstdio>
+
+#include "platform/bundle.h"
+#include "platform/glx_surface.h"
+
+X11SaverPlatform::X11SaverPlatform(Display* display) : display_(display) {}
+
+ScreenList X11SaverPlatform::screens()
+{
+    ScreenList list;
+    if (!GetX11Screens(display_, &list))
+        list.screens.clear();
+    return list;
+}
+
+bool X11SaverPlatform::grabScreen(const ScreenInfo& screen, ScreenGrab* grab)
+{
+    return GrabX11Screen(display_, screen.frame, grab);
+}
+
+DesktopBackground X11SaverPlatform::desktopBackground()
+{
+    return ReadDesktopBackground(screens());
+}
+
+Clock& X11SaverPlatform::clock() { return clock_; }
+
+std::string X11SaverPlatform::resourcePath() { return BundleResourcePath(); }
+
+X11ViewWindow::X11ViewWindow(Display* display, Window window) : display_(display), window_(window) {}
+
+bool X11ViewWindow::rootFrame(ScreenRect* frame) const
+{
+    XWindowAttributes attributes;
+    if (!display_ || !XGetWindowAttributes(display_, window_, &attributes))
+        return false;
+    int x = 0, y = 0;
+    Window child = 0;
+    if (!XTranslateCoordinates(display_, window_, attributes.root, 0, 0, &x, &y, &child))
+        return false;
+    *frame = ScreenRect{x, y, attributes.width, attributes.height};
+    return true;
+}
+
+int X11ViewWindow::screenNumber()
+{
+    ScreenRect frame;
+    if (!rootFrame(&frame))
+        return -1;
+    ScreenList list;
+    if (!GetX11Screens(display_, &list))
+        return -1;
+    int best = -1;
+    long long bestArea = 0;
+    for (const ScreenInfo& s : list.screens) {
+        const ScreenRect r = IntersectRects(s.frame, frame);
+        const long long area = static_cast<long long>(r.width) * r.height;
+        if (!IsEmptyRect(r) && area > bestArea) {
+            best = s.number;
+            bestArea = area;
+        }
+    }
+    return best;
+}
+
+GLSurface* X11ViewWindow::createGLSurface(const GLPixelFormat& format)
+{
+    GlxSurface* surface = new GlxSurface();
+    if (!surface->Create(display_, window_, format)) {
+        std::fprintf(stderr, "zarnet: %s\n", surface->Error().c_str());
+        delete surface;
+        return nullptr;
+    }
+    return surface;
+}
