@@ -1,7 +1,65 @@
+// The 64 piece shapes: read from "zar.vnt" one model at a time, given
+// texture coordinates from their own positions, scaled to board units and
+// compiled into display lists of the current GL context.
+#include <GL/gl.h>
+
+#include <cstdio>
+
+#include "loading/MS3D.h"
+#include "loading/RESFILE.h"
 #include "puzzle/ONEPUZZLE.h"
 
-bool ONEPUZZLE::BuildPieceShapes(char*)
+namespace {
+
+const char* const kPieceFile = "zar.vnt";
+const int kShapeCount = 64;
+const float kModelToBoard = 0.025f;  // 40 model units make one board cell
+
+// Gives every triangle corner the texture coordinate of its unscaled model
+// position (x, y): s = x/20 + 1, t = y/20. Render hands (s, 1 - t) to GL,
+// so the body square [-20, 20]^2 spans [0, 2] in both directions; the
+// piece's texture matrix maps that onto its own cell of the picture.
+void MapTextureFromPositions(MS3D& model)
 {
-    // The 64 piece shapes are built here from "zar.vnt" into modelLists.
-    return false;
+    for (int i = 0; i < model.numTriangles; ++i) {
+        MS3D_TRIANGLE& triangle = model.triangles[i];
+        for (int k = 0; k < 3; ++k) {
+            const float* location = model.vertices[triangle.vertexIndices[k]].location;
+            triangle.s[k] = static_cast<float>(static_cast<double>(location[0]) / 20.0 + 1.0);
+            triangle.t[k] = location[1] / 20.0f;
+        }
+    }
+}
+
+}  // namespace
+
+bool ONEPUZZLE::BuildPieceShapes(char* resourcePath)
+{
+    if (resourcePath == nullptr)
+        return false;
+    char path[1024];
+    int length = std::snprintf(path, sizeof path, "%s%s", resourcePath, kPieceFile);
+    if (length < 0 || length >= static_cast<int>(sizeof path))
+        return false;  // the path doesn't fit: refuse rather than open a truncated name
+
+    RESFILE container;
+    if (!container.Open(path))
+        return false;
+    for (int i = 0; i < kShapeCount; ++i) {
+        MS3D* model = new MS3D();
+        if (!container.SeekLump(i) || !model->LoadFromFStream(&container.stream)) {
+            delete model;
+            container.Close();
+            return false;
+        }
+        MapTextureFromPositions(*model);
+        model->Scale(kModelToBoard);
+        modelLists[i] = glGenLists(1);
+        glNewList(modelLists[i], GL_COMPILE);
+        model->Render();
+        glEndList();
+        delete model;
+    }
+    container.Close();
+    return true;
 }
