@@ -101,6 +101,10 @@ void StorePixel(unsigned char* out, const unsigned char* stored)
 
 bool LoadTGA2(Texture* texture, std::istream* stream)
 {
+    // A record being refilled lets go of what it held: a failed decode
+    // leaves no pixels behind.
+    std::free(texture->imageData);
+    texture->imageData = nullptr;
     const std::ifstream* file = dynamic_cast<const std::ifstream*>(stream);
     if (!stream || !stream->rdbuf() || (file && !file->is_open())) {
         return Refuse("Could not open texture file");
