@@ -26,7 +26,7 @@ using polytri::P2;
 struct Params {
     double half = 20.0;          // half side of the body square
     double thickness = 4.0;      // front face at +thickness/2, back at -thickness/2
-    double rim = 1.2;            // radius of the rounded front rim, and depth of the back chamfer
+    double rim = 1.5;            // radius of the rounded front rim, and depth of the back chamfer
     double neck = 3.6;           // knob: half-width of the neck at its narrowest
     double head = 5.6;           // knob: radius of the round head
     double headCentre = 8.2;     // knob: distance of the head's centre from the edge line
@@ -139,26 +139,31 @@ inline std::vector<OutlinePoint> Outline(const std::array<int, 4>& codes, const 
     return outline;
 }
 
-// One ring of the rim: the outline moved inward by `inset` at height z;
-// its normals lean from the outline's outward direction (angle 0) up to
-// +z (90 degrees) or down to -z (-90).
+// One ring of the rim: the outline moved inward by `inset` at height z. The
+// rim's corners on this ring get normals leaning from the outline's outward
+// direction (angle 0) towards +z (90 degrees) or -z (-90).
 struct Ring {
     double inset;
     double z;
-    double angle;  // degrees
+    double angle;  // degrees above the horizontal of the rim's normals here
 };
 
+// The rim: a quarter circle of radius `rim` from the front face's edge down
+// to the side wall, the wall, and a chamfer to the back face. The rounded
+// rim's normals lean further out than the circle's own (50 and 20 degrees
+// above the horizontal where the circle has 90 and 60): the light sits at
+// the eye, and with the circle's true normals the rim would stay nearly as
+// bright as the face; leaning them draws each seam as a soft dark groove.
 inline std::vector<Ring> RimRings(const Params& p)
 {
     const double pi = 3.14159265358979323846;
     double h = p.thickness / 2, r = p.rim;
-    double c45 = std::cos(pi / 4), s45 = std::sin(pi / 4);
     return {
-        {r, h, 90},                           // edge of the front face
-        {r * (1 - c45), h - r + r * s45, 45},  // middle of the rounded rim
-        {0, h - r, 0},                        // top of the side wall
-        {0, -(h - r), 0},                     // bottom of the side wall
-        {r, -h, -90},                         // edge of the back face
+        {r, h, 50},                                       // edge of the front face
+        {r * (1 - std::cos(pi / 3)), h - r + r * std::sin(pi / 3), 20},  // on the rounded rim
+        {0, h - r, 0},                                    // top of the side wall
+        {0, -(h - r), 0},                                 // bottom of the side wall
+        {r, -h, -50},                                     // edge of the back face
     };
 }
 
