@@ -1,0 +1,154 @@
+// One frame of the engine as the host view draws it: Update + Draw of the
+// default board (25 pieces along the longer side, desktop grab at 1280 x 720,
+// texture resolution 1) in the headless Mesa context, finished on the GPU
+// (llvmpipe here). Reported per phase of the puzzle's cycle, as median and
+// 95th percentile of the single frames.
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/SSMAIN.h"
+#include "host/SETTINGS.h"
+#include "platform/egl_headless.h"
+#include "puzzle/ONEPUZZLE.h"
+
+namespace {
+
+constexpr int kWidth = 1280;
+constexpr int kHeight = 720;
+constexpr double kStep = 1.0 / 60.0;
+
+// The view's GL state and perspective (glInit, glReshape).
+void HostViewState()
+{
+    glViewport(0, 0, kWidth, kHeight);
+    glShadeModel(GL_SMOOTH);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClearDepth(1.0);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+}
+
+void Reshape()
+{
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, static_cast<float>(kWidth) / static_cast<float>(kHeight), 1.0, 120.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+// A desktop-like grab: soft gradients, 1024 x 1024 texture (BGRES 1).
+unsigned GrabTexture()
+{
+    const int side = 1024;
+    std::vector<unsigned char> rgba(static_cast<size_t>(side) * side * 4);
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+            unsigned char* p = rgba.data() + (static_cast<size_t>(y) * side + x) * 4;
+            p[0] = static_cast<unsigned char>(128 + 100 * std::sin(x * 0.01));
+            p[1] = static_cast<unsigned char>(128 + 100 * std::cos(y * 0.013));
+            p[2] = static_cast<unsigned char>((x ^ y) & 0xFF);
+            p[3] = 255;
+        }
+    }
+    unsigned name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    return name;
+}
+
+double Percentile(std::vector<double> v, double q)
+{
+    if (v.empty())
+        return 0.0;
+    std::sort(v.begin(), v.end());
+    const size_t k = static_cast<size_t>(std::ceil(q * static_cast<double>(v.size()))) - 1;
+    return v[std::min(k, v.size() - 1)];
+}
+
+// Phases of the cycle: 0 the board standing assembled (re-cut whenever it
+// would blow apart), 1 scattering (no joining), 2 assembling (joining on:
+// every piece compared with every other).
+void BM_Frame(benchmark::State& state)
+{
+    const int phase = static_cast<int>(state.range(0));
+    srand(1);
+    HeadlessGLContext gl;
+    if (!gl.Create(kWidth, kHeight)) {
+        state.SkipWithError(gl.Error().c_str());
+        return;
+    }
+    HostViewState();
+    Reshape();
+
+    SETTINGS settings{};
+    settings.BGRES = 1;
+    settings.BGTYPE = 0;
+    settings.PERCENTAGE = 75;
+    settings.PUZZLEWIDTH = 25;
+    settings.LOCKINPLACE = true;
+    settings.picWidth = kWidth;
+    settings.picHeight = kHeight;
+    char resources[] = ZARNET_BUILD_RESOURCES;
+    {
+        SSMAIN engine;
+        engine.SetSize(kWidth, kHeight);
+        engine.pictureTex = GrabTexture();
+        if (!engine.Setup(false, kWidth, kHeight, &settings, resources)) {
+            state.SkipWithError("engine set-up failed (data files built?)");
+            return;
+        }
+        ONEPUZZLE& puzzle = *engine.puzzle;
+        if (phase == 1) {
+            while (puzzle.restartTimer > -1.0f)
+                puzzle.Move(static_cast<float>(kStep));
+        } else if (phase == 2) {
+            while (puzzle.restartTimer != 21.0f)
+                puzzle.Move(static_cast<float>(kStep));
+            for (int k = 0; k < 600; ++k)  // ten seconds into assembling: groups forming
+                puzzle.Move(static_cast<float>(kStep));
+        }
+
+        std::vector<double> frames;
+        for (auto _ : state) {
+            if (phase == 0 && puzzle.restartTimer < 0.2f) {
+                state.PauseTiming();
+                puzzle.NewPuzzle();
+                puzzle.restartTimer = 1.0f;
+                state.ResumeTiming();
+            }
+            const auto start = std::chrono::steady_clock::now();
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            engine.Update(kStep);
+            Reshape();
+            engine.Draw();
+            glFinish();
+            const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+            frames.push_back(took.count());
+        }
+        state.counters["pieces"] = puzzle.pieceCount;
+        state.counters["median_ms"] = Percentile(frames, 0.5);
+        state.counters["p95_ms"] = Percentile(frames, 0.95);
+    }
+}
+
+BENCHMARK(BM_Frame)->ArgName("phase")->Arg(0)->Arg(1)->Arg(2)->Iterations(300)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
