@@ -274,12 +274,13 @@ int RunOnDisplay(const ZarnetOptions& options)
         }
         now = clock.MonotonicSeconds();
         if (running && now >= next) {
+            // The next tick comes a full interval after this one began: a
+            // tick that came early would find less than 1/60 s passed and
+            // draw nothing.
+            next = now + interval;
             for (auto& t : targets)
                 if (t->view->isAnimating())
                     t->view->animateOneFrame();
-            next += interval;
-            if (next <= now)
-                next = now + interval;
         }
     }
 

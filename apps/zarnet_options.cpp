@@ -148,6 +148,11 @@ bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOpti
             return false;
         }
     }
+    if (!recording && (options->stats || options->haveSeed || options->every != 1 ||
+                       !options->desktopImage.empty() || !options->desktopPicture.empty())) {
+        *error = "--stats, --seed, --every, --desktop-image and --desktop-picture go with --record";
+        return false;
+    }
     if (!targetGiven && envWindow && *envWindow) {
         if (!ParseWindowId(envWindow, &options->windowId)) {
             *error = "XSCREENSAVER_WINDOW is no window id";
