@@ -1,9 +1,11 @@
 #pragma once
+#include <memory>
 #include <string>
 
 #include "host/SETTINGS.h"
 #include "loading/Texture.h"
 #include "platform/ScreenSaverView.h"
+#include "platform/sheet.h"
 
 class SSMAIN;
 class GLSurface;
@@ -45,6 +47,7 @@ public:
     SheetControl* oLockInPlace;    // sheet: check box, LOCKINPLACE
     SheetControl* oPuzzleWidth;    // sheet: integer control, PUZZLEWIDTH
     SheetControl* oPercentage;     // sheet: integer control, PERCENTAGE
+    std::unique_ptr<SheetLayout, SheetLayoutRelease> sheetLayout;  // sheet: the loaded "Zarnet.ui" (window, controls, chooser); owned, released with the view
 
     // A view not yet initialised: every member zero, no surface, no engine.
     ZarnetView(ScreenSaverPlatform* platform, ScreenSaverWindow* window);
