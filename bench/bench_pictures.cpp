@@ -1,0 +1,226 @@
+// Picture loading: loadPicFile (read, decode, resample, upload) for a
+// 6000 x 4000 JPEG at resolution codes 0, 1 and 2, with the JPEG decoded at
+// the smallest DCT scale that covers the texture (as loadPicFile does) and at
+// full size; a 4000 x 3000 PNG; and the decodes alone. The input pictures are
+// generated on the first run into /tmp (smooth gradients plus noise, JPEG
+// quality 90) and reused after that.
+#include <GL/gl.h>
+#include <benchmark/benchmark.h>
+#include <jpeglib.h>
+#include <png.h>
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "loading/Textures.h"
+#include "pictures/PictureSteps.h"
+#include "pictures/Pictures.h"
+#include "platform/egl_headless.h"
+#include "platform/picture_decoder.h"
+
+namespace {
+
+constexpr const char* kJpegPath = "/tmp/zarnet-bench-6000x4000.jpg";
+constexpr const char* kPngPath = "/tmp/zarnet-bench-4000x3000.png";
+
+// One row of a photograph-like picture: broad gradients, a few soft waves
+// and pixel noise, so that neither codec finds it unusually easy.
+void PhotoRow(int y, int width, int height, unsigned* seed, std::vector<unsigned char>* row) {
+    row->resize(size_t(width) * 3);
+    double const v = double(y) / height;
+    for (int x = 0; x < width; ++x) {
+        double const u = double(x) / width;
+        double const wave = 30.0 * std::sin(u * 9.0 + v * 4.0) * std::cos(v * 7.0 - u * 3.0);
+        for (int k = 0; k < 3; ++k) {
+            *seed = *seed * 1664525u + 1013904223u;
+            int const noise = int((*seed >> 24) % 25) - 12;
+            double const base = k == 0 ? 60 + 150 * u : k == 1 ? 40 + 120 * v + 40 * u : 170 - 110 * v;
+            int const value = int(base + wave + noise);
+            (*row)[size_t(x) * 3 + k] = static_cast<unsigned char>(value < 0 ? 0 : value > 255 ? 255 : value);
+        }
+    }
+}
+
+bool Exists(const char* path) {
+    struct stat info;
+    return stat(path, &info) == 0 && info.st_size > 0;
+}
+
+bool WriteJpeg(const char* path, int width, int height) {
+    FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr error;
+    cinfo.err = jpeg_std_error(&error);  // a failing encoder exits: acceptable in a benchmark
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, file);
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<unsigned char> row;
+    unsigned seed = 12345;
+    for (int y = 0; y < height; ++y) {
+        PhotoRow(y, width, height, &seed, &row);
+        JSAMPROW pointer = row.data();
+        jpeg_write_scanlines(&cinfo, &pointer, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    return std::fclose(file) == 0;
+}
+
+bool WritePng(const char* path, int width, int height) {
+    FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png)) != 0) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<unsigned char> row;
+    unsigned seed = 777;
+    for (int y = 0; y < height; ++y) {
+        PhotoRow(y, width, height, &seed, &row);
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0;
+}
+
+bool Inputs() {
+    return (Exists(kJpegPath) || WriteJpeg(kJpegPath, 6000, 4000)) &&
+           (Exists(kPngPath) || WritePng(kPngPath, 4000, 3000));
+}
+
+// loadPicFile's steps with the JPEG decoded at full size, for comparison.
+bool LoadPicFileFullDecode(const char* path, Texture* texture, int resolution) {
+    GLint maxTextureSize = 0;
+    if (resolution != 0 && resolution != 1) {
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
+    }
+    DecodedPicture picture;
+    if (!DecodePictureFile(path, 0, 0, &picture)) {
+        return false;
+    }
+    int width = 0, height = 0;
+    PictureTextureSize(resolution, picture.fullWidth, picture.fullHeight, maxTextureSize, &width, &height);
+    size_t const c = picture.bitsPerPixel == 32 ? 4 : 3;
+    auto* texels = static_cast<unsigned char*>(std::malloc(c * size_t(width) * size_t(height)));
+    if (texels == nullptr || !ResamplePicture(picture, width, height, texels)) {
+        std::free(texels);
+        FreeDecodedPicture(&picture);
+        return false;
+    }
+    texture->imageData = reinterpret_cast<char*>(texels);
+    texture->type = c == 4 ? GL_RGBA : GL_RGB;
+    texture->width = unsigned(width);
+    texture->height = unsigned(height);
+    bool const built = BuildTexture(texture, 0);
+    texture->width = unsigned(picture.fullWidth);
+    texture->height = unsigned(picture.fullHeight);
+    FreeDecodedPicture(&picture);
+    return built;
+}
+
+template <bool (*Load)(const char*, Texture*, int)>
+void RunLoad(benchmark::State& state, const char* path) {
+    if (!Inputs()) {
+        state.SkipWithError("can't write the input pictures to /tmp");
+        return;
+    }
+    HeadlessGLContext gl;
+    if (!gl.Create(64, 64)) {
+        state.SkipWithError(gl.Error().c_str());
+        return;
+    }
+    int const resolution = int(state.range(0));
+    for (auto _ : state) {
+        Texture texture;  // its destructor deletes the texture
+        if (!Load(path, &texture, resolution)) {
+            state.SkipWithError("the picture didn't load");
+            break;
+        }
+        glFinish();
+    }
+}
+
+void BM_LoadPicFileJpegScaledDecode(benchmark::State& state) { RunLoad<loadPicFile>(state, kJpegPath); }
+void BM_LoadPicFileJpegFullDecode(benchmark::State& state) { RunLoad<LoadPicFileFullDecode>(state, kJpegPath); }
+void BM_LoadPicFilePng(benchmark::State& state) { RunLoad<loadPicFile>(state, kPngPath); }
+
+BENCHMARK(BM_LoadPicFileJpegScaledDecode)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadPicFileJpegFullDecode)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadPicFilePng)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The decode alone, at the size needed for each resolution code's texture
+// (0: 512 x 512, 1: 1024 x 1024, 2: full size).
+void BM_DecodeJpeg(benchmark::State& state) {
+    if (!Inputs()) {
+        state.SkipWithError("can't write the input pictures to /tmp");
+        return;
+    }
+    PictureFile file;
+    if (!ReadPictureFile(kJpegPath, &file)) {
+        state.SkipWithError("can't read the JPEG");
+        return;
+    }
+    int const need = int(state.range(0));
+    for (auto _ : state) {
+        DecodedPicture picture;
+        if (!DecodePicture(file.data, file.size, need, need, &picture)) {
+            state.SkipWithError("the JPEG didn't decode");
+            break;
+        }
+        state.counters["decodedWidth"] = picture.width;
+        FreeDecodedPicture(&picture);
+    }
+    FreePictureFile(&file);
+}
+BENCHMARK(BM_DecodeJpeg)->Arg(512)->Arg(1024)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_DecodePng(benchmark::State& state) {
+    if (!Inputs()) {
+        state.SkipWithError("can't write the input pictures to /tmp");
+        return;
+    }
+    PictureFile file;
+    if (!ReadPictureFile(kPngPath, &file)) {
+        state.SkipWithError("can't read the PNG");
+        return;
+    }
+    for (auto _ : state) {
+        DecodedPicture picture;
+        if (!DecodePicture(file.data, file.size, 0, 0, &picture)) {
+            state.SkipWithError("the PNG didn't decode");
+            break;
+        }
+        FreeDecodedPicture(&picture);
+    }
+    FreePictureFile(&file);
+}
+BENCHMARK(BM_DecodePng)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
