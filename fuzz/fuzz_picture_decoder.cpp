@@ -1,0 +1,49 @@
+// libFuzzer harness for the picture decoder (JPEG, PNG, GIF by content).
+// The first input byte picks the size the caller needs (0: full size, else a
+// JPEG may be decoded at a reduced DCT scale); the rest is the file. A
+// decoded picture is read to its last byte so that a buffer smaller than its
+// stated size shows up under ASan. Pictures above 4 M pixels are skipped
+// after the header is read, to keep each run fast (the size bound has unit
+// tests of its own).
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/picture_decoder.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 1) {
+        return 0;
+    }
+    int const need = data[0] * 8;
+    ++data;
+    --size;
+    int width = 0, height = 0;
+    if (!ReadPictureSize(data, size, &width, &height)) {
+        DecodedPicture picture;
+        if (DecodePicture(data, size, need, need, &picture)) {
+            __builtin_trap();  // a picture whose header can't be read must not decode
+        }
+        return 0;
+    }
+    if (static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > (uint64_t{1} << 22)) {
+        return 0;
+    }
+    DecodedPicture picture;
+    if (!DecodePicture(data, size, need, need, &picture)) {
+        return 0;
+    }
+    if (picture.fullWidth != width || picture.fullHeight != height || picture.width > width ||
+        picture.height > height || (picture.bitsPerPixel != 24 && picture.bitsPerPixel != 32)) {
+        __builtin_trap();
+    }
+    unsigned sum = 0;
+    size_t const rowBytes = static_cast<size_t>(picture.width) * static_cast<size_t>(picture.bitsPerPixel / 8);
+    for (int y = 0; y < picture.height; ++y) {
+        for (size_t i = 0; i < rowBytes; ++i) {
+            sum += picture.pixels[static_cast<size_t>(y) * picture.bytesPerRow + i];
+        }
+    }
+    FreeDecodedPicture(&picture);
+    return static_cast<int>(sum & 0);
+}
