@@ -187,7 +187,10 @@ TEST(EngineDraw, SetupAgainAndCleanupTwice)
         EXPECT_EQ(engine.pictureTex, picture);  // kept: only LoadPic or the caller replace it
         view.Tick(engine, 0.05);
         EXPECT_GT(view.Grab().LitFraction(40), 0.5);
+        const unsigned strip = engine.textures[1].texID;
+        ASSERT_TRUE(glIsTexture(strip));
         engine.Cleanup();
+        EXPECT_FALSE(glIsTexture(strip));
         EXPECT_EQ(engine.puzzle, nullptr);
         EXPECT_EQ(engine.textures, nullptr);
         EXPECT_EQ(engine.pictureTex, 0u);
