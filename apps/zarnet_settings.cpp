@@ -23,8 +23,8 @@
 
 namespace {
 
-constexpr int kPreviewWidth = 480;   // the preview's first size, pixels
-constexpr int kPreviewHeight = 300;  // pixels
+constexpr int kPreviewWidth = 640;   // the preview's first size, pixels
+constexpr int kPreviewHeight = 400;  // pixels
 
 const char* const kUsage =
     "usage: zarnet-settings [--open-options]\n"
@@ -226,11 +226,10 @@ GtkWidget* MakeWindow(SettingsApp* app)
     gtk_label_set_markup(GTK_LABEL(title), "<span size=\"x-large\" weight=\"bold\">Zarnet</span>");
     gtk_label_set_xalign(GTK_LABEL(title), 0.0f);
     gtk_box_pack_start(GTK_BOX(box), title, FALSE, FALSE, 0);
-    GtkWidget* about = gtk_label_new(
-        "A jigsaw puzzle of a picture that blows apart and puts itself back together.");
+    GtkWidget* about = gtk_label_new("A jigsaw puzzle that blows apart and puts itself back together.");
     gtk_label_set_xalign(GTK_LABEL(about), 0.0f);
     gtk_label_set_line_wrap(GTK_LABEL(about), TRUE);
-    gtk_label_set_max_width_chars(GTK_LABEL(about), 50);
+    gtk_label_set_max_width_chars(GTK_LABEL(about), 60);
     gtk_style_context_add_class(gtk_widget_get_style_context(about), "dim-label");
     gtk_box_pack_start(GTK_BOX(box), about, FALSE, FALSE, 0);
 
@@ -313,8 +312,10 @@ int main(int argc, char** argv)
 
     const double interval = app.view ? app.view->animationTimeInterval() : 1.0 / 60.0;
     // A tick a full interval after the last one: an early tick would find
-    // less than the interval passed and draw nothing.
-    app.timer = g_timeout_add(static_cast<guint>(std::ceil(interval * 1000.0)) + 1, Tick, &app);
+    // less than the interval passed and draw nothing. Below GTK's events and
+    // redraws, so a slow renderer can't starve the windows.
+    app.timer = g_timeout_add_full(G_PRIORITY_DEFAULT_IDLE, static_cast<guint>(std::ceil(interval * 1000.0)) + 1,
+                                   Tick, &app, nullptr);
     if (openOptions)
         g_idle_add(OpenOptionsOnce, &app);
 

@@ -222,6 +222,14 @@ SheetLayout* SheetLayoutLoad(const std::string& path, const char* windowName, Sh
         return nullptr;
     }
 
+    // An edge of its own, so the sheet stands apart from the window it is
+    // attached to even where no window manager frames it.
+    GtkCssProvider* edge = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(edge, "window { border: 1px solid alpha(black, 0.35); }", -1, nullptr);
+    gtk_style_context_add_provider(gtk_widget_get_style_context(GTK_WIDGET(sheet)), GTK_STYLE_PROVIDER(edge),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(edge);
+
     // A layout may say visible: the sheet shows only when it is run.
     gtk_widget_hide(GTK_WIDGET(sheet));
     layout->window.window = GTK_WIDGET(sheet);
