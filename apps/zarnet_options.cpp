@@ -53,7 +53,7 @@ const char* ZarnetUsage()
 {
     return "usage: zarnet [--window-id ID | --root | --fullscreen] [--preview] [--fps] [--size WxH]\n"
            "       zarnet --record DIR [--size WxH] [--seconds S] [--fps N] [--seed N] [--every N]\n"
-           "              [--desktop-image FILE] [--desktop-picture FILE] [--stats] [--preview]\n"
+           "              [--cycles N] [--desktop-image FILE] [--desktop-picture FILE] [--stats] [--preview]\n"
            "       zarnet --settings\n"
            "On a display zarnet draws into the window given by --window-id (or\n"
            "$XSCREENSAVER_WINDOW), the root window, one full-screen window per monitor,\n"
@@ -138,6 +138,12 @@ bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOpti
                 return bad("needs a picture file");
             options->desktopPicture = value;
             ++i;
+        } else if (name == "--cycles") {
+            double cycles = 0.0;
+            if (!ParseDouble(value, 0.0, 1e6, &cycles) || cycles != std::floor(cycles))
+                return bad("needs a whole number");
+            options->cycles = static_cast<int>(cycles);
+            ++i;
         } else if (name == "--stats") {
             options->stats = true;
         } else if (name == "--help" || name == "--h") {
@@ -148,9 +154,9 @@ bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOpti
             return false;
         }
     }
-    if (!recording && (options->stats || options->haveSeed || options->every != 1 ||
+    if (!recording && (options->stats || options->haveSeed || options->every != 1 || options->cycles != 0 ||
                        !options->desktopImage.empty() || !options->desktopPicture.empty())) {
-        *error = "--stats, --seed, --every, --desktop-image and --desktop-picture go with --record";
+        *error = "--stats, --seed, --every, --cycles, --desktop-image and --desktop-picture go with --record";
         return false;
     }
     if (!targetGiven && envWindow && *envWindow) {

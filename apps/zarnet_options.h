@@ -28,6 +28,7 @@ struct ZarnetOptions {
     std::string desktopImage;     // --desktop-image FILE: what the screen shows (source 0)
     std::string desktopPicture;   // --desktop-picture FILE: the wallpaper setting (source 1)
     bool stats = false;           // --stats: cycle events as JSON lines on stdout
+    int cycles = 0;               // --cycles N: end 1 s after the N-th completed cycle (0 = never early)
 };
 
 // Parses argv (options in "--name" or XScreenSaver's "-name" form) and

@@ -85,8 +85,12 @@ int RunRecord(const ZarnetOptions& options)
     SystemClock realTime;
     long long drawn = 0, saved = 0;
     int status = 0;
+    double lastTime = 0.0;  // time of the last frame drawn, seconds
+    double stopAt = -1.0;  // time to end early (--cycles), seconds; < 0 = not yet known
     for (long long tick = 0; tick <= ticks && view->isAnimating(); ++tick) {
         const double t = static_cast<double>(tick) * step;
+        if (stopAt >= 0.0 && t > stopAt)
+            break;
         clock.SetMonotonic(kStartTime + t);
         clock.SetWall(wallStart + t);
         const long long before = surface->flushCount();
@@ -96,10 +100,14 @@ int RunRecord(const ZarnetOptions& options)
             continue;
         const double ms = (realTime.MonotonicSeconds() - started) * 1000.0;
         ++drawn;
-        if (options.stats && view->ssMain) {
+        lastTime = t;
+        if (view->ssMain) {
             std::string lines;
             watch.Observe(*view->ssMain, t, tick, ms, &lines);
-            std::fputs(lines.c_str(), stdout);
+            if (options.stats)
+                std::fputs(lines.c_str(), stdout);
+            if (options.cycles > 0 && stopAt < 0.0 && watch.cycles() >= options.cycles)
+                stopAt = t + 1.0;  // a second of the new scatter
         }
         if ((drawn - 1) % options.every != 0)
             continue;
@@ -124,7 +132,7 @@ int RunRecord(const ZarnetOptions& options)
     if (options.stats) {
         std::printf("{\"t\":%.3f,\"event\":\"end\",\"frames\":%lld,\"saved\":%lld,\"boards\":%d,"
                     "\"blowAparts\":%d,\"countdowns\":%d,\"cycles\":%d}\n",
-                    static_cast<double>(ticks) * step, drawn, saved, watch.boards(), watch.blowAparts(),
+                    lastTime, drawn, saved, watch.boards(), watch.blowAparts(),
                     watch.countdowns(), watch.cycles());
     }
     std::fflush(stdout);
