@@ -96,7 +96,9 @@ bool ChooseRandomImageFile(char* folder, char* name) {
 bool JoinPicturePath(char const* folder, char const* name, char* path) {
     path[0] = '\0';
     size_t const folderLength = std::strlen(folder);
-    bool const slash = folderLength > 2 && folder[folderLength - 1] != '/';
+    // Any folder not ending in "/" gets one, also a short one such as "."
+    // or "~": gluing the name straight onto it would name another file.
+    bool const slash = folderLength > 0 && folder[folderLength - 1] != '/';
     size_t const length = folderLength + (slash ? 1 : 0) + std::strlen(name);
     if (length > kPicturePathSize - 1) {
         return false;

@@ -133,7 +133,8 @@ TEST(PictureFolder, JoinsFolderAndName) {
         {"/tmp/pics", "B.GIF", true, "/tmp/pics/B.GIF"},
         {"/tmp/pics/", "B.GIF", true, "/tmp/pics/B.GIF"},
         {"/", "a.jpg", true, "/a.jpg"},
-        {"ab", "a.jpg", true, "aba.jpg"},      // one or two characters: no slash added
+        {"ab", "a.jpg", true, "ab/a.jpg"},     // short folders get their slash too
+        {".", "a.jpg", true, "./a.jpg"},
         {"abc", "a.jpg", true, "abc/a.jpg"},
         {"", "a.jpg", true, "a.jpg"},
         {"/" + long1000, std::string(22, 'n'), true, "/" + long1000 + "/" + std::string(22, 'n')},  // 1024
