@@ -30,6 +30,8 @@ public:
     {
         ASSERT_TRUE(server_.Start(1024, 768, 24)) << server_.Error();
         setenv("DISPLAY", server_.DisplayName().c_str(), 1);
+        // The file chooser keeps its state in GSettings: in memory here.
+        setenv("GSETTINGS_BACKEND", "memory", 1);
         ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
         g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
     }
@@ -297,6 +299,85 @@ TEST_F(SheetTest, ChosenFolderReachesMemoryAtOnceAndTheStoreOnlyOnSave)
     // Opened again, the sheet shows memory: the new folder.
     ASSERT_NE(Open(), nullptr);
     EXPECT_EQ(SheetTitle(view->oBGPath), "/srv/new pictures");
+}
+
+// The real GtkFileChooserDialog, answered from inside its own modal loop.
+TEST_F(SheetTest, FolderDialogStartsInTheFolderAndReturnsTheChoice)
+{
+    const std::string start = scratch.Join("pictures");
+    const std::string other = scratch.Join("pictures/holiday");
+    ASSERT_EQ(mkdir(start.c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(other.c_str(), 0700), 0);
+    struct Case {
+        const char* name;
+        int response;         // the user's answer
+        const char* expect;   // BGPath afterwards
+    };
+    const Case cases[] = {{"cancelled", GTK_RESPONSE_CANCEL, "start"}, {"chosen", GTK_RESPONSE_ACCEPT, "other"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        view->mySettings = Settings(1, 2, start.c_str(), 75, 25, true);
+        ASSERT_NE(Open(), nullptr);
+        struct Answer {
+            const Case* c = nullptr;
+            std::string other;
+            std::string title;
+            std::string folder;
+            GtkFileChooserAction action = GTK_FILE_CHOOSER_ACTION_OPEN;
+            bool multiple = true;
+            bool seen = false;
+            bool answered = false;
+        };
+        Answer answer;
+        answer.c = &c;
+        answer.other = other;
+        const guint source = g_timeout_add(
+            20,
+            [](gpointer data) -> gboolean {
+                Answer* a = static_cast<Answer*>(data);
+                GList* list = gtk_window_list_toplevels();
+                GtkWidget* dialog = nullptr;
+                for (GList* l = list; l; l = l->next)
+                    if (GTK_IS_FILE_CHOOSER_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data)))
+                        dialog = GTK_WIDGET(l->data);
+                g_list_free(list);
+                if (!dialog)
+                    return G_SOURCE_CONTINUE;
+                GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+                gchar* folder = gtk_file_chooser_get_current_folder(chooser);
+                const std::string current = folder ? folder : "";
+                g_free(folder);
+                if (current.empty())
+                    return G_SOURCE_CONTINUE;  // still opening
+                if (!a->seen) {
+                    // First look: how it opened; then the user goes into the other folder.
+                    a->seen = true;
+                    a->title = gtk_window_get_title(GTK_WINDOW(dialog));
+                    a->folder = current;
+                    a->action = gtk_file_chooser_get_action(chooser);
+                    a->multiple = gtk_file_chooser_get_select_multiple(chooser);
+                    gtk_file_chooser_set_current_folder(chooser, a->other.c_str());
+                    return G_SOURCE_CONTINUE;
+                }
+                if (current != a->other)
+                    return G_SOURCE_CONTINUE;
+                a->answered = true;
+                gtk_dialog_response(GTK_DIALOG(dialog), a->c->response);
+                return G_SOURCE_REMOVE;
+            },
+            &answer);
+        Click("oBGPath");
+        if (!answer.answered)
+            g_source_remove(source);
+        ASSERT_TRUE(answer.answered);
+        EXPECT_EQ(answer.title, "Select Folder To Load Images From");
+        EXPECT_EQ(answer.folder, start);
+        EXPECT_EQ(answer.action, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER);
+        EXPECT_FALSE(answer.multiple);
+        const std::string want = std::strcmp(c.expect, "other") == 0 ? other : start;
+        EXPECT_EQ(std::string(view->mySettings.BGPath), want);
+        EXPECT_EQ(SheetTitle(view->oBGPath), want);
+    }
 }
 
 TEST_F(SheetTest, SaveStoresTheFolderButtonTitleWhateverTheSource)
