@@ -157,11 +157,17 @@ TEST(Join, GroupSettlesRigidInRootFrame)
     a.pos = VECTOR3D{11.2f, -5.5f, 3.5f};
     b.pos = VECTOR3D{11.0f, -4.0f, 3.0f};
     a.angle = VECTOR3D{-100, 10, 200};
+    double settled = -1.0;
     for (int pass = 0; pass < 4 * 60; ++pass) {
         p.Move(kStep);
+        if (settled < 0.0 && a.parent != nullptr && a.blend >= 1.0f)
+            settled = (pass + 1) * kStep;
         for (int i = 0; i < p.pieceCount; ++i)
             ASSERT_NE(RootOf(p, &p.pieces[i]), nullptr);
     }
+    // The newcomer swings into place in a little over a second.
+    EXPECT_GT(settled, 1.0);
+    EXPECT_LT(settled, 1.4);
     ONEPIECE* members[] = {&a, &b};
     const ONEPIECE* groupRoot = RootOf(p, &root);
     for (ONEPIECE* m : members)
@@ -214,26 +220,67 @@ TEST(Join, GroupsMergeAndChainsShorten)
     }
 }
 
+// One piece's step hangs its whole group: its root goes under the other
+// group's root with its offset from that root at once.
+TEST(Join, RootHungWithOffsetAtOnce)
+{
+    ONEPUZZLE p;
+    Park(p, 4, 3);
+    ONEPIECE& r1 = At(p, 0, 0);
+    ONEPIECE& m1 = At(p, 0, 1);
+    ONEPIECE& r2 = At(p, 1, 1);
+    r1.pos = VECTOR3D{0, 0, 0};
+    Attach(m1, r1);                  // m1 at (0, 1, 0)
+    r2.pos = VECTOR3D{1.5f, 1, 0};   // next to m1
+    r1.blend = 0.5f;
+    m1.blendSpeed = 1.5f;
+    m1.Move(kStep, &p);
+    EXPECT_EQ(r1.parent, &r2);
+    EXPECT_EQ(r1.velocity.x, -1.0f);
+    EXPECT_EQ(r1.velocity.y, -1.0f);
+    EXPECT_EQ(r1.velocity.z, 0.0f);
+    EXPECT_EQ(r1.blend, 0.0f);
+    EXPECT_EQ(r2.parent, nullptr);
+    // m1 walked its chain in its own motion step and settles in anew.
+    EXPECT_EQ(m1.parent, &r2);
+    EXPECT_EQ(m1.velocity.x, -1.0f);
+    EXPECT_EQ(m1.velocity.y, 0.0f);
+    EXPECT_NEAR(m1.blendSpeed, 2.0f * kStep, 1e-6f);   // restarted from 0
+    EXPECT_LT(m1.blend, 0.01f);
+}
+
 // Lock in place: a root flies home when two members counted themselves before
 // its own step; a root first in array order only does through finishFraction.
 TEST(FlyHome, LockInPlaceDependsOnArrayOrder)
 {
-    for (bool rootFirst : {true, false}) {
-        SCOPED_TRACE(rootFirst);
+    // 3 x 3 board, array order: 0 1 2 / 3 4 5 / 6 7 8 (top row first).
+    const struct {
+        int root;
+        int members[3];   // -1 = none
+        bool fliesHome;
+    } cases[] = {
+        {0, {1, 3, -1}, false},   // both members after the root: count 0 at its step
+        {8, {5, 7, -1}, true},    // both before: count 2
+        {8, {7, -1, -1}, false},  // one before: count 1
+        {4, {1, 5, -1}, false},   // one before, one after
+        {4, {1, 3, 5}, true},     // two before, one after
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.root);
         ONEPUZZLE p;
         Park(p, 3, 3);
         p.lockInPlace = true;
-        ONEPIECE& root = rootFirst ? p.pieces[0] : p.pieces[8];
-        ONEPIECE& m1 = rootFirst ? p.pieces[1] : p.pieces[7];
-        ONEPIECE& m2 = rootFirst ? p.pieces[3] : p.pieces[5];
+        ONEPIECE& root = p.pieces[c.root];
         root.pos = VECTOR3D{20, 20, 0};
-        Attach(m1, root);
-        Attach(m2, root);
+        for (int m : c.members) {
+            if (m >= 0)
+                Attach(p.pieces[m], root);
+        }
         const VECTOR3D start = root.pos;
         const VECTOR3D home{static_cast<float>(root.column - 1.0), static_cast<float>(root.row - 1.0),
                             p.boardZ};
         p.Move(kStep);
-        if (rootFirst) {
+        if (!c.fliesHome) {
             ExpectNear(root.pos, start, 0.0f);
         } else {
             ExpectNear(root.pos, VECTOR3D{start.x + (home.x - start.x) * kStep * 0.25f,
@@ -242,8 +289,9 @@ TEST(FlyHome, LockInPlaceDependsOnArrayOrder)
                        1e-5f);
         }
         // Members keep hanging on the root whatever it does.
-        EXPECT_EQ(m1.parent, &root);
-        EXPECT_EQ(m2.parent, &root);
+        for (int m : c.members) {
+            EXPECT_TRUE(m < 0 || p.pieces[m].parent == &root) << m;
+        }
     }
     // Through finishFraction the first root flies home from the next pass,
     // once the counts of the previous pass make largestGroup.
@@ -278,8 +326,8 @@ TEST(FlyHome, LosesRotation)
 }
 
 // Only counts above 1 refresh a root's groupShare; largestGroup comes from
-// those counts alone.
-TEST(Counts, GroupShareKeptForSmallCounts)
+// those counts alone. The share slows a drifting group down.
+TEST(Counts, GroupShareKeptForSmallCountsAndSlowsDrift)
 {
     ONEPUZZLE p;
     Park(p, 3, 3);
@@ -292,12 +340,47 @@ TEST(Counts, GroupShareKeptForSmallCounts)
     Attach(p.pieces[7], pair);
     single.groupShare = 0.5f;
     p.Move(kStep);
+    for (ONEPIECE* root : {&single, &pair}) {
+        root->speed = root->targetSpeed = 1.0f;
+        root->velocity = root->direction = VECTOR3D{1, 0, 0};
+    }
     p.Move(kStep);
     EXPECT_EQ(single.attachedCount, 1);
     EXPECT_EQ(pair.attachedCount, 2);
     EXPECT_EQ(single.groupShare, 0.5f);
     EXPECT_EQ(pair.groupShare, 2.0f / 9.0f);
     EXPECT_EQ(p.largestGroup, 2.0f / 9.0f);
+    EXPECT_NEAR(single.pos.x, -20.0f + kStep * (1.0f - 0.75f * 0.5f), 1e-5f);
+    EXPECT_NEAR(pair.pos.x, 20.0f + kStep * (1.0f - 0.75f * 2.0f / 9.0f), 1e-5f);
+}
+
+// A free piece picking a new heading while something hangs on it heads for
+// the origin when its random pick is one of its own members.
+TEST(Drift, HeadingTargets)
+{
+    int origin = 0;
+    for (unsigned seed = 1; seed <= 20; ++seed) {
+        SCOPED_TRACE(seed);
+        ONEPUZZLE p;
+        Park(p, 2, 2);
+        ONEPIECE& root = p.pieces[3];   // bottom right
+        root.pos = VECTOR3D{20, 10, 5};
+        for (int i = 0; i < 3; ++i)
+            Attach(p.pieces[i], root);
+        root.moveTimer = 0.0f;
+        std::srand(seed);
+        p.Move(kStep);
+        const VECTOR3D d = root.direction;
+        const float len = std::sqrt(20 * 20 + 10 * 10 + 5 * 5);
+        const bool toOrigin = std::fabs(d.x + 20 / len) < 1e-5f && std::fabs(d.y + 10 / len) < 1e-5f &&
+                              std::fabs(d.z + 5 / len) < 1e-5f;
+        const bool toLeft = std::fabs(d.x + 1) < 1e-5f && std::fabs(d.y) < 1e-5f;   // left neighbour
+        const bool toAbove = std::fabs(d.y - 1) < 1e-5f && std::fabs(d.x) < 1e-5f;  // upper neighbour
+        const bool none = d.x == 0 && d.y == 0 && d.z == 0;                         // picked itself
+        EXPECT_TRUE(toOrigin || toLeft || toAbove || none) << d.x << "," << d.y << "," << d.z;
+        origin += toOrigin;
+    }
+    EXPECT_GE(origin, 8);   // 3 of the 4 random picks are members
 }
 
 TEST(Drift, BoxTurnsOnlyOutwardHeadings)
@@ -371,17 +454,22 @@ TEST(Drift, NewTargetsInRange)
     ASSERT_TRUE(MakeBoard(p, 1024, 768, 12));
     // Blow apart, scatter a little, then take the first assembling pass.
     p.restartTimer = 0.01f;
-    for (int pass = 0; pass < 60; ++pass)
+    for (int pass = 0; pass < 5 * 60; ++pass)
         p.Move(kStep);
     p.restartTimer = 21.0f;
     for (int i = 0; i < p.pieceCount; ++i)
         p.pieces[i].moveTimer = 0.0f;
     p.Move(kStep);
+    int checked = 0;
+    bool lowest = false, highest = false;
     for (int i = 0; i < p.pieceCount; ++i) {
         const ONEPIECE& piece = p.pieces[i];
         if (piece.parent != nullptr)
             continue;
         SCOPED_TRACE(i);
+        ++checked;
+        lowest |= piece.moveTimer == 5.0f;
+        highest |= piece.moveTimer == 24.0f;
         const float timer = piece.moveTimer;
         EXPECT_TRUE(timer >= 5.0f && timer <= 24.0f && timer == std::floor(timer)) << timer;
         const float speed10 = piece.targetSpeed * 10.0f;
@@ -393,6 +481,8 @@ TEST(Drift, NewTargetsInRange)
         const float len = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
         EXPECT_TRUE(len == 0.0f || std::fabs(len - 1.0f) < 1e-5f) << len;
     }
+    EXPECT_GT(checked, p.pieceCount / 2);
+    EXPECT_TRUE(lowest && highest);   // the whole range 5..24 is drawn
 }
 
 TEST(Cycle, NewBoardStandsOneSecondThenScattersFifteen)
@@ -490,6 +580,32 @@ TEST(Cycle, CountdownAndNewPicture)
         EXPECT_LT(start, 0.2);   // the board joins within its first passes
         EXPECT_NEAR(raised - start, 19.0, 1.5 * kStep);
         EXPECT_NEAR(cleared - start, 21.0, 1.5 * kStep);
+    }
+}
+
+// The countdown runs while the board is whole or once below 20 seconds.
+TEST(Cycle, CountdownRunsBelowTwentyOrWhenWhole)
+{
+    const struct {
+        float timer;
+        bool whole;
+        bool runs;
+    } cases[] = {{21.0f, false, false}, {20.5f, false, false}, {20.0f, false, false},
+                 {19.99f, false, true}, {5.0f, false, true}, {21.0f, true, true}, {20.5f, true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.timer << (c.whole ? " whole" : " scattered"));
+        ONEPUZZLE p;
+        Park(p, 5, 5);
+        if (c.whole) {
+            // The whole board hung on its last piece, counted in the previous pass.
+            ONEPIECE& root = p.pieces[p.pieceCount - 1];
+            for (int i = 0; i < p.pieceCount - 1; ++i)
+                Attach(p.pieces[i], root);
+            p.Move(kStep);
+        }
+        p.restartTimer = c.timer;
+        p.Move(kStep);
+        EXPECT_EQ(p.restartTimer, c.runs ? c.timer - kStep : c.timer);
     }
 }
 
