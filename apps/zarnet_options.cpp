@@ -56,8 +56,8 @@ const char* ZarnetUsage()
            "              [--cycles N] [--desktop-image FILE] [--desktop-picture FILE] [--stats] [--preview]\n"
            "       zarnet --settings\n"
            "On a display zarnet draws into the window given by --window-id (or\n"
-           "$XSCREENSAVER_WINDOW), the root window, one full-screen window per monitor,\n"
-           "or a window of its own. --record renders a fixed-step run to PNG files\n"
+           "$XSCREENSAVER_WINDOW, which --root also means when set), the root window,\n"
+           "one full-screen window per monitor, or a window of its own. --record renders a fixed-step run to PNG files\n"
            "without any display. The saver's settings are edited in zarnet-settings.\n";
 }
 
@@ -87,8 +87,10 @@ bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOpti
             targetGiven = true;
             ++i;
         } else if (name == "--root") {
-            options->target = ZarnetOptions::Target::Root;
-            targetGiven = true;
+            // Under XScreenSaver (and the screensavers that follow it) the
+            // "root" is the window named by XSCREENSAVER_WINDOW: see below.
+            if (!targetGiven)
+                options->target = ZarnetOptions::Target::Root;
         } else if (name == "--fullscreen") {
             options->target = ZarnetOptions::Target::FullScreen;
             targetGiven = true;
@@ -159,7 +161,7 @@ bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOpti
         *error = "--stats, --seed, --every, --cycles, --desktop-image and --desktop-picture go with --record";
         return false;
     }
-    if (!targetGiven && envWindow && *envWindow) {
+    if (!targetGiven && options->target != ZarnetOptions::Target::FullScreen && envWindow && *envWindow) {
         if (!ParseWindowId(envWindow, &options->windowId)) {
             *error = "XSCREENSAVER_WINDOW is no window id";
             return false;
