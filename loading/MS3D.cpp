@@ -11,17 +11,19 @@ namespace {
 // Record sizes in the file, bytes.
 constexpr uint64_t kVertexBytes = 15;
 constexpr uint64_t kTriangleBytes = 70;
-constexpr uint64_t kGroupMinBytes = 1 + 32 + 2 + 1;  // with no triangle indexes
+constexpr uint64_t kGroupHeadBytes = 1 + 32 + 2;  // flags, name, triangle count
+constexpr uint64_t kGroupMinBytes = kGroupHeadBytes + 1;  // with no triangle indexes
 constexpr uint64_t kMaterialBytes = 361;
-constexpr uint64_t kJointMinBytes = 1 + 32 + 32 + 12 + 12 + 2 + 2;  // with no keys
+constexpr uint64_t kAnimationBytes = 12;
+constexpr uint64_t kJointHeadBytes = 1 + 32 + 32 + 12 + 12 + 2 + 2;  // with no keys
 constexpr uint64_t kKeyframeBytes = 16;
 
-// Little-endian field reader over the model's stream. It knows how many
-// bytes are left, so a count is checked against them before its array is
+// The model's stream, read one record at a time. It knows how many bytes
+// are left, so a count is checked against them before its array is
 // allocated; the first short read makes every later read fail too.
-class FieldReader {
+class ModelStream {
 public:
-    FieldReader(std::istream& stream, uint64_t left) : stream_(stream), left_(left) {}
+    ModelStream(std::istream& stream, uint64_t left) : stream_(stream), left_(left) {}
 
     bool Bytes(void* out, uint64_t size)
     {
@@ -35,16 +37,6 @@ public:
         left_ -= size;
         return true;
     }
-    bool U8(uint8_t& value) { return Bytes(&value, 1); }
-    bool I8(int8_t& value)
-    {
-        uint8_t raw = 0;
-        if (!U8(raw)) {
-            return false;
-        }
-        value = static_cast<int8_t>(raw);
-        return true;
-    }
     bool U16(uint16_t& value)
     {
         unsigned char raw[2];
@@ -52,43 +44,6 @@ public:
             return false;
         }
         value = static_cast<uint16_t>(raw[0] | raw[1] << 8);
-        return true;
-    }
-    bool U32(uint32_t& value)
-    {
-        unsigned char raw[4];
-        if (!Bytes(raw, 4)) {
-            return false;
-        }
-        value = static_cast<uint32_t>(raw[0]) | static_cast<uint32_t>(raw[1]) << 8 |
-                static_cast<uint32_t>(raw[2]) << 16 | static_cast<uint32_t>(raw[3]) << 24;
-        return true;
-    }
-    bool I32(int& value)
-    {
-        uint32_t raw = 0;
-        if (!U32(raw)) {
-            return false;
-        }
-        value = static_cast<int32_t>(raw);
-        return true;
-    }
-    bool F32(float& value)
-    {
-        uint32_t raw = 0;
-        if (!U32(raw)) {
-            return false;
-        }
-        std::memcpy(&value, &raw, sizeof value);
-        return true;
-    }
-    bool Floats(float* values, int count)
-    {
-        for (int i = 0; i < count; ++i) {
-            if (!F32(values[i])) {
-                return false;
-            }
-        }
         return true;
     }
     // Whether `count` records of at least `size` bytes each can still be
@@ -115,11 +70,54 @@ private:
     bool ok_ = true;
 };
 
+// Little-endian fields of one record already read into memory.
+class RecordFields {
+public:
+    explicit RecordFields(const unsigned char* bytes) : at_(bytes) {}
+
+    uint8_t U8() { return *at_++; }
+    int8_t I8() { return static_cast<int8_t>(*at_++); }
+    uint16_t U16()
+    {
+        const uint16_t v = static_cast<uint16_t>(at_[0] | at_[1] << 8);
+        at_ += 2;
+        return v;
+    }
+    uint32_t U32()
+    {
+        const uint32_t v = static_cast<uint32_t>(at_[0]) | static_cast<uint32_t>(at_[1]) << 8 |
+                           static_cast<uint32_t>(at_[2]) << 16 | static_cast<uint32_t>(at_[3]) << 24;
+        at_ += 4;
+        return v;
+    }
+    float F32()
+    {
+        const uint32_t raw = U32();
+        float v;
+        std::memcpy(&v, &raw, sizeof v);
+        return v;
+    }
+    void Floats(float* out, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            out[i] = F32();
+        }
+    }
+    void Chars(char* out, size_t count)
+    {
+        std::memcpy(out, at_, count);
+        at_ += count;
+    }
+
+private:
+    const unsigned char* at_;  // next unread byte of the record
+};
+
 // Reads a count, checks that many records of at least `size` bytes can
 // follow, and allocates them value-initialised (so nested pointers start
 // null). On failure the count is 0 and the array null.
 template <typename Record>
-bool ReadCountAndAllocate(FieldReader& in, uint64_t size, uint16_t& count, Record*& array)
+bool ReadCountAndAllocate(ModelStream& in, uint64_t size, uint16_t& count, Record*& array)
 {
     count = 0;
     array = nullptr;
@@ -135,12 +133,22 @@ bool ReadCountAndAllocate(FieldReader& in, uint64_t size, uint16_t& count, Recor
     return true;
 }
 
-bool ReadKeyframes(FieldReader& in, uint16_t count, MS3D_KEYFRAME* keys)
+// Allocates and reads `count` key frames into `keys`.
+bool ReadKeyframes(ModelStream& in, uint16_t count, uint16_t& keptCount, MS3D_KEYFRAME*& keys)
 {
+    keys = new (std::nothrow) MS3D_KEYFRAME[count]();
+    if (!keys) {
+        return false;
+    }
+    keptCount = count;
     for (uint16_t k = 0; k < count; ++k) {
-        if (!in.F32(keys[k].time) || !in.Floats(keys[k].value, 3)) {
+        unsigned char raw[kKeyframeBytes];
+        if (!in.Bytes(raw, sizeof raw)) {
             return false;
         }
+        RecordFields f(raw);
+        keys[k].time = f.F32();
+        f.Floats(keys[k].value, 3);
     }
     return true;
 }
@@ -190,106 +198,142 @@ bool MS3D::LoadFromFStream(std::istream* stream)
         return false;
     }
 
-    FieldReader in(*stream, BytesLeftInStream(*stream));
+    ModelStream in(*stream, BytesLeftInStream(*stream));
 
     if (!ReadCountAndAllocate(in, kVertexBytes, numVertices, vertices)) {
         return false;
     }
     for (uint16_t i = 0; i < numVertices; ++i) {
-        MS3D_VERTEX& v = vertices[i];
-        if (!in.U8(v.flags) || !in.Floats(v.location, 3) || !in.I8(v.boneIndex) || !in.U8(v.referenceCount)) {
+        unsigned char raw[kVertexBytes];
+        if (!in.Bytes(raw, sizeof raw)) {
             return false;
         }
+        RecordFields f(raw);
+        MS3D_VERTEX& v = vertices[i];
+        v.flags = f.U8();
+        f.Floats(v.location, 3);
+        v.boneIndex = f.I8();
+        v.referenceCount = f.U8();
     }
 
     if (!ReadCountAndAllocate(in, kTriangleBytes, numTriangles, triangles)) {
         return false;
     }
     for (uint16_t i = 0; i < numTriangles; ++i) {
-        MS3D_TRIANGLE& t = triangles[i];
-        if (!in.U16(t.flags)) {
+        unsigned char raw[kTriangleBytes];
+        if (!in.Bytes(raw, sizeof raw)) {
             return false;
         }
-        for (int j = 0; j < 3; ++j) {
-            if (!in.U16(t.vertexIndices[j])) {
-                return false;
-            }
-            if (t.vertexIndices[j] >= numVertices) {
+        RecordFields f(raw);
+        MS3D_TRIANGLE& t = triangles[i];
+        t.flags = f.U16();
+        for (uint16_t& index : t.vertexIndices) {
+            index = f.U16();
+            if (index >= numVertices) {
                 return false;  // a corner that names no vertex
             }
         }
-        if (!in.Floats(&t.vertexNormals[0][0], 9) || !in.Floats(t.s, 3) || !in.Floats(t.t, 3) ||
-            !in.U8(t.smoothingGroup) || !in.U8(t.groupIndex)) {
-            return false;
-        }
+        f.Floats(&t.vertexNormals[0][0], 9);
+        f.Floats(t.s, 3);
+        f.Floats(t.t, 3);
+        t.smoothingGroup = f.U8();
+        t.groupIndex = f.U8();
     }
 
     if (!ReadCountAndAllocate(in, kGroupMinBytes, numGroups, groups)) {
         return false;
     }
     for (uint16_t i = 0; i < numGroups; ++i) {
-        MS3D_GROUP& g = groups[i];
-        if (!in.U8(g.flags) || !in.Bytes(g.name, sizeof g.name) ||
-            !ReadCountAndAllocate(in, 2, g.numTriangles, g.triangleIndices)) {
+        unsigned char head[kGroupHeadBytes];
+        if (!in.Bytes(head, sizeof head)) {
             return false;
         }
-        for (uint16_t k = 0; k < g.numTriangles; ++k) {
-            if (!in.U16(g.triangleIndices[k])) {
-                return false;
-            }
-            if (g.triangleIndices[k] >= numTriangles) {
+        RecordFields f(head);
+        MS3D_GROUP& g = groups[i];
+        g.flags = f.U8();
+        f.Chars(g.name, sizeof g.name);
+        const uint16_t count = f.U16();
+        // The indexes and the material byte must follow.
+        if (!in.Fits(uint64_t{count} * 2 + 1, 1)) {
+            return false;
+        }
+        g.triangleIndices = new (std::nothrow) uint16_t[count]();
+        if (!g.triangleIndices) {
+            return false;
+        }
+        g.numTriangles = count;
+        // Straight into the array, then decoded in place.
+        if (!in.Bytes(g.triangleIndices, uint64_t{count} * 2)) {
+            return false;
+        }
+        const unsigned char* raw = reinterpret_cast<const unsigned char*>(g.triangleIndices);
+        for (uint16_t k = 0; k < count; ++k) {
+            const uint16_t index = static_cast<uint16_t>(raw[2 * k] | raw[2 * k + 1] << 8);
+            if (index >= numTriangles) {
                 return false;  // a group entry that names no triangle
             }
+            g.triangleIndices[k] = index;
         }
-        if (!in.I8(g.materialIndex)) {
+        unsigned char material = 0;
+        if (!in.Bytes(&material, 1)) {
             return false;
         }
+        g.materialIndex = static_cast<int8_t>(material);
     }
 
     if (!ReadCountAndAllocate(in, kMaterialBytes, numMaterials, materials)) {
         return false;
     }
     for (uint16_t i = 0; i < numMaterials; ++i) {
-        MS3D_MATERIAL& m = materials[i];
-        if (!in.Bytes(m.name, sizeof m.name) || !in.Floats(m.ambient, 4) || !in.Floats(m.diffuse, 4) ||
-            !in.Floats(m.specular, 4) || !in.Floats(m.emissive, 4) || !in.F32(m.shininess) ||
-            !in.F32(m.transparency) || !in.U8(m.mode) || !in.Bytes(m.texture, sizeof m.texture) ||
-            !in.Bytes(m.alphaMap, sizeof m.alphaMap)) {
+        unsigned char raw[kMaterialBytes];
+        if (!in.Bytes(raw, sizeof raw)) {
             return false;
         }
+        RecordFields f(raw);
+        MS3D_MATERIAL& m = materials[i];
+        f.Chars(m.name, sizeof m.name);
+        f.Floats(m.ambient, 4);
+        f.Floats(m.diffuse, 4);
+        f.Floats(m.specular, 4);
+        f.Floats(m.emissive, 4);
+        m.shininess = f.F32();
+        m.transparency = f.F32();
+        m.mode = f.U8();
+        f.Chars(m.texture, sizeof m.texture);
+        f.Chars(m.alphaMap, sizeof m.alphaMap);
     }
 
-    float currentTime = 0.0f;  // the editor's play position; not kept
-    if (!in.F32(animationFPS) || !in.F32(currentTime) || !in.I32(totalFrames)) {
-        return false;
+    {
+        unsigned char raw[kAnimationBytes];
+        if (!in.Bytes(raw, sizeof raw)) {
+            return false;
+        }
+        RecordFields f(raw);
+        animationFPS = f.F32();
+        f.F32();  // the editor's play position; not kept
+        totalFrames = static_cast<int32_t>(f.U32());
     }
 
-    if (!ReadCountAndAllocate(in, kJointMinBytes, numJoints, joints)) {
+    if (!ReadCountAndAllocate(in, kJointHeadBytes, numJoints, joints)) {
         return false;
     }
     for (uint16_t i = 0; i < numJoints; ++i) {
+        unsigned char raw[kJointHeadBytes];
+        if (!in.Bytes(raw, sizeof raw)) {
+            return false;
+        }
+        RecordFields f(raw);
         MS3D_JOINT& j = joints[i];
-        if (!in.U8(j.flags) || !in.Bytes(j.name, sizeof j.name) || !in.Bytes(j.parentName, sizeof j.parentName) ||
-            !in.Floats(j.rotation, 3) || !in.Floats(j.position, 3)) {
-            return false;
-        }
-        uint16_t rotationCount = 0, translationCount = 0;
-        if (!in.U16(rotationCount) || !in.U16(translationCount) ||
-            !in.Fits(static_cast<uint64_t>(rotationCount) + translationCount, kKeyframeBytes)) {
-            return false;
-        }
-        j.rotationKeys = new (std::nothrow) MS3D_KEYFRAME[rotationCount]();
-        if (!j.rotationKeys) {
-            return false;
-        }
-        j.numRotationKeys = rotationCount;
-        j.translationKeys = new (std::nothrow) MS3D_KEYFRAME[translationCount]();
-        if (!j.translationKeys) {
-            return false;
-        }
-        j.numTranslationKeys = translationCount;
-        if (!ReadKeyframes(in, j.numRotationKeys, j.rotationKeys) ||
-            !ReadKeyframes(in, j.numTranslationKeys, j.translationKeys)) {
+        j.flags = f.U8();
+        f.Chars(j.name, sizeof j.name);
+        f.Chars(j.parentName, sizeof j.parentName);
+        f.Floats(j.rotation, 3);
+        f.Floats(j.position, 3);
+        const uint16_t rotationCount = f.U16();
+        const uint16_t translationCount = f.U16();
+        if (!in.Fits(uint64_t{rotationCount} + translationCount, kKeyframeBytes) ||
+            !ReadKeyframes(in, rotationCount, j.numRotationKeys, j.rotationKeys) ||
+            !ReadKeyframes(in, translationCount, j.numTranslationKeys, j.translationKeys)) {
             return false;
         }
     }
