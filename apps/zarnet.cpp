@@ -41,10 +41,12 @@ int main(int argc, char** argv)
     ZarnetOptions options;
     std::string error;
     if (!ParseZarnetOptions(argc, argv, std::getenv("XSCREENSAVER_WINDOW"), &options, &error)) {
-        if (!error.empty())
-            std::fprintf(stderr, "zarnet: %s\n", error.c_str());
-        std::fputs(ZarnetUsage(), error.empty() ? stdout : stderr);
-        return error.empty() ? 0 : 2;
+        if (error.empty()) {
+            std::fputs(ZarnetUsage(), stdout);  // --help
+            return 0;
+        }
+        std::fprintf(stderr, "zarnet: %s (zarnet --help lists the options)\n", error.c_str());
+        return 2;
     }
     if (options.settings)
         return RunSettingsProgram(argv[0]);

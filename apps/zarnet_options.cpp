@@ -57,8 +57,9 @@ const char* ZarnetUsage()
            "       zarnet --settings\n"
            "On a display zarnet draws into the window given by --window-id (or\n"
            "$XSCREENSAVER_WINDOW, which --root also means when set), the root window,\n"
-           "one full-screen window per monitor, or a window of its own. --record renders a fixed-step run to PNG files\n"
-           "without any display. The saver's settings are edited in zarnet-settings.\n";
+           "one full-screen window per monitor, or a window of its own. --record renders\n"
+           "a fixed-step run to PNG files without any display. The saver's settings are\n"
+           "edited in zarnet-settings.\n";
 }
 
 bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOptions* options,

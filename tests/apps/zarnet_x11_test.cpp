@@ -77,6 +77,15 @@ void PaintRootQuarters(Display* d)
     XSync(d, False);
 }
 
+// A black root window (Xvfb starts with a grey weave).
+void PaintRootBlack(Display* d)
+{
+    const Window root = DefaultRootWindow(d);
+    XSetWindowBackground(d, root, BlackPixel(d, DefaultScreen(d)));
+    XClearWindow(d, root);
+    XSync(d, False);
+}
+
 Window MakeWindow(Display* d, int x, int y, int w, int h, Rgb8 background)
 {
     const int screen = DefaultScreen(d);
@@ -266,12 +275,13 @@ TEST(ZarnetX11, SignalEndsItWithinHalfASecond)
     struct Case {
         const char* name;
         int sig;
-        int how;  // 0 = --window-id, 1 = XSCREENSAVER_WINDOW, 2 = --root
+        int how;  // 0 = --window-id, 1 = XSCREENSAVER_WINDOW, 2 = --root, 3 = -root with XSCREENSAVER_WINDOW
     };
     const Case cases[] = {
         {"SIGTERM, --window-id", SIGTERM, 0},
         {"SIGINT, XSCREENSAVER_WINDOW", SIGINT, 1},
         {"SIGTERM, --root", SIGTERM, 2},
+        {"SIGTERM, -root naming XScreenSaver's window", SIGTERM, 3},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
@@ -279,22 +289,29 @@ TEST(ZarnetX11, SignalEndsItWithinHalfASecond)
         ASSERT_TRUE(server.Start(320, 240, 24)) << server.Error();
         Connection c(server.DisplayName());
         ASSERT_NE(c.get(), nullptr);
+        PaintRootBlack(c.get());
         ScratchDir dir;
         WriteStore(dir.Path(), 1, false);
         const Window window = k.how == 2 ? 0 : MakeWindow(c.get(), 0, 0, 200, 150, Rgb8{0, 0, 0});
         std::vector<std::string> argv = {BuildProgramPath("zarnet")}, extra;
         if (k.how == 0)
             argv.insert(argv.end(), {"--window-id", Hex(window)});
-        else if (k.how == 1)
+        if (k.how == 1 || k.how == 3)
             extra.push_back("XSCREENSAVER_WINDOW=" + Hex(window));
-        else
-            argv.push_back("--root");
+        if (k.how >= 2)
+            argv.push_back(k.how == 2 ? "--root" : "-root");
         ChildProcess zarnet;
         ASSERT_TRUE(zarnet.Start(argv, ChildEnvironment(server, dir, extra)));
         Shot shot;
         const ScreenRect area = k.how == 2 ? ScreenRect{0, 0, 320, 240} : ScreenRect{0, 0, 200, 150};
         ASSERT_TRUE(WaitForShot(c.get(), area, 20.0, [](const Shot& s) { return s.Lit() > 0.05; }, &shot))
             << "it never drew";
+        if (k.how != 2) {
+            // Only the window is drawn into, not the root around it.
+            Shot outside;
+            ASSERT_TRUE(outside.Take(c.get(), ScreenRect{0, 150, 320, 90}));
+            EXPECT_EQ(outside.Lit(), 0.0);
+        }
         const auto sent = std::chrono::steady_clock::now();
         ASSERT_TRUE(zarnet.Signal(k.sig));
         int status = 0;
