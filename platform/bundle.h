@@ -10,6 +10,6 @@ std::string BundleResourcePath();
 // The same choice for a program at `exePath`: `buildResources` when it
 // holds "zar.vnt" and `exePath` lies in the folder above it; otherwise the
 // first of "<exe dir>/../share/zarnet/", "<exe dir>/../../share/zarnet/"
-// holding "zar.vnt"; otherwise `installResources`.
+// holding "zar.vnt" (written without the ".."); otherwise `installResources`.
 std::string ChooseResourcePath(const std::string& exePath, const std::string& buildResources,
                                const std::string& installResources);

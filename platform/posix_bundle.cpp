@@ -52,9 +52,10 @@ std::string ChooseResourcePath(const std::string& exePath, const std::string& bu
         IsFile(build + "zar.vnt"))
         return build;
     if (!exePath.empty()) {
-        const std::string dir = Parent(exePath);
-        for (const char* up : {"/../share/zarnet/", "/../../share/zarnet/"}) {
-            std::string candidate = dir + up;
+        // <prefix>/bin/zarnet and <prefix>/libexec/xscreensaver/zarnet.
+        const std::string bin = Parent(exePath), libexec = Parent(bin);
+        for (const std::string& prefix : {Parent(bin), Parent(libexec)}) {
+            const std::string candidate = WithSlash(prefix) + "share/zarnet/";
             if (IsFile(candidate + "zar.vnt"))
                 return candidate;
         }

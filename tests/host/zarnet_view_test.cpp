@@ -5,6 +5,8 @@
 // (libglvnd), so the view runs here with a surface that only counts.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -15,6 +17,7 @@
 #include "host/DesktopCapture.h"
 #include "host/Preferences.h"
 #include "host/ZarnetView.h"
+#include "platform/bundle.h"
 #include "platform/clock.h"
 #include "platform/gl_surface.h"
 #include "platform/preference_store.h"
@@ -333,6 +336,36 @@ TEST(ZarnetViewPaths, ResourcePathGetsExactlyOneTrailingSlash)
         std::memset(out, 'x', sizeof out);
         ZarnetView::MakeResourcePath(c.in, out);
         EXPECT_EQ(std::string(out), c.out);
+    }
+}
+
+TEST(ZarnetViewPaths, DataFilesOfTheBuildTreeOrOfTheInstallation)
+{
+    ScratchDir dir;
+    const std::string root = dir.Path();
+    for (const char* folder : {"/build", "/build/resources", "/build/apps", "/usr", "/usr/share", "/usr/share/zarnet",
+                               "/other", "/other/resources"})
+        ASSERT_EQ(mkdir((root + folder).c_str(), 0755), 0);
+    ASSERT_TRUE(WriteWholeFile(root + "/build/resources/zar.vnt", "x"));
+    ASSERT_TRUE(WriteWholeFile(root + "/usr/share/zarnet/zar.vnt", "x"));
+    const std::string build = root + "/build/resources/", installed = "/fixed/share/zarnet/";
+    struct Case {
+        std::string exe;
+        std::string buildResources;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {root + "/build/apps/zarnet", build, build},
+        {root + "/build/tests/test_host", root + "/build/resources", build},   // the slash is added
+        {root + "/usr/bin/zarnet", build, root + "/usr/share/zarnet/"},  // installed beside the build tree
+        {root + "/usr/libexec/xscreensaver/zarnet", build, root + "/usr/share/zarnet/"},
+        {root + "/build/apps/zarnet", root + "/other/resources/", installed},    // no data in that build tree
+        {"/somewhere/else/zarnet", build, installed},
+        {"", build, installed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.exe);
+        EXPECT_EQ(ChooseResourcePath(c.exe, c.buildResources, "/fixed/share/zarnet"), c.expected);
     }
 }
 
