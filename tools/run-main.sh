@@ -14,7 +14,10 @@ SHEET="$BUILD/apps/zarnet-contact-sheet"
 
 if [ -n "${DISPLAY:-}" ] && xset q >/dev/null 2>&1; then
   echo "zarnet: drawing on $DISPLAY (close the window, or press Escape or q, to end)" >&2
-  exec "$ZARNET" --fps
+  if "$ZARNET" --fps; then
+    exit 0
+  fi
+  echo "zarnet: couldn't draw on $DISPLAY; recording headless instead" >&2
 fi
 
 OUT="$BUILD/main-run"
