@@ -13,6 +13,7 @@
 //   zarnet-contact-sheet --frames DIR --stats FILE --out FILE.png [--columns N]
 #include <dirent.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -122,6 +123,21 @@ std::vector<long> SavedTicks(const std::string& folder)
     return ticks;
 }
 
+// Share of a frame's pixels that are (nearly) black.
+double DarkShare(const DecodedPicture& p)
+{
+    const int channels = p.bitsPerPixel / 8;
+    size_t dark = 0;
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) {
+            const unsigned char* s = p.pixels + static_cast<size_t>(y) * p.bytesPerRow + static_cast<size_t>(x) * channels;
+            if (s[0] + s[1] + s[2] < 24)
+                ++dark;
+        }
+    const size_t all = static_cast<size_t>(p.width) * static_cast<size_t>(p.height);
+    return all ? static_cast<double>(dark) / static_cast<double>(all) : 1.0;
+}
+
 struct Canvas {
     int width, height;
     std::vector<uint8_t> rgba;  // top row first
@@ -201,21 +217,42 @@ int main(int argc, char** argv)
     long lastTick = -1;
     for (const Moment& m : moments) {
         const long wanted = std::lround(m.t * fps);
-        long best = ticks[0];
-        for (long tick : ticks)
-            if (std::labs(tick - wanted) < std::labs(best - wanted))
-                best = tick;
-        if (best == lastTick)
-            continue;  // the recording holds no frame closer to this moment
-        lastTick = best;
-        char path[4096], caption[128];
-        std::snprintf(path, sizeof path, "%s/frame-%06ld.png", options.frames.c_str(), best);
+        // Saved frames nearest first; within a few seconds of the moment,
+        // one that the overlay's title card has turned black is passed over
+        // for the next nearest, so each tile shows the board.
+        std::vector<long> nearest = ticks;
+        std::sort(nearest.begin(), nearest.end(), [wanted](long a, long b) {
+            return std::labs(a - wanted) < std::labs(b - wanted);
+        });
+        const long window = std::lround(5.0 * fps);
         Tile tile{"", {}};
-        if (!DecodePictureFile(path, 0, 0, &tile.picture)) {
-            std::fprintf(stderr, "zarnet-contact-sheet: can't read %s\n", path);
-            continue;
+        long chosen = -1;
+        bool card = false;  // only title-card frames near this moment
+        for (long tick : nearest) {
+            const bool last = std::labs(tick - wanted) > window;
+            if (last)
+                tick = nearest[0];
+            char path[4096];
+            std::snprintf(path, sizeof path, "%s/frame-%06ld.png", options.frames.c_str(), tick);
+            FreeDecodedPicture(&tile.picture);
+            if (!DecodePictureFile(path, 0, 0, &tile.picture)) {
+                std::fprintf(stderr, "zarnet-contact-sheet: can't read %s\n", path);
+                break;
+            }
+            const bool dark = DarkShare(tile.picture) >= 0.9;
+            if (last || !dark) {
+                chosen = tick;
+                card = dark;
+                break;
+            }
         }
-        std::snprintf(caption, sizeof caption, "%s  t=%.1fs", m.name.c_str(), best / fps);
+        if (chosen < 0 || chosen == lastTick) {
+            FreeDecodedPicture(&tile.picture);
+            continue;  // unreadable, or no frame closer to this moment than the last tile's
+        }
+        lastTick = chosen;
+        char caption[128];
+        std::snprintf(caption, sizeof caption, "%s  t=%.1fs", card ? "title card" : m.name.c_str(), chosen / fps);
         tile.caption = caption;
         tiles.push_back(tile);
     }

@@ -24,23 +24,24 @@ OUT="$BUILD/main-run"
 rm -rf "$OUT"
 mkdir -p "$OUT/config/zarnet"
 # The recording's own settings, in a private configuration folder so that
-# the user's stay untouched: the desktop picture (the bundled one here), a
-# board of 8 pieces across that finishes quickly once pieces start joining.
+# the user's stay untouched: the first-run values (a board 25 pieces across,
+# finishing share 75 %), with the desktop picture (the bundled one here) as
+# the source. One cycle takes about five simulated minutes.
 cat > "$OUT/config/zarnet/vmZarnetSS.conf" <<'CONF'
 [vmZarnetSS]
 version=1.0.1
 MainMonitorOnly=false
 LockInPlace=true
-PuzzleWidth=8
-Percentage=5
+PuzzleWidth=25
+Percentage=75
 BGType=1
 BGPath=/usr/share/backgrounds/
 BGRes=1
 CONF
 
-echo "zarnet: no X display; recording one cycle headless into $OUT/frames (about half a minute)" >&2
+echo "zarnet: no X display; recording one cycle headless into $OUT/frames (about a minute)" >&2
 XDG_CONFIG_HOME="$OUT/config" "$ZARNET" --record "$OUT/frames" --size 480x300 --fps 10 \
-  --seconds 240 --cycles 1 --seed 2 --every 5 --stats \
+  --seconds 480 --cycles 1 --seed 2 --every 10 --stats \
   --desktop-picture "$BUILD/resources/zarnet-default.png" > "$OUT/stats.jsonl"
 "$SHEET" --frames "$OUT/frames" --stats "$OUT/stats.jsonl" --out "$OUT/contact-sheet.png"
 grep -E '"event":"(countdown|end)"' "$OUT/stats.jsonl" >&2 || true
