@@ -17,6 +17,7 @@
 #include "engine/SSMAIN.h"
 #include "host/SETTINGS.h"
 #include "platform/egl_headless.h"
+#include "host/ViewGL.h"
 #include "puzzle/ONEPUZZLE.h"
 
 namespace {
@@ -24,28 +25,6 @@ namespace {
 constexpr int kWidth = 1280;
 constexpr int kHeight = 720;
 constexpr double kStep = 1.0 / 60.0;
-
-// The view's GL state and perspective (glInit, glReshape).
-void HostViewState()
-{
-    glViewport(0, 0, kWidth, kHeight);
-    glShadeModel(GL_SMOOTH);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClearDepth(1.0);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glEnable(GL_COLOR_MATERIAL);
-    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-}
-
-void Reshape()
-{
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, static_cast<float>(kWidth) / static_cast<float>(kHeight), 1.0, 120.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-}
 
 // A desktop-like grab: soft gradients, 1024 x 1024 texture (BGRES 1).
 unsigned GrabTexture()
@@ -93,8 +72,8 @@ void BM_Frame(benchmark::State& state)
         state.SkipWithError(gl.Error().c_str());
         return;
     }
-    HostViewState();
-    Reshape();
+    ApplyViewGLState(kWidth, kHeight);
+    LoadViewProjection(kWidth, kHeight);
 
     SETTINGS settings{};
     settings.BGRES = 1;
@@ -135,7 +114,7 @@ void BM_Frame(benchmark::State& state)
             const auto start = std::chrono::steady_clock::now();
             glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
             engine.Update(kStep);
-            Reshape();
+            LoadViewProjection(kWidth, kHeight);
             engine.Draw();
             glFinish();
             const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;

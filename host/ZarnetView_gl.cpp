@@ -1,41 +1,24 @@
 // The view's OpenGL state: set-up for its size, the projection, and the
 // clears of the frame loop.
 #include <GL/gl.h>
-#include <GL/glu.h>
 
 #include "engine/SSMAIN.h"
+#include "host/ViewGL.h"
 #include "host/ZarnetView.h"
 #include "platform/gl_surface.h"
 
 void ZarnetView::glInit()
 {
     Scrn = bounds();
-    const int width = Scrn.width;
-    const int height = Scrn.height;
-    glViewport(0, 0, width, height);
+    ApplyViewGLState(Scrn.width, Scrn.height);
     if (ssMain)
-        ssMain->SetSize(width, height);
-
-    glShadeModel(GL_SMOOTH);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClearDepth(1.0);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glEnable(GL_COLOR_MATERIAL);
-    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+        ssMain->SetSize(Scrn.width, Scrn.height);
     glReshape();
 }
 
 void ZarnetView::glReshape()
 {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    // A zero-height view gives an infinite aspect; GLU then leaves the
-    // projection as it is, and nothing is visible in a view without pixels.
-    const float aspect = static_cast<float>(Scrn.width) / static_cast<float>(Scrn.height);
-    gluPerspective(45.0, aspect, 1.0, 120.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    LoadViewProjection(Scrn.width, Scrn.height);
 }
 
 void ZarnetView::clearBuffers()

@@ -1,5 +1,7 @@
 #include "tests/support/engine_view.h"
 
+#include "host/ViewGL.h"
+
 #include <GL/gl.h>
 #include <GL/glu.h>
 
@@ -11,6 +13,7 @@
 
 #include "engine/SSMAIN.h"
 #include "host/SETTINGS.h"
+#include "host/ViewGL.h"
 #include "platform/png_writer.h"
 
 Rgb Frame::At(int x, int y) const
@@ -74,27 +77,15 @@ bool EngineView::Open(int viewWidth, int viewHeight)
 void EngineView::Init(SSMAIN* engine)
 {
     context.MakeCurrent();
-    glViewport(0, 0, width, height);
+    ApplyViewGLState(width, height);
     if (engine != nullptr)
         engine->SetSize(width, height);
-    glShadeModel(GL_SMOOTH);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClearDepth(1.0);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glEnable(GL_COLOR_MATERIAL);
-    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
     Reshape();
 }
 
 void EngineView::Reshape()
 {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    const float aspect = static_cast<float>(width) / static_cast<float>(height);
-    gluPerspective(45.0, aspect, 1.0, 120.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    LoadViewProjection(width, height);
 }
 
 void EngineView::Tick(SSMAIN& engine, double dt)
