@@ -1,0 +1,432 @@
+// The board and its cycle: shape table, frustum planes, board sizes, the cut,
+// joining, lock in place, the box, the angle wrap, the countdown, and long
+// seeded runs of whole cycles.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "puzzle/Frustum.h"
+#include "puzzle/ONEPUZZLE.h"
+#include "puzzle/ppInfo.h"
+
+namespace {
+
+constexpr float kStep = 1.0f / 60.0f;
+const double kTan = std::tan(22.5 * 3.141592653589793 / 180.0);
+
+// The frustum planes of the engine's view, without GL: the matrices that
+// gluPerspective(45, aspect, 1, 120) and gluLookAt((0, 0, 40), origin, +y) leave.
+void SetEngineFrustum(float aspect)
+{
+    float projection[16] = {}, modelview[16] = {};
+    projection[0] = static_cast<float>(1.0 / kTan / aspect);
+    projection[5] = static_cast<float>(1.0 / kTan);
+    projection[10] = static_cast<float>(121.0 / -119.0);  // (far + near) / (near - far)
+    projection[11] = -1.0f;
+    projection[14] = static_cast<float>(240.0 / -119.0);  // 2 far near / (near - far)
+    modelview[0] = modelview[5] = modelview[10] = modelview[15] = 1.0f;
+    modelview[14] = -40.0f;
+    FrustumPlanesFromMatrices(projection, modelview, frustum);
+}
+
+// A board cut for a picture of width x height pixels under the engine's view.
+bool MakeBoard(ONEPUZZLE& p, int width, int height, int puzzleWidth, float aspect = 4.0f / 3.0f)
+{
+    SetEngineFrustum(aspect);
+    p.picWidth = width;
+    p.picHeight = height;
+    p.puzzleWidth = puzzleWidth;
+    return p.NewPuzzle();
+}
+
+// The piece of home cell (column, row), row 0 at the bottom.
+ONEPIECE& At(ONEPUZZLE& p, int column, int row)
+{
+    return p.pieces[(p.rows - 1 - row) * p.columns + column];
+}
+
+// The root at the end of a piece's chain; null when the chain loops.
+const ONEPIECE* RootOf(const ONEPUZZLE& p, const ONEPIECE* piece)
+{
+    for (int steps = 0; piece->parent != nullptr; ++steps, piece = piece->parent)
+        if (steps > p.pieceCount)
+            return nullptr;
+    return piece;
+}
+
+// Edges top, right, bottom, left; top, right and bottom run 0, +1, -1, left
+// runs 0, -1, +1; no shape is straight on two opposite edges.
+TEST(ShapeTable, HoldsEveryLegalShapeInOrder)
+{
+    const int tri[3] = {0, 1, -1}, left[3] = {0, -1, 1};
+    int s = 0;
+    for (int code = 0; code < 81; ++code) {
+        const int t = tri[code / 27], r = tri[code / 9 % 3], b = tri[code / 3 % 3], l = left[code % 3];
+        if ((t == 0 && b == 0) || (r == 0 && l == 0))
+            continue;
+        ASSERT_LT(s, 64);
+        EXPECT_TRUE(ppInfo[s][0] == t && ppInfo[s][1] == r && ppInfo[s][2] == b && ppInfo[s][3] == l) << s;
+        ++s;
+    }
+    EXPECT_EQ(s, 64);
+}
+
+TEST(Frustum, EngineViewEdges)
+{
+    for (float aspect : {0.5f, 4.0f / 3.0f, 16.0f / 9.0f}) {
+        SCOPED_TRACE(aspect);
+        SetEngineFrustum(aspect);
+        // The 25-row board: the top edge passes through y = 12 at z 11.03, and 12.41 at 10.03.
+        EXPECT_NEAR(ValueAtEdgeOfFrustum(FRUSTUM_TOP, 2, VECTOR3D{0, 12, 0}).z, 40 - 12 / kTan, 1e-3);
+        const VECTOR3D top = ValueAtEdgeOfFrustum(FRUSTUM_TOP, 1, VECTOR3D{0, 0, 10.03f});
+        EXPECT_NEAR(top.y, 12.41, 0.01);
+        EXPECT_TRUE(top.x == 0.0f && top.z == 10.03f);
+        // Every plane in its place: right, left, bottom, top, far, near.
+        const double side = 40 * kTan;
+        const double at[6] = {side * aspect, -side * aspect, -side, side, -80, 39};
+        for (int plane = 0; plane < 6; ++plane) {
+            const int axis = plane / 2;
+            const VECTOR3D v = ValueAtEdgeOfFrustum(plane, axis, VECTOR3D{0, 0, 0});
+            EXPECT_NEAR(axis == 0 ? v.x : axis == 1 ? v.y : v.z, at[plane], 1e-3) << plane;
+        }
+        // An axis or plane out of range gives zero.
+        for (const auto& [plane, axis] : {std::pair{0, 3}, {3, -1}, {5, 100}, {6, 0}, {-1, 1}}) {
+            const VECTOR3D v = ValueAtEdgeOfFrustum(plane, axis, VECTOR3D{1, 2, 3});
+            EXPECT_TRUE(v.x == 0.0f && v.y == 0.0f && v.z == 0.0f) << plane << " " << axis;
+        }
+    }
+}
+
+TEST(NewPuzzle, BoardSizes)
+{
+    const struct {
+        int width, height, puzzleWidth, columns, rows;
+    } cases[] = {
+        {1024, 768, 25, 25, 18}, {768, 1024, 25, 18, 25}, {800, 800, 25, 25, 25},
+        {0, 0, 25, 25, 25},      {0, 768, 25, 25, 25},    {1920, 1080, 25, 25, 14},
+        {1024, 768, 40, 40, 30},
+        // Never fewer than two rows or columns: a single one could never be cut.
+        {1000, 10, 25, 25, 2},   {10, 1000, 25, 2, 25},   {1024, 768, 1, 2, 2},
+        {768, 1024, 0, 2, 2},    {800, 800, -7, 2, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " width " << c.puzzleWidth);
+        ONEPUZZLE p;
+        ASSERT_TRUE(MakeBoard(p, c.width, c.height, c.puzzleWidth));
+        EXPECT_EQ(p.columns, c.columns);
+        EXPECT_EQ(p.rows, c.rows);
+        EXPECT_EQ(p.pieceCount, c.columns * c.rows);
+        EXPECT_EQ(p.texCellWidth, static_cast<float>(1.0 / c.columns));
+        EXPECT_EQ(p.texCellHeight, static_cast<float>(1.0 / c.rows));
+        EXPECT_EQ(c.width > c.height ? p.boardScaleX : p.boardScaleY, 1.0f);
+        EXPECT_TRUE(std::isfinite(p.boardScaleX) && std::isfinite(p.boardScaleY));
+        EXPECT_TRUE(std::isfinite(p.boardZ) && p.boardZ < 39.0f);  // in front of the near plane
+    }
+}
+
+TEST(NewPuzzle, DepthAndScaleUnderTheEngineView)
+{
+    const float aspect = 16.0f / 9.0f;
+    ONEPUZZLE portrait, landscape;
+    // Portrait: the top edge passes through the top row's centre one unit in front.
+    ASSERT_TRUE(MakeBoard(portrait, 600, 800, 25, aspect));
+    EXPECT_NEAR(portrait.boardZ, 40 - 12 / kTan - 1, 1e-3);
+    EXPECT_NEAR(portrait.boardZ, 10.03, 0.005);
+    EXPECT_NEAR(portrait.boardScaleX, (40 - portrait.boardZ) * kTan * aspect / (0.5 * portrait.columns), 1e-4);
+    // Landscape: the right edge passes through the last column's centre.
+    ASSERT_TRUE(MakeBoard(landscape, 1920, 1080, 25, aspect));
+    EXPECT_NEAR(landscape.boardZ, 40 - 12 / (kTan * aspect) - 1, 1e-3);
+    EXPECT_NEAR(landscape.boardScaleY, (40 - landscape.boardZ) * kTan / (0.5 * landscape.rows), 1e-4);
+}
+
+// Borders straight, interior edges interlocking with opposite codes; every
+// piece at home.
+TEST(NewPuzzle, CutInterlocks)
+{
+    std::srand(1);
+    for (const auto& [width, height, puzzleWidth] :
+         {std::tuple{1024, 768, 25}, {768, 1024, 12}, {500, 500, 2}, {1000, 10, 9}}) {
+        SCOPED_TRACE(testing::Message() << width << "x" << height << " width " << puzzleWidth);
+        ONEPUZZLE p;
+        ASSERT_TRUE(MakeBoard(p, width, height, puzzleWidth));
+        for (int j = 0; j < p.rows; ++j) {
+            for (int i = 0; i < p.columns; ++i) {
+                SCOPED_TRACE(testing::Message() << "cell " << i << "," << j);
+                const ONEPIECE& piece = p.pieces[j * p.columns + i];
+                ASSERT_TRUE(piece.shape >= 0 && piece.shape < 64);
+                const int* e = ppInfo[piece.shape];  // top, right, bottom, left
+                EXPECT_EQ(e[0] == 0, j == 0);
+                EXPECT_EQ(e[1] == 0, i == p.columns - 1);
+                EXPECT_EQ(e[2] == 0, j == p.rows - 1);
+                EXPECT_EQ(e[3] == 0, i == 0);
+                if (i + 1 < p.columns) {
+                    EXPECT_EQ(e[1], -ppInfo[p.pieces[j * p.columns + i + 1].shape][3]);
+                }
+                if (j + 1 < p.rows) {
+                    EXPECT_EQ(e[2], -ppInfo[p.pieces[(j + 1) * p.columns + i].shape][0]);
+                }
+                EXPECT_TRUE(piece.column == i && piece.row == p.rows - 1 - j);
+                EXPECT_EQ(piece.pos.x, static_cast<float>(i - (p.columns - 1) * 0.5));
+                EXPECT_EQ(piece.pos.y, static_cast<float>(piece.row - (p.rows - 1) * 0.5));
+                EXPECT_EQ(piece.pos.z, p.boardZ);
+                EXPECT_EQ(piece.parent, nullptr);
+            }
+        }
+    }
+}
+
+// A board whose pieces stand still 10 units apart, assembling (timer 21),
+// with neither flying-home rule able to fire.
+void Park(ONEPUZZLE& p, int columns, int rows)
+{
+    ASSERT_TRUE(MakeBoard(p, columns * 100, rows * 100, std::max(columns, rows)));
+    ASSERT_TRUE(p.columns == columns && p.rows == rows);
+    p.restartTimer = 21.0f;
+    p.lockInPlace = false;
+    p.finishFraction = 2.0f;
+    for (int i = 0; i < p.pieceCount; ++i) {
+        ONEPIECE& piece = p.pieces[i];
+        piece.pos = VECTOR3D{-35.0f + 10.0f * (i % 8), -35.0f + 10.0f * (i / 8), -30.0f};
+        piece.direction = piece.velocity = piece.spin = piece.targetSpin = VECTOR3D{0, 0, 0};
+        piece.speed = piece.targetSpeed = 0.0f;
+        piece.moveTimer = 1000.0f;
+    }
+}
+
+// Where `piece` belongs in its root's frame: its cell offset turned by the root.
+VECTOR3D InFrame(VECTOR3D rootPos, const MATRIX& rootRotation, const ONEPIECE& piece, const ONEPIECE& root)
+{
+    const VECTOR3D d = MatrixRotatePoint(rootRotation, VECTOR3D{static_cast<float>(piece.column - root.column),
+                                                                static_cast<float>(piece.row - root.row), 0});
+    return VECTOR3D{rootPos.x + d.x, rootPos.y + d.y, rootPos.z + d.z};
+}
+
+bool Near(VECTOR3D a, VECTOR3D b, float tolerance)
+{
+    return std::fabs(a.x - b.x) <= tolerance && std::fabs(a.y - b.y) <= tolerance &&
+           std::fabs(a.z - b.z) <= tolerance;
+}
+
+// Only grid neighbours join, only closer than 2.25 on every axis, only while
+// the timer is above zero; the earlier piece in array order hangs under the later.
+TEST(Join, NeighboursWithinReachWhileAssembling)
+{
+    const struct {
+        int column, row;   // of the second piece; the first is at cell (0, 0)
+        VECTOR3D offset;   // of the second piece from the first
+        float timer;
+        bool joins;
+    } cases[] = {
+        {1, 0, {1, 0, 0}, 21, true},           {1, 0, {-1.5f, 0, 0}, 21, true},
+        {1, 0, {2.2f, 2.2f, 2.2f}, 21, true},  {0, 1, {0.1f, -0.1f, 0.1f}, 21, true},
+        {1, 0, {2.25f, 0, 0}, 21, false},      {1, 0, {0, -2.25f, 0}, 21, false},
+        {1, 0, {0, 0, 2.3f}, 21, false},       {1, 0, {1, 2.24f, -2.26f}, 21, false},
+        {1, 1, {0.5f, 0, 0}, 21, false},       {2, 0, {0.5f, 0, 0}, 21, false},
+        {0, 2, {0, 0.5f, 0}, 21, false},       {0, 1, {0, 0.5f, 0}, 0.5f, true},
+        {0, 1, {0, 0.5f, 0}, 0.0f, false},     {0, 1, {0, 0.5f, 0}, -0.5f, false},
+        {0, 1, {0, 0.5f, 0}, -14.9f, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "cell " << c.column << "," << c.row << " offset " << c.offset.x
+                                        << "," << c.offset.y << "," << c.offset.z << " timer " << c.timer);
+        ONEPUZZLE p;
+        Park(p, 4, 3);
+        p.restartTimer = c.timer;
+        ONEPIECE& a = At(p, 0, 0);
+        ONEPIECE& b = At(p, c.column, c.row);
+        a.pos = VECTOR3D{20, 20, 0};
+        b.pos = VECTOR3D{20 + c.offset.x, 20 + c.offset.y, c.offset.z};
+        for (int i = 0; i < p.pieceCount; ++i)   // one pass, without the countdown
+            p.pieces[i].Move(kStep, &p);
+        const ONEPIECE& first = &a < &b ? a : b;
+        EXPECT_EQ(first.parent, !c.joins ? nullptr : &a < &b ? &b : &a);
+        EXPECT_EQ(std::count_if(p.pieces, p.pieces + p.pieceCount, [](const ONEPIECE& q) { return q.parent; }),
+                  c.joins ? 1 : 0);
+    }
+}
+
+// Lock in place: a root flies home when two members counted themselves before
+// its own step in the same pass, so a root first in array order never does.
+TEST(FlyHome, LockInPlaceDependsOnArrayOrder)
+{
+    // 3 x 3 board, array order: 0 1 2 / 3 4 5 / 6 7 8 (top row first).
+    const struct {
+        int root;
+        std::vector<int> members;
+        bool fliesHome;
+    } cases[] = {{0, {1, 3}, false}, {8, {5, 7}, true}, {8, {7}, false}, {4, {1, 5}, false}, {4, {1, 3, 5}, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.root);
+        ONEPUZZLE p;
+        Park(p, 3, 3);
+        p.lockInPlace = true;
+        ONEPIECE& root = p.pieces[c.root];
+        root.pos = VECTOR3D{20, 20, 0};
+        for (int m : c.members) {
+            ONEPIECE& piece = p.pieces[m];
+            piece.parent = &root;
+            piece.velocity = VECTOR3D{piece.column - root.column + 0.0f, piece.row - root.row + 0.0f, 0};
+            piece.pos = InFrame(root.pos, root.rotation, piece, root);
+            piece.blend = 1.0f;
+        }
+        p.Move(kStep);
+        const float k = c.fliesHome ? kStep * 0.25f : 0.0f;
+        EXPECT_TRUE(Near(root.pos, VECTOR3D{20 + (root.column - 1 - 20) * k, 20 + (root.row - 1 - 20) * k,
+                                            p.boardZ * k}, 1e-5f));
+    }
+}
+
+// The box turns only headings pointing out of it; angles wrap once past ±360.
+// Each case is applied to x and z as given and to y mirrored.
+TEST(Drift, BoxTurnAndAngleWrap)
+{
+    const struct {
+        float pos, heading, wantHeading, angle, spin, wantAngle;
+    } cases[] = {
+        {45, 0.6f, -0.6f, 359, 2, 1},      {45, -0.6f, -0.6f, -359, -2, -1},
+        {-45, -0.6f, 0.6f, 358, 2, 360},   {-40.5f, 0.8f, 0.8f, -358, -2, -360},
+        {40, 0.5f, 0.5f, 300, 39, 339},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.pos << " " << c.heading << " " << c.angle << " " << c.spin);
+        ONEPUZZLE p;
+        Park(p, 2, 2);
+        p.restartTimer = -5.0f;   // scattering: no joining, no new headings
+        ONEPIECE& piece = p.pieces[3];
+        piece.pos = VECTOR3D{c.pos, -c.pos, c.pos};
+        piece.direction = VECTOR3D{c.heading, -c.heading, c.heading};
+        piece.angle = VECTOR3D{c.angle, -c.angle, c.angle};
+        piece.spin = piece.targetSpin = VECTOR3D{c.spin, -c.spin, c.spin};
+        p.Move(1.0f);   // parked pieces have no speed: only the spin moves them
+        EXPECT_TRUE(piece.direction.x == c.wantHeading && piece.direction.y == -c.wantHeading &&
+                    piece.direction.z == c.wantHeading);
+        EXPECT_TRUE(piece.angle.x == c.wantAngle && piece.angle.y == -c.wantAngle &&
+                    piece.angle.z == c.wantAngle);
+        const MATRIX want = MatrixFromAngle(piece.angle);
+        EXPECT_EQ(std::memcmp(&piece.rotation, &want, sizeof want), 0);
+    }
+}
+
+// The countdown runs once the largest group holds more than 95 % of the board
+// (counted in the previous pass) or once the timer is below 20.
+TEST(Cycle, CountdownRunsBelowTwentyOrWhenWhole)
+{
+    const struct {
+        float timer;
+        int members;   // hung on the last piece of 25
+        bool runs;
+    } cases[] = {{21.0f, 0, false}, {20.0f, 0, false}, {19.99f, 0, true}, {5.0f, 0, true},
+                 {21.0f, 24, true}, {20.5f, 24, true}, {21.0f, 23, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.timer << " with " << c.members);
+        ONEPUZZLE p;
+        Park(p, 5, 5);
+        for (int i = 1; i <= c.members; ++i)
+            p.pieces[p.pieceCount - 1 - i].parent = &p.pieces[p.pieceCount - 1];
+        p.Move(kStep);
+        p.restartTimer = c.timer;
+        p.Move(kStep);
+        EXPECT_EQ(p.restartTimer, c.runs ? c.timer - kStep : c.timer);
+    }
+}
+
+// Every group covers a connected set of cells: joins happen only between grid neighbours.
+bool GroupsConnected(const ONEPUZZLE& p, const std::vector<int>& roots)
+{
+    std::vector<char> reached(p.pieceCount, 0);
+    for (int r = 0; r < p.pieceCount; ++r) {
+        std::vector<int> stack;
+        if (roots[r] == r)
+            stack.push_back(r), reached[r] = 1;
+        while (!stack.empty()) {
+            const int i = stack.back(), c = i % p.columns;
+            stack.pop_back();
+            for (int k : {i - p.columns, i + p.columns, c > 0 ? i - 1 : -1, c + 1 < p.columns ? i + 1 : -1})
+                if (k >= 0 && k < p.pieceCount && !reached[k] && roots[k] == r)
+                    stack.push_back(k), reached[k] = 1;
+        }
+    }
+    return std::count(reached.begin(), reached.end(), 1) == p.pieceCount;
+}
+
+// Several whole cycles of a 10 x 8 board at 1/60 s steps with the invariants
+// checked after every pass, and the cycle's timings: a new board stands at home
+// for 1 s, scatters for 15 s, and once nearly whole counts down from 21, asking
+// for a new picture in the pass crossing 2 and blowing apart in the pass crossing 0.
+TEST(LongRun, BoardsAssembleAndRestart)
+{
+    for (unsigned seed : {1u, 2u}) {
+        SCOPED_TRACE(seed);
+        std::srand(seed);
+        ONEPUZZLE p;
+        ASSERT_TRUE(MakeBoard(p, 1000, 800, 10));
+        ASSERT_EQ(p.rows, 8);
+        const int n = p.pieceCount;
+        std::vector<ONEPIECE> before(n);
+        std::vector<int> roots(n);
+        int cycles = 0;
+        double blownApart = -1.0, countdown = -1.0;
+        for (long pass = 1; pass <= 1500L * 60 && cycles < 3; ++pass) {
+            const double t = pass * static_cast<double>(kStep);
+            std::copy(p.pieces, p.pieces + n, before.begin());
+            const float timerBefore = p.restartTimer;
+            const bool requested = p.newPicture;
+            p.Move(kStep);
+            const float timer = p.restartTimer;
+            const bool raised = !requested && p.newPicture;
+            SCOPED_TRACE(testing::Message() << "t=" << t);
+            for (int i = 0; i < n; ++i) {
+                const ONEPIECE& q = p.pieces[i];
+                const ONEPIECE* root = RootOf(p, &q);
+                ASSERT_NE(root, nullptr) << "parent chain loops";
+                roots[i] = static_cast<int>(root - p.pieces);
+                ASSERT_TRUE(std::isfinite(q.pos.x) && std::isfinite(q.pos.y) && std::isfinite(q.pos.z));
+                for (float a : {q.angle.x, q.angle.y, q.angle.z})
+                    ASSERT_LE(std::fabs(a), raised ? 1.0f : 361.0f);
+                ASSERT_TRUE((timerBefore > 0.0f && timer >= 0.0f) || q.parent == nullptr)
+                    << "joined while scattering, or left joined by the blow-apart";
+                if ((blownApart < 0.0 && timer >= 0.0f) || raised) {   // a new board and a whole one
+                    ASSERT_LT(std::fabs(q.pos.x - (q.column - (p.columns - 1) * 0.5)) +
+                                  std::fabs(q.pos.y - (q.row - (p.rows - 1) * 0.5)) + std::fabs(q.pos.z - p.boardZ),
+                              0.5) << "piece " << i << " away from home";
+                    ASSERT_TRUE(!raised || q.parent == nullptr || q.blend >= 1.0f) << "piece " << i;
+                }
+                // A settled member stays rigid in its root's frame, before or after the root's step.
+                const ONEPIECE* r = q.parent;
+                if (r == nullptr || r != before[i].parent || r->parent != nullptr ||
+                    before[r - p.pieces].parent != nullptr || before[i].blend < 1.0f)
+                    continue;
+                const ONEPIECE& old = before[r - p.pieces];
+                ASSERT_TRUE(Near(q.pos, InFrame(old.pos, old.rotation, q, *r), 1e-3f) ||
+                            Near(q.pos, InFrame(r->pos, r->rotation, q, *r), 1e-3f)) << "piece " << i;
+                ASSERT_TRUE(std::memcmp(&q.rotation, &old.rotation, sizeof(MATRIX)) == 0 ||
+                            std::memcmp(&q.rotation, &r->rotation, sizeof(MATRIX)) == 0) << "piece " << i;
+            }
+            ASSERT_TRUE(GroupsConnected(p, roots)) << "a group joined non-neighbours";
+            const float next = p.largestGroup > 0.95 || timerBefore < 20.0f ? timerBefore - kStep : timerBefore;
+            ASSERT_EQ(timer, next < -15.0f ? 21.0f : next) << "the countdown runs only when it may";
+            ASSERT_EQ(raised, timerBefore >= 2.0f && timer < 2.0f);
+            ASSERT_TRUE(!requested || p.newPicture == (timer >= 0.0f)) << "cleared in the pass crossing 0";
+            if (timerBefore == 21.0f && timer < 21.0f)
+                countdown = t;
+            if (raised)
+                EXPECT_NEAR(t - countdown, 19.0, 1.5 * kStep);
+            if (timerBefore >= 0.0f && timer < 0.0f) {
+                EXPECT_NEAR(countdown < 0.0 ? t : t - countdown, countdown < 0.0 ? 1.0 : 21.0, 1.5 * kStep);
+                cycles += countdown >= 0.0;
+                countdown = -1.0;
+                blownApart = t;
+            }
+            if (timerBefore < 0.0f && timer == 21.0f)
+                EXPECT_NEAR(t - blownApart, 15.0, 2.5 * kStep);
+        }
+        EXPECT_EQ(cycles, 3);
+    }
+}
+
+}  // namespace
