@@ -1,352 +1,167 @@
-// The view with a real headless context: the desktop grab into a texture
-// (screen choice, size limits, the all-black rule), the first frames of the
-// engine for the grab and the desktop picture, and two views in one process
-// with main-screen-only.
-#include <gtest/gtest.h>
+// The view on headless surfaces: the frame loop's timing under an injected
+// clock, main-screen-only, the desktop grab's fallback and sizes, and the
+// first frame of the desktop picture.
 #include <GL/gl.h>
+#include <gtest/gtest.h>
 
-#include <map>
-#include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/SSMAIN.h"
 #include "host/Preferences.h"
 #include "host/ZarnetView.h"
-#include "platform/clock.h"
 #include "platform/egl_surface.h"
 #include "platform/null_saver_platform.h"
+#include "platform/png_writer.h"
 #include "platform/preference_store.h"
-#include "platform/screen_saver_platform.h"
-#include "puzzle/ONEPUZZLE.h"
 #include "tests/support/engine_view.h"
-#include "tests/support/picture_writers.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
 
-struct Rgb8 {
-    int r, g, b;
-};
-
-// Screens with an image each (a plain colour, or black with one lit pixel),
-// grabs recorded; the data files of the build.
-class ScreensPlatform final : public ScreenSaverPlatform {
-public:
-    ScreenList screens() override { return list; }
-    bool grabScreen(const ScreenInfo& screen, ScreenGrab* grab) override
-    {
-        grabbed.push_back(screen.number);
-        auto image = images.find(screen.number);
-        if (image == images.end())
-            return false;
-        *grab = image->second;
-        return true;
-    }
-    DesktopBackground desktopBackground() override { return background; }
-    Clock& clock() override { return time; }
-    std::string resourcePath() override { return ZARNET_BUILD_RESOURCES; }
-    const char* preferenceDirectory() override { return prefs.c_str(); }
-
-    // Screen `number` at `frame` showing `colour` everywhere.
-    void AddScreen(int number, ScreenRect frame, bool primary, Rgb8 colour)
-    {
-        list.screens.push_back(ScreenInfo{frame, number, primary, ""});
-        ScreenGrab g;
-        g.width = frame.width;
-        g.height = frame.height;
-        g.rgba.resize(static_cast<size_t>(frame.width) * frame.height * 4);
-        for (size_t i = 0; i < g.rgba.size(); i += 4) {
-            g.rgba[i] = static_cast<uint8_t>(colour.r);
-            g.rgba[i + 1] = static_cast<uint8_t>(colour.g);
-            g.rgba[i + 2] = static_cast<uint8_t>(colour.b);
-            g.rgba[i + 3] = 255;
-        }
-        images[number] = g;
-    }
-
-    ScreenList list;
-    std::map<int, ScreenGrab> images;   // what each screen shows, bottom row first
-    std::vector<int> grabbed;
-    DesktopBackground background;
-    ManualClock time{1000.0, 0.0};
-    std::string prefs;
-};
-
-void WriteStore(const std::string& dir, int bgType, int bgRes, bool mainOnly)
-{
-    PreferenceStore store(kPrefsModule, dir.c_str());
-    store.setObject(kPrefsVersion, "version");
-    store.setBool(mainOnly, "MainMonitorOnly");
-    store.setBool(true, "LockInPlace");
-    store.setInteger(6, "PuzzleWidth");
-    store.setInteger(75, "Percentage");
-    store.setInteger(bgType, "BGType");
-    store.setObject("/nowhere/", "BGPath");
-    store.setInteger(bgRes, "BGRes");
-    ASSERT_TRUE(store.synchronize());
-}
-
-// A view on a headless surface of the given size.
-struct HeadlessView {
+// A view of 240x150 on screen `screen` of two 1440x900 screens side by side,
+// the right one (number 1) main, with `settings` stored under the current
+// version. The data files are missing unless set, so the engine's Setup fails.
+struct View {
+    ScratchDir dir;
+    HeadlessSaverPlatform platform;
     HeadlessViewWindow window;
     ZarnetView view;
-    HeadlessView(ScreensPlatform* platform, int screen, int w, int h)
-        : window(screen, w, h), view(platform, &window)
+    static constexpr int w = 240, h = 150;
+
+    View(int screen, const SETTINGS& settings, bool mainOnly = false)
+        : window(screen, w, h), view(&platform, &window)
     {
-    }
-    EglSurface* surface() { return window.surface(); }
-};
-
-struct TextureSize {
-    int width = 0, height = 0;
-};
-
-TextureSize SizeOf(unsigned texture)
-{
-    TextureSize s;
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &s.width);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &s.height);
-    return s;
-}
-
-Rgb8 TexelAt(unsigned texture, int x, int y)
-{
-    const TextureSize s = SizeOf(texture);
-    std::vector<uint8_t> texels(static_cast<size_t>(s.width) * s.height * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    const uint8_t* p = &texels[(static_cast<size_t>(y) * s.width + x) * 4];
-    return Rgb8{p[0], p[1], p[2]};
-}
-
-// Mean colour of a square of side 2r+1 around (x, y), y from the top.
-Rgb8 MeanAround(const std::vector<uint8_t>& rgba, int width, int x, int y, int r)
-{
-    long sum[3] = {0, 0, 0}, n = 0;
-    for (int yy = y - r; yy <= y + r; ++yy)
-        for (int xx = x - r; xx <= x + r; ++xx) {
-            const uint8_t* p = &rgba[(static_cast<size_t>(yy) * width + xx) * 4];
-            for (int k = 0; k < 3; ++k)
-                sum[k] += p[k];
-            ++n;
-        }
-    return Rgb8{static_cast<int>(sum[0] / n), static_cast<int>(sum[1] / n), static_cast<int>(sum[2] / n)};
-}
-
-void ExpectNear(Rgb8 got, Rgb8 want, int tolerance)
-{
-    EXPECT_NEAR(got.r, want.r, tolerance);
-    EXPECT_NEAR(got.g, want.g, tolerance);
-    EXPECT_NEAR(got.b, want.b, tolerance);
-}
-
-TEST(ZarnetViewGrab, TextureSizePerDetailAndPreview)
-{
-    struct Case {
-        int bgRes;
-        bool preview;
-        int texWidth, texHeight;
-    };
-    const Case cases[] = {
-        {1, false, 1024, 1024},
-        {0, false, 512, 512},
-        {2, false, 1024, 1024},  // 1440 and 900 both round to 1024
-        {2, true, 512, 512},     // the preview grabs at detail 0 whatever BGRes says
-        {1, true, 512, 512},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "BGRes " << c.bgRes << " preview " << c.preview);
-        ScratchDir dir;
-        ScreensPlatform platform;
-        platform.prefs = dir.Path();
-        platform.AddScreen(0, ScreenRect{0, 0, 1440, 900}, true, Rgb8{40, 90, 200});
-        WriteStore(dir.Path(), 0, c.bgRes, false);
-        HeadlessView v(&platform, 0, 64, 40);
-        ASSERT_TRUE(v.view.initWithFrame(ScreenRect{0, 0, 64, 40}, c.preview));
-        ASSERT_NE(v.surface(), nullptr) << "no headless GL";
-        ASSERT_NE(v.view.DeskTex.texID, 0u);
-        EXPECT_EQ(v.view.mySettings.BGTYPE, 0);
-        const TextureSize s = SizeOf(v.view.DeskTex.texID);
-        EXPECT_EQ(s.width, c.texWidth);
-        EXPECT_EQ(s.height, c.texHeight);
-        ExpectNear(TexelAt(v.view.DeskTex.texID, 5, 5), Rgb8{40, 90, 200}, 1);
-    }
-}
-
-TEST(ZarnetViewGrab, AllBlackFallsBackOneLitPixelCounts)
-{
-    struct Case {
-        bool lit;          // one pixel not black
-        unsigned alpha;    // alpha of the black pixels
-        bool texture;      // the grab became the texture
-    };
-    const Case cases[] = {{false, 255, false}, {false, 0, false}, {true, 255, true}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "lit " << c.lit << " alpha " << c.alpha);
-        ScratchDir dir;
-        ScreensPlatform platform;
-        platform.prefs = dir.Path();
-        platform.AddScreen(0, ScreenRect{0, 0, 64, 64}, true, Rgb8{0, 0, 0});
-        ScreenGrab& g = platform.images[0];
-        for (size_t i = 3; i < g.rgba.size(); i += 4)
-            g.rgba[i] = static_cast<uint8_t>(c.alpha);
-        if (c.lit)
-            g.rgba[g.rgba.size() - 4 + 1] = 9;  // green in the top-right pixel
-        WriteStore(dir.Path(), 0, 1, false);
-        HeadlessView v(&platform, 0, 64, 64);
-        ASSERT_TRUE(v.view.initWithFrame(ScreenRect{0, 0, 64, 64}, false));
-        ASSERT_NE(v.surface(), nullptr) << "no headless GL";
-        EXPECT_EQ(v.view.DeskTex.texID != 0, c.texture);
-        EXPECT_EQ(v.view.mySettings.BGTYPE, c.texture ? 0 : 1);
+        platform.SetScreens(MakeVirtualScreens({{0, 0, 1440, 900}, {1440, 0, 1440, 900}}, 1));
+        platform.SetPreferenceDirectory(dir.Path());
+        platform.SetResourcePath(dir.Join("no-data-here"));
         PreferenceStore store(kPrefsModule, dir.Path().c_str());
-        EXPECT_EQ(store.integerForKey("BGType"), 0);  // the store keeps the grab
-        if (c.texture) {
-            EXPECT_EQ(TexelAt(v.view.DeskTex.texID, 63, 63).g, 9);
-            EXPECT_EQ(TexelAt(v.view.DeskTex.texID, 0, 0).g, 0);
-        } else {
-            EXPECT_FALSE(glIsTexture(1));  // the name made for the grab is gone again
-        }
+        store.setObject(kPrefsVersion, "version");
+        EXPECT_TRUE(WriteSettings(store, settings, mainOnly));
+    }
+    // The host's calls up to the first tick, for a view on the main screen.
+    bool Start(bool preview = false)
+    {
+        if (!view.initWithFrame(ScreenRect{1440, 0, w, h}, preview) || !window.surface())
+            return false;
+        view.setFrameSize(ViewSize{w, h});
+        view.startAnimation();
+        return true;
+    }
+    // One tick at monotonic time `t`; true when it drew a frame.
+    bool TickAt(double t)
+    {
+        platform.manualClock().SetMonotonic(t);
+        const long long before = window.surface()->flushCount();
+        view.animateOneFrame();
+        return window.surface()->flushCount() != before;
+    }
+};
+
+TEST(ZarnetViewFrameLoop, StepsAboveTwoSecondsResetAndStepsOfAtMostOneSixtiethWait)
+{
+    // Monotonic time of the tick (binary fractions keep differences exact),
+    // whether it draws, and the step the engine gets then.
+    const struct { double at; bool draws; double dt; } steps[] = {
+        {0.0, false, 0},           // builds the engine; its failed Setup leaves animtime 0: dt 0 waits
+        {1.0 / 60.0, false, 0},    // exactly 1/60: waits
+        {0.03125, true, 0.03125},  // 1/32 since 0: draws
+        {0.0390625, false, 0},     // 1/128 later: waits, animtime unchanged
+        {0.046875, false, 0},      // 1/64 accumulated: still at most 1/60
+        {0.0625, true, 0.03125},   // 1/32 accumulated: draws with it
+        {2.0625, true, 2.0},       // exactly 2 s: drawn as one step
+        {4.5625, false, 0},        // 2.5 s: resets the clock, draws nothing
+        {4.59375, true, 0.03125},  // 1/32 after the reset
+    };
+    View v(1, EngineTestSettings(2, 10));
+    ASSERT_TRUE(v.Start()) << "no headless GL";
+    for (const auto& s : steps) {
+        EXPECT_EQ(v.TickAt(s.at), s.draws) << s.at;
+        ASSERT_NE(v.view.ssMain, nullptr);
+        EXPECT_EQ(s.draws ? v.view.ssMain->frameTime : 0.0, s.dt) << s.at;
+    }
+    v.platform.manualClock().SetWall(-3600.0);  // the wall clock steps back an hour: no stall
+    EXPECT_TRUE(v.TickAt(4.625));
+}
+
+TEST(ZarnetViewScreens, MainScreenOnlyLeavesOtherScreensWithoutAnEngine)
+{
+    // The window's screen, MainMonitorOnly, preview, and whether it animates.
+    const struct { int screen; bool mainOnly, preview, animates; } cases[] = {
+        {1, true, false, true},    // the main screen
+        {0, true, false, false},   // the other screen
+        {0, true, true, false},    // a preview there behaves the same
+        {0, false, false, true},   // every screen animates without the setting
+        {-1, true, false, false},  // a window on no screen isn't on the main one
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.screen);
+        View v(c.screen, EngineTestSettings(2, 10), c.mainOnly);
+        ASSERT_TRUE(v.Start(c.preview)) << "no headless GL";
+        EXPECT_EQ(v.window.surface()->flushCount(), 1);  // startAnimation showed black
+        v.TickAt(0.0);
+        EXPECT_EQ(v.view.isAnimating(), c.animates);
+        EXPECT_EQ(v.view.ssMain != nullptr, c.animates);
     }
 }
 
-TEST(ZarnetViewGrab, GrabsTheScreenUnderTheFrame)
+TEST(ZarnetViewGrab, TextureSizePerDetailElseTheDesktopPictureWhenAllBlack)
 {
-    struct Case {
-        ScreenRect frame;
-        int number;      // the screen grabbed
-        Rgb8 colour;     // what that screen shows
+    // Green of one pixel of a black 2x2 desktop (-1: the grab fails), BGRes,
+    // preview, and the side of the grab's texture (0: none, source 1 is used).
+    const struct { int pixel, bgRes; bool preview; int side; } cases[] = {
+        {9, 1, false, 1024}, {9, 0, false, 512}, {9, 2, true, 512},  // a preview grabs at detail 0
+        {0, 1, false, 0}, {-1, 1, false, 0},
     };
-    const Case cases[] = {
-        {{700, 100, 200, 150}, 2, {0, 200, 0}},    // on the second of two screens
-        {{100, 100, 200, 150}, 1, {200, 0, 0}},    // on the first
-        {{600, 100, 200, 150}, 1, {200, 0, 0}},    // straddling: the first that it meets
-        {{3000, 3000, 200, 150}, 1, {200, 0, 0}},  // on none: the main screen
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.frame.x);
-        ScratchDir dir;
-        ScreensPlatform platform;
-        platform.prefs = dir.Path();
-        platform.AddScreen(1, ScreenRect{0, 0, 640, 480}, true, Rgb8{200, 0, 0});
-        platform.AddScreen(2, ScreenRect{640, 0, 640, 480}, false, Rgb8{0, 200, 0});
-        WriteStore(dir.Path(), 0, 1, false);
-        HeadlessView v(&platform, c.number, 200, 150);
-        ASSERT_TRUE(v.view.initWithFrame(c.frame, false));
-        ASSERT_EQ(platform.grabbed.size(), 1u);
-        EXPECT_EQ(platform.grabbed[0], c.number);
-        ASSERT_NE(v.view.DeskTex.texID, 0u);
-        ExpectNear(TexelAt(v.view.DeskTex.texID, 10, 10), c.colour, 1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.pixel << " " << c.bgRes << " " << c.preview);
+        View v(1, [&] { SETTINGS s = EngineTestSettings(0, 10); s.BGRES = c.bgRes; return s; }());
+        if (c.pixel >= 0)  // the first pixel's alpha is 0: alpha doesn't count
+            v.platform.SetDesktopImage(2, 2, {0, 0, 0, 0, 0, uint8_t(c.pixel), 0, 255, 0, 0, 0, 255, 0, 0, 0, 255});
+        ASSERT_TRUE(v.Start(c.preview)) << "no headless GL";
+        EXPECT_EQ(v.view.mySettings.BGTYPE, c.side ? 0 : 1);
+        EXPECT_EQ(PreferenceStore(kPrefsModule, v.dir.Path().c_str()).integerForKey("BGType"), 0);
+        GLint width = 0, height = 0;  // texture 0 has no image: 0 x 0
+        glBindTexture(GL_TEXTURE_2D, v.view.DeskTex.texID);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+        EXPECT_EQ(width, c.side);
+        EXPECT_EQ(height, c.side);
     }
-}
-
-// The host's calls up to the first drawn frame; returns its pixels (top first).
-std::vector<uint8_t> FirstFrame(HeadlessView& v, ScreensPlatform& platform, int w, int h)
-{
-    v.view.setFrameSize(ViewSize{w, h});
-    v.view.startAnimation();
-    v.view.animateOneFrame();  // builds the engine; dt is measured from its end
-    const long long flushed = v.surface()->flushCount();
-    EXPECT_NE(v.view.ssMain, nullptr);
-    EXPECT_EQ(v.view.animtime, 1000.0);
-    platform.time.Advance(0.03125);
-    v.view.animateOneFrame();
-    EXPECT_EQ(v.surface()->flushCount(), flushed + 1);
-    if (v.view.ssMain) {
-        EXPECT_EQ(v.view.ssMain->frameTime, 0.03125);
-    }
-    return v.surface()->ReadPixels();
 }
 
 TEST(ZarnetViewFrames, FirstFrameShowsTheWholeDesktopPicture)
 {
-    // A picture of four coloured quarters as the desktop's wallpaper.
-    ScratchDir dir;
-    const int pw = 320, ph = 200;
-    testpics::Bytes pixels(static_cast<size_t>(pw) * ph * 3);
-    const Rgb8 quarters[4] = {{220, 30, 30}, {30, 200, 30}, {30, 30, 220}, {220, 200, 30}};
-    for (int y = 0; y < ph; ++y)
-        for (int x = 0; x < pw; ++x) {
-            const Rgb8 q = quarters[(y >= ph / 2) * 2 + (x >= pw / 2)];
-            uint8_t* p = &pixels[(static_cast<size_t>(y) * pw + x) * 3];
-            p[0] = static_cast<uint8_t>(q.r);
-            p[1] = static_cast<uint8_t>(q.g);
-            p[2] = static_cast<uint8_t>(q.b);
-        }
-    const std::string picture = dir.Join("wallpaper.png");
-    ASSERT_TRUE(testpics::WriteFileBytes(picture, testpics::EncodePngRgb(pw, ph, pixels, 3)));
-
-    ScreensPlatform platform;
-    platform.prefs = dir.Path();
-    platform.AddScreen(0, ScreenRect{0, 0, 640, 400}, true, Rgb8{0, 0, 0});
-    platform.background.imageFilePath["default"] = picture;
-    WriteStore(dir.Path(), 1, 0, false);
-    const int w = 240, h = 150;
-    HeadlessView v(&platform, 0, w, h);
-    ASSERT_TRUE(v.view.initWithFrame(ScreenRect{0, 0, w, h}, false));
-    ASSERT_NE(v.surface(), nullptr) << "no headless GL";
-    const std::vector<uint8_t> frame = FirstFrame(v, platform, w, h);
-    ASSERT_EQ(frame.size(), static_cast<size_t>(w) * h * 4);
-    Frame saved;
-    saved.width = w;
-    saved.height = h;
-    saved.rgba = frame;
-    SaveFrame(saved, "view_first_frame_desktop_picture");
-    EXPECT_EQ(v.view.mySettings.picWidth, pw);
-    EXPECT_EQ(v.view.mySettings.picHeight, ph);
+    // Four coloured quarters as the desktop's wallpaper, top row first.
+    const int pw = 320, ph = 200, w = View::w, h = View::h;
+    const Rgb quarters[4] = {{220, 30, 30}, {30, 200, 30}, {30, 30, 220}, {220, 200, 30}};
+    std::vector<uint8_t> pixels;
+    for (int i = 0; i < pw * ph; ++i) {
+        const Rgb q = quarters[(i / pw >= ph / 2) * 2 + (i % pw >= pw / 2)];
+        pixels.insert(pixels.end(), {uint8_t(q.r), uint8_t(q.g), uint8_t(q.b), 255});
+    }
+    View v(1, EngineTestSettings(1, 6));
+    const std::string picture = v.dir.Join("wallpaper.png");
+    ASSERT_TRUE(WritePNG(picture.c_str(), pw, ph, pixels.data()));
+    v.platform.SetDesktopBackground(DesktopBackgroundFromPath(picture.c_str()));
+    v.platform.SetResourcePath(ZARNET_BUILD_RESOURCES);
+    ASSERT_TRUE(v.Start()) << "no headless GL";
+    EXPECT_FALSE(v.TickAt(1000.0));  // builds the engine; dt is measured from its end
+    EXPECT_TRUE(v.TickAt(1000.03125));
+    EXPECT_EQ(std::make_pair(v.view.mySettings.picWidth, v.view.mySettings.picHeight), std::make_pair(pw, ph));
+    const Frame frame{w, h, v.window.surface()->ReadPixels()};
+    SaveFrame(frame, "view_first_frame_desktop_picture");
     // The board fills the middle of the view; each quarter shows its colour.
     // The pieces are lit, so compare which channel leads, not the values.
-    const int qx[2] = {w / 2 - w / 6, w / 2 + w / 6}, qy[2] = {h / 2 - h / 6, h / 2 + h / 6};
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
-        const Rgb8 got = MeanAround(frame, w, qx[i % 2], qy[i / 2], 3);
-        const Rgb8 want = quarters[i];
+        const Rgb got = frame.MeanAround(w / 2 + (i % 2 ? w / 6 : -w / 6), h / 2 + (i / 2 ? -h / 6 : h / 6), 3);
+        const Rgb& want = quarters[i];
         EXPECT_GT(got.r + got.g + got.b, 150);
-        EXPECT_EQ(got.r > got.b, want.r > want.b);
-        EXPECT_EQ(got.g > got.b, want.g > want.b);
-        EXPECT_EQ(got.r > got.g + 60, want.r > want.g + 60);
+        EXPECT_EQ(std::make_tuple(got.r > got.b, got.g > got.b, got.r > got.g + 60),
+                  std::make_tuple(want.r > want.b, want.g > want.b, want.r > want.g + 60));
     }
-}
-
-TEST(ZarnetViewFrames, MainScreenOnlyTwoViewsInOneProcess)
-{
-    ScratchDir dir;
-    ScreensPlatform platform;
-    platform.prefs = dir.Path();
-    platform.AddScreen(5, ScreenRect{0, 0, 320, 200}, false, Rgb8{250, 250, 250});
-    platform.AddScreen(6, ScreenRect{320, 0, 320, 200}, true, Rgb8{250, 250, 250});
-    WriteStore(dir.Path(), 0, 0, true);
-    const int w = 160, h = 100;
-    HeadlessView left(&platform, 5, w, h), right(&platform, 6, w, h);
-    ASSERT_TRUE(left.view.initWithFrame(ScreenRect{0, 0, w, h}, false));
-    ASSERT_TRUE(right.view.initWithFrame(ScreenRect{320, 0, w, h}, false));
-    ASSERT_NE(left.surface(), nullptr) << "no headless GL";
-    for (HeadlessView* v : {&left, &right}) {
-        v->view.setFrameSize(ViewSize{w, h});
-        v->view.startAnimation();
-    }
-    for (int tick = 0; tick < 3; ++tick) {
-        for (HeadlessView* v : {&left, &right})
-            if (v->view.isAnimating())
-                v->view.animateOneFrame();
-        platform.time.Advance(0.03125);
-    }
-    EXPECT_FALSE(left.view.isAnimating());
-    EXPECT_EQ(left.view.ssMain, nullptr);
-    EXPECT_NE(right.view.ssMain, nullptr);
-    auto lit = [](const std::vector<uint8_t>& rgba) {
-        size_t n = 0;
-        for (size_t i = 0; i < rgba.size(); i += 4)
-            n += rgba[i] + rgba[i + 1] + rgba[i + 2] > 60;
-        return n;
-    };
-    EXPECT_EQ(lit(left.surface()->ReadPixels()), 0u);
-    EXPECT_GT(lit(right.surface()->ReadPixels()), static_cast<size_t>(w * h / 2));
-    // Releasing one view leaves the other drawing.
-    left.view.dealloc();
-    right.view.animateOneFrame();
-    EXPECT_GT(lit(right.surface()->ReadPixels()), static_cast<size_t>(w * h / 2));
 }
 
 }  // namespace
