@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <utility>
 #include <vector>
 
 #include "puzzle/Frustum.h"
@@ -69,7 +68,6 @@ TEST(ShapeTable, HoldsEveryLegalShapeInOrder)
         const int t = tri[code / 27], r = tri[code / 9 % 3], b = tri[code / 3 % 3], l = left[code % 3];
         if ((t == 0 && b == 0) || (r == 0 && l == 0))
             continue;
-        ASSERT_LT(s, 64);
         EXPECT_TRUE(ppInfo[s][0] == t && ppInfo[s][1] == r && ppInfo[s][2] == b && ppInfo[s][3] == l) << s;
         ++s;
     }
@@ -95,9 +93,9 @@ TEST(Frustum, EngineViewEdges)
             EXPECT_NEAR(axis == 0 ? v.x : axis == 1 ? v.y : v.z, at[plane], 1e-3) << plane;
         }
         // An axis or plane out of range gives zero.
-        for (const auto& [plane, axis] : {std::pair{0, 3}, {3, -1}, {5, 100}, {6, 0}, {-1, 1}}) {
-            const VECTOR3D v = ValueAtEdgeOfFrustum(plane, axis, VECTOR3D{1, 2, 3});
-            EXPECT_TRUE(v.x == 0.0f && v.y == 0.0f && v.z == 0.0f) << plane << " " << axis;
+        for (const auto& pa : {std::vector{0, 3}, {3, -1}, {5, 100}, {6, 0}, {-1, 1}}) {
+            const VECTOR3D v = ValueAtEdgeOfFrustum(pa[0], pa[1], VECTOR3D{1, 2, 3});
+            EXPECT_TRUE(v.x == 0.0f && v.y == 0.0f && v.z == 0.0f) << pa[0] << " " << pa[1];
         }
     }
 }
@@ -121,8 +119,8 @@ TEST(NewPuzzle, BoardSizes)
         EXPECT_EQ(p.columns, c.columns);
         EXPECT_EQ(p.rows, c.rows);
         EXPECT_EQ(p.pieceCount, c.columns * c.rows);
-        EXPECT_EQ(p.texCellWidth, static_cast<float>(1.0 / c.columns));
-        EXPECT_EQ(p.texCellHeight, static_cast<float>(1.0 / c.rows));
+        EXPECT_TRUE(p.texCellWidth == static_cast<float>(1.0 / c.columns) &&
+                    p.texCellHeight == static_cast<float>(1.0 / c.rows));
         EXPECT_EQ(c.width > c.height ? p.boardScaleX : p.boardScaleY, 1.0f);
         EXPECT_TRUE(std::isfinite(p.boardScaleX) && std::isfinite(p.boardScaleY));
         EXPECT_TRUE(std::isfinite(p.boardZ) && p.boardZ < 39.0f);  // in front of the near plane
@@ -149,11 +147,10 @@ TEST(NewPuzzle, DepthAndScaleUnderTheEngineView)
 TEST(NewPuzzle, CutInterlocks)
 {
     std::srand(1);
-    for (const auto& [width, height, puzzleWidth] :
-         {std::tuple{1024, 768, 25}, {768, 1024, 12}, {500, 500, 2}, {1000, 10, 9}}) {
-        SCOPED_TRACE(testing::Message() << width << "x" << height << " width " << puzzleWidth);
+    for (const auto& b : {std::vector{1024, 768, 25}, {768, 1024, 12}, {500, 500, 2}, {1000, 10, 9}}) {
+        SCOPED_TRACE(testing::Message() << b[0] << "x" << b[1] << " width " << b[2]);
         ONEPUZZLE p;
-        ASSERT_TRUE(MakeBoard(p, width, height, puzzleWidth));
+        ASSERT_TRUE(MakeBoard(p, b[0], b[1], b[2]));
         for (int j = 0; j < p.rows; ++j) {
             for (int i = 0; i < p.columns; ++i) {
                 SCOPED_TRACE(testing::Message() << "cell " << i << "," << j);
@@ -164,12 +161,8 @@ TEST(NewPuzzle, CutInterlocks)
                 EXPECT_EQ(e[1] == 0, i == p.columns - 1);
                 EXPECT_EQ(e[2] == 0, j == p.rows - 1);
                 EXPECT_EQ(e[3] == 0, i == 0);
-                if (i + 1 < p.columns) {
-                    EXPECT_EQ(e[1], -ppInfo[p.pieces[j * p.columns + i + 1].shape][3]);
-                }
-                if (j + 1 < p.rows) {
-                    EXPECT_EQ(e[2], -ppInfo[p.pieces[(j + 1) * p.columns + i].shape][0]);
-                }
+                EXPECT_TRUE(i + 1 == p.columns || e[1] == -ppInfo[p.pieces[j * p.columns + i + 1].shape][3]);
+                EXPECT_TRUE(j + 1 == p.rows || e[2] == -ppInfo[p.pieces[(j + 1) * p.columns + i].shape][0]);
                 EXPECT_TRUE(piece.column == i && piece.row == p.rows - 1 - j);
                 EXPECT_EQ(piece.pos.x, static_cast<float>(i - (p.columns - 1) * 0.5));
                 EXPECT_EQ(piece.pos.y, static_cast<float>(piece.row - (p.rows - 1) * 0.5));
@@ -232,8 +225,8 @@ TEST(Join, NeighboursWithinReachWhileAssembling)
         {0, 1, {0, 0.5f, 0}, -14.9f, false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "cell " << c.column << "," << c.row << " offset " << c.offset.x
-                                        << "," << c.offset.y << "," << c.offset.z << " timer " << c.timer);
+        SCOPED_TRACE(testing::Message() << c.column << "," << c.row << " " << c.offset.x << "," << c.offset.y
+                                        << "," << c.offset.z << " timer " << c.timer);
         ONEPUZZLE p;
         Park(p, 4, 3);
         p.restartTimer = c.timer;
@@ -243,11 +236,34 @@ TEST(Join, NeighboursWithinReachWhileAssembling)
         b.pos = VECTOR3D{20 + c.offset.x, 20 + c.offset.y, c.offset.z};
         for (int i = 0; i < p.pieceCount; ++i)   // one pass, without the countdown
             p.pieces[i].Move(kStep, &p);
-        const ONEPIECE& first = &a < &b ? a : b;
-        EXPECT_EQ(first.parent, !c.joins ? nullptr : &a < &b ? &b : &a);
+        EXPECT_EQ((&a < &b ? a : b).parent, !c.joins ? nullptr : &a < &b ? &b : &a);
         EXPECT_EQ(std::count_if(p.pieces, p.pieces + p.pieceCount, [](const ONEPIECE& q) { return q.parent; }),
                   c.joins ? 1 : 0);
     }
+}
+
+// A newcomer swings into its cell offset in the root's rotated frame in a
+// little over a second, whichever side it arrived on.
+TEST(Join, NewcomerSettlesInRootFrame)
+{
+    ONEPUZZLE p;
+    Park(p, 2, 2);
+    ONEPIECE& root = At(p, 1, 0);
+    ONEPIECE& a = At(p, 0, 0);   // left of the root, arriving on its right
+    root.pos = VECTOR3D{10, -5, 3};
+    root.angle = VECTOR3D{30, 45, 60};
+    root.rotation = MatrixFromAngle(root.angle);
+    a.pos = VECTOR3D{11.2f, -5.5f, 3.5f};
+    a.angle = VECTOR3D{-100, 10, 200};
+    int passes = 0;
+    do
+        p.Move(kStep);
+    while (++passes < 4 * 60 && (a.parent == nullptr || a.blend < 1.0f));
+    EXPECT_GT(passes * kStep, 1.0);
+    EXPECT_LT(passes * kStep, 1.4);
+    ASSERT_EQ(a.parent, &root);
+    EXPECT_TRUE(Near(a.pos, InFrame(root.pos, root.rotation, a, root), 1e-4f));
+    EXPECT_EQ(std::memcmp(&a.rotation, &root.rotation, sizeof(MATRIX)), 0);
 }
 
 // Lock in place: a root flies home when two members counted themselves before
@@ -267,13 +283,8 @@ TEST(FlyHome, LockInPlaceDependsOnArrayOrder)
         p.lockInPlace = true;
         ONEPIECE& root = p.pieces[c.root];
         root.pos = VECTOR3D{20, 20, 0};
-        for (int m : c.members) {
-            ONEPIECE& piece = p.pieces[m];
-            piece.parent = &root;
-            piece.velocity = VECTOR3D{piece.column - root.column + 0.0f, piece.row - root.row + 0.0f, 0};
-            piece.pos = InFrame(root.pos, root.rotation, piece, root);
-            piece.blend = 1.0f;
-        }
+        for (int m : c.members)
+            p.pieces[m].parent = &root;
         p.Move(kStep);
         const float k = c.fliesHome ? kStep * 0.25f : 0.0f;
         EXPECT_TRUE(Near(root.pos, VECTOR3D{20 + (root.column - 1 - 20) * k, 20 + (root.row - 1 - 20) * k,
@@ -282,15 +293,16 @@ TEST(FlyHome, LockInPlaceDependsOnArrayOrder)
 }
 
 // The box turns only headings pointing out of it; angles wrap once past ±360.
+// A group's share (kept while it counts no members) slows its turning.
 // Each case is applied to x and z as given and to y mirrored.
 TEST(Drift, BoxTurnAndAngleWrap)
 {
     const struct {
-        float pos, heading, wantHeading, angle, spin, wantAngle;
+        float pos, heading, wantHeading, angle, spin, wantAngle, share;
     } cases[] = {
-        {45, 0.6f, -0.6f, 359, 2, 1},      {45, -0.6f, -0.6f, -359, -2, -1},
-        {-45, -0.6f, 0.6f, 358, 2, 360},   {-40.5f, 0.8f, 0.8f, -358, -2, -360},
-        {40, 0.5f, 0.5f, 300, 39, 339},
+        {45, 0.6f, -0.6f, 359, 2, 1, 0},       {45, -0.6f, -0.6f, -359, -2, -1, 0},
+        {-45, -0.6f, 0.6f, 358, 2, 360, 0},    {-40.5f, -0.8f, 0.8f, -358, -2, -360, 0},
+        {40, 0.5f, 0.5f, 100, 40, 132.5f, 0.25f},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.pos << " " << c.heading << " " << c.angle << " " << c.spin);
@@ -302,18 +314,18 @@ TEST(Drift, BoxTurnAndAngleWrap)
         piece.direction = VECTOR3D{c.heading, -c.heading, c.heading};
         piece.angle = VECTOR3D{c.angle, -c.angle, c.angle};
         piece.spin = piece.targetSpin = VECTOR3D{c.spin, -c.spin, c.spin};
+        piece.groupShare = c.share;
         p.Move(1.0f);   // parked pieces have no speed: only the spin moves them
-        EXPECT_TRUE(piece.direction.x == c.wantHeading && piece.direction.y == -c.wantHeading &&
-                    piece.direction.z == c.wantHeading);
-        EXPECT_TRUE(piece.angle.x == c.wantAngle && piece.angle.y == -c.wantAngle &&
-                    piece.angle.z == c.wantAngle);
+        EXPECT_TRUE(Near(piece.direction, VECTOR3D{c.wantHeading, -c.wantHeading, c.wantHeading}, 0.0f));
+        EXPECT_TRUE(Near(piece.angle, VECTOR3D{c.wantAngle, -c.wantAngle, c.wantAngle}, 0.0f));
         const MATRIX want = MatrixFromAngle(piece.angle);
         EXPECT_EQ(std::memcmp(&piece.rotation, &want, sizeof want), 0);
     }
 }
 
 // The countdown runs once the largest group holds more than 95 % of the board
-// (counted in the previous pass) or once the timer is below 20.
+// (counted in the previous pass; a count of one is no group) or once the timer
+// is below 20.
 TEST(Cycle, CountdownRunsBelowTwentyOrWhenWhole)
 {
     const struct {
@@ -321,7 +333,7 @@ TEST(Cycle, CountdownRunsBelowTwentyOrWhenWhole)
         int members;   // hung on the last piece of 25
         bool runs;
     } cases[] = {{21.0f, 0, false}, {20.0f, 0, false}, {19.99f, 0, true}, {5.0f, 0, true},
-                 {21.0f, 24, true}, {20.5f, 24, true}, {21.0f, 23, false}};
+                 {21.0f, 24, true}, {20.5f, 24, true}, {21.0f, 23, false}, {21.0f, 1, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.timer << " with " << c.members);
         ONEPUZZLE p;
@@ -332,6 +344,7 @@ TEST(Cycle, CountdownRunsBelowTwentyOrWhenWhole)
         p.restartTimer = c.timer;
         p.Move(kStep);
         EXPECT_EQ(p.restartTimer, c.runs ? c.timer - kStep : c.timer);
+        EXPECT_EQ(p.largestGroup, c.members > 1 ? c.members / 25.0f : 0.0f);
     }
 }
 
@@ -414,16 +427,15 @@ TEST(LongRun, BoardsAssembleAndRestart)
             ASSERT_TRUE(!requested || p.newPicture == (timer >= 0.0f)) << "cleared in the pass crossing 0";
             if (timerBefore == 21.0f && timer < 21.0f)
                 countdown = t;
-            if (raised)
-                EXPECT_NEAR(t - countdown, 19.0, 1.5 * kStep);
+            EXPECT_TRUE(!raised || std::fabs(t - countdown - 19.0) < 1.5 * kStep) << "raised 19 s into the countdown";
             if (timerBefore >= 0.0f && timer < 0.0f) {
                 EXPECT_NEAR(countdown < 0.0 ? t : t - countdown, countdown < 0.0 ? 1.0 : 21.0, 1.5 * kStep);
                 cycles += countdown >= 0.0;
                 countdown = -1.0;
                 blownApart = t;
             }
-            if (timerBefore < 0.0f && timer == 21.0f)
-                EXPECT_NEAR(t - blownApart, 15.0, 2.5 * kStep);
+            EXPECT_TRUE(timerBefore >= 0.0f || timer != 21.0f || std::fabs(t - blownApart - 15.0) < 2.5 * kStep)
+                << "back to 21 after 15 s of scattering";
         }
         EXPECT_EQ(cycles, 3);
     }
