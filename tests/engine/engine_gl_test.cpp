@@ -1,0 +1,359 @@
+// The engine's picture on screen in a small headless view, with pictures
+// whose cells all differ in colour: a fresh board shows every cell at its
+// place; with the folder source the board scatters, reassembles, and gets a
+// new picture on a new board two seconds before it blows apart; bad pictures
+// in the folder leave white pieces; a failed Setup draws nothing; the title
+// card and the banner show when due, never in the preview. Frames go to
+// frames/engine_*.png in the build directory.
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/SSMAIN.h"
+#include "puzzle/ONEPUZZLE.h"
+#include "tests/support/engine_pictures.h"
+#include "tests/support/engine_view.h"
+#include "tests/support/picture_writers.h"
+
+namespace {
+
+constexpr int kW = 320;  // view size, pixels
+constexpr int kH = 200;
+constexpr float kStep = 1.0f / 30.0f;  // seconds a frame
+
+// Moves the pieces alone, kStep at a time, until done() holds or `limit` seconds have passed.
+bool StepUntil(ONEPUZZLE& puzzle, const std::function<bool()>& done, double limit)
+{
+    for (double t = 0.0; t < limit && !done(); t += kStep)
+        puzzle.Move(kStep);
+    return done();
+}
+
+// Setup as the host view calls it, with the build tree's resources.
+bool SetUpEngine(SSMAIN& engine, SETTINGS& settings, bool preview = false, int width = kW, int height = kH)
+{
+    static std::vector<char> resources = EngineResourceDir();
+    return engine.Setup(preview, width, height, &settings, resources.data());
+}
+
+// One drawn frame, saved as frames/engine_<name>.png, and how many board
+// cells show their own colour at their place.
+struct Shot {
+    Frame frame;
+    CellReport cells;
+    bool Whole() const { return cells.checked > 0 && cells.matched == cells.checked; }
+};
+
+Shot Draw(EngineView& view, SSMAIN& engine, const std::string& name, double sx = 1.0, double sy = 1.0)
+{
+    view.Tick(engine, kStep);
+    Shot shot{view.Grab(), {}};
+    SaveFrame(shot.frame, "engine_" + name);
+    shot.cells = CheckBoardCells(shot.frame, view, *engine.puzzle, sx, sy);
+    return shot;
+}
+
+// Each test draws in its own headless view of kW x kH.
+class EngineGL : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(view.Open(kW, kH)) << view.Error(); }
+    EngineView view;
+};
+
+TEST_F(EngineGL, FreshBoardShowsEveryCellAtItsPlaceAndCleanupReleasesIt)
+{
+    struct Case {
+        const char* name;
+        bool grab;  // the desktop grab (its board stretched to the view); else a picture in the folder
+        int picWidth, picHeight, puzzleWidth, columns, rows;
+    } const cases[] = {{"landscape", false, 480, 300, 12, 12, 7}, {"portrait", false, 300, 450, 10, 6, 10},
+                       {"square", false, 400, 400, 8, 8, 8},      {"grab", true, 320, 200, 10, 10, 6}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<uint8_t> picture = CellPicture(c.picWidth, c.picHeight, c.columns, c.rows);
+        const std::string dir = FreshFixtureDir(std::string("engine_board_") + c.name);
+        SETTINGS settings = EngineTestSettings(c.grab ? 0 : 2, c.puzzleWidth, dir, kW, kH);
+        SSMAIN engine;
+        view.Init(&engine);
+        if (c.grab)
+            engine.pictureTex = UploadGrabTexture(c.picWidth, c.picHeight, picture, 512);  // as the host hands it over
+        ASSERT_TRUE(c.grab || WriteTestPNG(dir + "picture.png", c.picWidth, c.picHeight, picture));
+        ASSERT_TRUE(SetUpEngine(engine, settings));
+        ASSERT_EQ(engine.puzzle->columns, c.columns);
+        ASSERT_EQ(engine.puzzle->rows, c.rows);
+        const Shot shot = Draw(view, engine, std::string("board_") + c.name, c.grab ? engine.puzzle->boardScaleX : 1.0,
+                               c.grab ? engine.puzzle->boardScaleY : 1.0);
+        EXPECT_TRUE(shot.Whole()) << shot.cells.firstMisses;
+        EXPECT_GE(shot.cells.checked, c.columns * c.rows * 3 / 4);  // most of the board is in view
+        EXPECT_TRUE(!c.grab || shot.frame.LitFraction(40) > 0.8);   // the grab's board fills the view
+        // Cleanup releases the overlay textures, the picture and the puzzle; twice is harmless.
+        const unsigned strip = engine.textures[1].texID, pictureTex = engine.pictureTex;
+        ASSERT_TRUE(glIsTexture(strip) && glIsTexture(pictureTex));
+        engine.Cleanup();
+        engine.Cleanup();
+        EXPECT_FALSE(glIsTexture(strip) || glIsTexture(pictureTex) || engine.puzzle);
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    }
+}
+
+TEST_F(EngineGL, FolderBoardScattersReassemblesAndGetsANewPictureTwoSecondsBeforeBlowingApart)
+{
+    srand(4242);
+    // Three shapes of picture: for a puzzle width of 8 the board is 8 x 5,
+    // 5 x 8 or 8 x 8, so the board tells which picture it was cut for.
+    const std::string dir = FreshFixtureDir("engine_folder");
+    ASSERT_TRUE(WriteTestPNG(dir + "wide.png", 480, 300, CellPicture(480, 300, 8, 5)));
+    ASSERT_TRUE(WriteTestJPEG(dir + "tall.jpg", 300, 450, CellPicture(300, 450, 5, 8)));
+    ASSERT_TRUE(WriteTestGIF(dir + "square.gif", 400, 400, CellPicture(400, 400, 8, 8)));
+    SETTINGS settings = EngineTestSettings(2, 8, dir);
+    SSMAIN engine;
+    view.Init(&engine);
+    ASSERT_TRUE(SetUpEngine(engine, settings));
+    ONEPUZZLE* const puzzle = engine.puzzle;
+    Shot assembled = Draw(view, engine, "cycle_assembled");
+    EXPECT_TRUE(assembled.Whole()) << assembled.cells.firstMisses;
+    int changes = 0;
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        SCOPED_TRACE(cycle);
+        const std::string name = "cycle" + std::to_string(cycle);
+        // Eight seconds into scattering the board differs strongly from the picture ...
+        ASSERT_TRUE(StepUntil(*puzzle, [&] { return puzzle->restartTimer < -8.0f; }, 20.0));
+        const Shot scattered = Draw(view, engine, name + "_scattered");
+        EXPECT_LT(scattered.cells.matched, scattered.cells.checked / 4);
+        EXPECT_GT(scattered.frame.MeanDifference(assembled.frame), 25.0);
+        // ... and reassembled (its 21 s countdown nearly run) it looks like it again.
+        bool whole = false;
+        ASSERT_TRUE(StepUntil(*puzzle, [&] { return (whole = whole || puzzle->restartTimer == 21.0f) && puzzle->restartTimer < 2.5f; },
+                              1200.0)) << "largest group " << puzzle->largestGroup;
+        const Shot reassembled = Draw(view, engine, name + "_reassembled");
+        EXPECT_TRUE(reassembled.Whole()) << reassembled.cells.firstMisses;
+        EXPECT_LT(reassembled.frame.MeanDifference(assembled.frame), 10.0);  // seams may sit a pixel off
+
+        // Two seconds before it blows apart, the next frame shows a new picture
+        // on a board cut for it, standing whole until the countdown ends.
+        ASSERT_TRUE(StepUntil(*puzzle, [&] { return puzzle->newPicture; }, 1.0));
+        EXPECT_TRUE(puzzle->restartTimer < 2.0f && puzzle->restartTimer >= 2.0f - kStep) << puzzle->restartTimer;
+        const int before = engine.pictureWidth;
+        assembled = Draw(view, engine, name + "_new_board");
+        ASSERT_EQ(engine.puzzle, puzzle);
+        EXPECT_FALSE(puzzle->newPicture);
+        EXPECT_TRUE(assembled.Whole()) << assembled.cells.firstMisses;
+        EXPECT_EQ(puzzle->columns, engine.pictureWidth == 300 ? 5 : 8);
+        EXPECT_EQ(puzzle->rows, engine.pictureWidth == 480 ? 5 : 8);
+        changes += engine.pictureWidth != before ? 1 : 0;
+        ASSERT_TRUE(StepUntil(*puzzle, [&] { return puzzle->restartTimer < 0.1f; }, 3.0));
+        EXPECT_TRUE(Draw(view, engine, name + "_countdown_end").Whole());
+        ASSERT_TRUE(StepUntil(*puzzle, [&] { return puzzle->restartTimer < -1.5f; }, 3.0));
+        const Shot blown = Draw(view, engine, name + "_blown_apart");
+        EXPECT_LT(blown.cells.matched, blown.cells.checked / 2);
+    }
+    EXPECT_GE(changes, 1);
+}
+
+TEST_F(EngineGL, BadPicturesShowCorrectlyOrLeaveWhitePiecesAndTheEngineRunning)
+{
+    constexpr int kPW = 240, kPH = 150;  // a good picture: 8 x 5 cells for a puzzle width of 8
+    const std::string source = FreshFixtureDir("engine_bad_sources");
+    const std::vector<uint8_t> cells = CellPicture(kPW, kPH, 8, 5);
+    ASSERT_TRUE(WriteTestPNG(source + "p", kPW, kPH, cells) && WriteTestJPEG(source + "j", kPW, kPH, cells) &&
+                WriteTestPNG(source + "p16", kPW, kPH, cells, true) && WriteTestGIF(source + "g", kPW, kPH, cells) &&
+                WriteTestJPEG(source + "grey", 200, 150, CellPicture(200, 150, 8, 6), true) &&
+                WriteTestPNG(source + "dot", 1, 1, {220, 90, 30}));
+    std::vector<uint8_t> damaged = ReadBytes(source + "p"), cut = ReadBytes(source + "j");
+    for (size_t k = 60; k + 20 < damaged.size(); k += 7)
+        damaged[k] ^= 0x5A;
+    cut.resize(cut.size() * 3 / 5);
+    struct Case {
+        const char* name;
+        const char* file;  // what the folder holds: none, a file, or a folder (ending in "/")
+        std::vector<uint8_t> bytes;
+        int width, height;  // the picture it must give; 0: none, white pieces
+    } const cases[] = {
+        {"empty", nullptr, {}, 0, 0},
+        {"damaged_png", "a.png", damaged, 0, 0},
+        {"truncated_jpg", "a.jpg", cut, 0, 0},
+        {"zero_bytes", "empty.png", {}, 0, 0},
+        {"text_named_png", "note.png", {'h', 'i', '\n'}, 0, 0},
+        {"folder_named_jpg", "x.jpg/", {}, 0, 0},
+        {"header_claims_100000_square", "huge.png", testpics::PngHeaderOnly(100000, 100000), 0, 0},
+        {"png_named_jpg", "png.jpg", ReadBytes(source + "p"), kPW, kPH},
+        {"sixteen_bit_png", "deep.png", ReadBytes(source + "p16"), kPW, kPH},
+        {"palette_gif", "cells.gif", ReadBytes(source + "g"), kPW, kPH},
+        {"grey_jpg", "grey.jpg", ReadBytes(source + "grey"), 200, 150},
+        {"one_pixel", "dot.png", ReadBytes(source + "dot"), 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string dir = FreshFixtureDir(std::string("engine_bad_") + c.name);
+        const std::string path = dir + (c.file ? c.file : "");
+        ASSERT_TRUE(!c.file || (path.ends_with('/') ? std::filesystem::create_directory(path) : WriteBytes(path, c.bytes)));
+        srand(17);
+        SETTINGS settings = EngineTestSettings(2, 8, dir);
+        SSMAIN engine;
+        view.Init(&engine);
+        ASSERT_TRUE(SetUpEngine(engine, settings));
+        for (int round = 0; round < 2; ++round) {  // the next board tries again and fares the same
+            engine.puzzle->newPicture = round > 0;
+            const Shot shot = Draw(view, engine, std::string("bad_") + c.name + std::to_string(round));
+            EXPECT_GT(shot.frame.LitFraction(40), 0.3) << round;  // the board is there
+            EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+            EXPECT_EQ(engine.pictureTex != 0u, c.width > 0);
+            EXPECT_EQ(engine.pictureWidth, c.width);
+            EXPECT_EQ(engine.pictureHeight, c.height);
+            EXPECT_TRUE(c.width != kPW || shot.Whole()) << shot.cells.firstMisses;
+            int coloured = 0;  // white pieces show no colour (and without a picture the board is square)
+            for (int y = 0; y < kH && c.width == 0; ++y)
+                for (int x = 0; x < kW; ++x) {
+                    const Rgb s = shot.frame.At(x, y);
+                    coloured += std::max({s.r, s.g, s.b}) > 40 && (std::abs(s.r - s.g) >= 8 || std::abs(s.g - s.b) >= 8);
+                }
+            EXPECT_EQ(coloured, 0) << round;
+            EXPECT_TRUE(c.width > 0 || (shot.frame.LitFraction(150) > 0.3 && engine.puzzle->columns == engine.puzzle->rows));
+        }
+    }
+}
+
+TEST_F(EngineGL, FailedSetupDrawsNothing)
+{
+    const std::string onlyTextures = FreshFixtureDir("engine_only_textures");  // no piece shapes
+    std::filesystem::copy_file(std::string(ZARNET_BUILD_RESOURCES) + "vantor.morvence", onlyTextures + "vantor.morvence");
+    for (std::string dir : {std::string("/nonexistent-zarnet-resources/"), onlyTextures}) {
+        SCOPED_TRACE(dir);
+        SETTINGS settings = EngineTestSettings(1, 6, "", 64, 64);
+        SSMAIN engine;
+        view.Init(&engine);
+        EXPECT_FALSE(engine.Setup(false, kW, kH, &settings, dir.data()));
+        EXPECT_EQ(engine.puzzle, nullptr);
+        for (int k = 0; k < 3; ++k)
+            view.Tick(engine, 1.0);
+        EXPECT_EQ(view.Grab().LitFraction(0), 0.0);
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    }
+}
+
+// The overlay, measured on the pixels of the frames at the times it is due.
+constexpr int kOW = 640;  // wide enough for the side strip beside the message strip
+constexpr int kOH = 240;
+
+struct OverlayRun {
+    EngineView view;
+    SETTINGS settings = EngineTestSettings(0, 6, "", kOW, kOH);
+    SSMAIN engine;
+    double now = 0.0;  // seconds of drawn frames
+
+    bool Start(bool preview)
+    {
+        srand(5);
+        if (!view.Open(kOW, kOH))
+            return false;
+        view.Init(&engine);
+        engine.pictureTex = UploadGrabTexture(kOW, kOH, CellPicture(kOW, kOH, 6, 1), 512);
+        return SetUpEngine(engine, settings, preview, kOW, kOH);
+    }
+    // Draws frames of dt up to `until` seconds, the last on a freshly cut board
+    // (after minutes of play the pieces may be anywhere, often out of sight).
+    Frame RunTo(double until, double dt)
+    {
+        for (; now + dt <= until + 1e-9; now += dt) {
+            if (now + 2 * dt > until + 1e-9)
+                engine.puzzle->NewPuzzle();
+            view.Tick(engine, dt);
+        }
+        return view.Grab();
+    }
+    // Pixels of `frame` that differ visibly from the same moment drawn again
+    // without the overlay: {within rows y0..y1 (from the bottom), elsewhere}.
+    std::pair<int, int> OverlayPixels(const Frame& frame, int y0 = 0, int y1 = -1)
+    {
+        engine.preview = true;
+        view.Tick(engine, 0.0);
+        engine.preview = false;
+        const Frame plain = view.Grab();
+        std::pair<int, int> count{0, 0};
+        for (int y = 0; y < kOH; ++y)
+            for (int x = 0; x < kOW; ++x) {
+                const Rgb p = frame.At(x, y), q = plain.At(x, y);
+                if (std::max({std::abs(p.r - q.r), std::abs(p.g - q.g), std::abs(p.b - q.b)}) > 2)
+                    ++(y >= y0 && y <= y1 ? count.first : count.second);
+            }
+        return count;
+    }
+    // Message `index` alone over black, where the title card puts it: 352..416 of 768.
+    Frame CardReference(unsigned index)
+    {
+        glPushAttrib(GL_ALL_ATTRIB_BITS);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(0.0, 1.0, 0.0, 768.0, -1.0, 1.0);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glDisable(GL_LIGHTING);
+        glEnable(GL_TEXTURE_2D);
+        glEnable(GL_BLEND);
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+        glBindTexture(GL_TEXTURE_2D, engine.textures[index].texID);
+        glBegin(GL_QUADS);
+        for (const auto& v : {std::pair{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {0.0f, 1.0f}}) {
+            glTexCoord2f(v.first, v.second);
+            glVertex2f(v.first, 352.0f + 64.0f * v.second);
+        }
+        glEnd();
+        glPopAttrib();
+        return view.Grab();
+    }
+};
+
+TEST(EngineOverlay, FirstCardAt90WithMessage5FirstBannerAt115AtTheTop)
+{
+    OverlayRun run;
+    ASSERT_TRUE(run.Start(false)) << run.view.Error();
+    SSMAIN& e = run.engine;
+    ASSERT_GE(e.textureCount, 6);
+    // Just before 90 s nothing of the overlay is seen; then the card fades in.
+    run.RunTo(88.0, 2.0);
+    EXPECT_EQ(run.OverlayPixels(run.RunTo(89.75, 0.25)), std::make_pair(0, 0));
+    run.RunTo(90.25, 0.25);
+    EXPECT_TRUE(e.cardAlpha > 0.0f && e.cardAlpha < 0.2f) << e.cardAlpha;
+    // Two seconds later the view is black but for message 5 across the middle.
+    const Frame card = run.RunTo(92.25, 0.25);
+    SaveFrame(card, "engine_overlay_card_92s");
+    ASSERT_EQ(e.cardAlpha, 1.0f);
+    const Frame five = run.CardReference(5), four = run.CardReference(4);
+    EXPECT_GT(five.LitFraction(40), 0.01);
+    EXPECT_LT(card.MeanDifference(five), 0.5);
+    EXPECT_GT(card.MeanDifference(four), 4 * card.MeanDifference(five) + 1.0);
+    // No banner just before 115 s; at 121 s it rests 40 px below the top edge, alone.
+    run.RunTo(113.0, 2.0);
+    EXPECT_EQ(run.OverlayPixels(run.RunTo(114.75, 0.25)), std::make_pair(0, 0));
+    const Frame banner = run.RunTo(121.0, 0.25);
+    SaveFrame(banner, "engine_overlay_banner_121s");
+    EXPECT_TRUE(e.bannerFromTop);
+    const auto [top, elsewhere] = run.OverlayPixels(banner, kOH - 41, kOH - 8);
+    EXPECT_GT(top, 2000);
+    EXPECT_EQ(elsewhere, 0);
+}
+
+TEST(EngineOverlay, PreviewShowsNoneOfIt)
+{
+    OverlayRun run;
+    ASSERT_TRUE(run.Start(true)) << run.view.Error();
+    for (double at : {92.0, 122.0}) {
+        const Frame frame = run.RunTo(at, 2.0);
+        SaveFrame(frame, "engine_overlay_preview_" + std::to_string(int(at)) + "s");
+        EXPECT_GT(frame.LitFraction(40), 0.3) << at;  // no black card
+    }
+    // The overlay's clocks never ran: no banner slid in.
+    EXPECT_EQ(run.engine.cardTimer, 90.0f);
+    EXPECT_EQ(run.engine.bannerTimer, 115.0f);
+    EXPECT_FALSE(run.engine.bannerShown);
+}
+
+}  // namespace
