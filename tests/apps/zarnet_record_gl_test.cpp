@@ -41,7 +41,7 @@ TEST(ZarnetRecord, WholePictureFirstScatteredAtFiveSecondsAndACompletedCycle)
             const uint8_t* quarter = kQuarters[(y >= 75) * 2 + (x >= 120)];
             pixels.insert(pixels.end(), quarter, quarter + 3);
         }
-    ASSERT_TRUE(testpics::WriteFileBytes(dir.Join("quarters.png"), testpics::EncodePngRgb(240, 150, pixels, 3)));
+    ASSERT_TRUE(WriteWholeFile(dir.Join("quarters.png"), testpics::EncodePng(240, 150, 2, 8, pixels)));
     // The desktop's wallpaper as the source; a small board that finishes quickly.
     ASSERT_EQ(mkdir(dir.Join("zarnet").c_str(), 0700), 0);
     ASSERT_TRUE(WriteWholeFile(dir.Join("zarnet/vmZarnetSS.conf"),

@@ -18,9 +18,11 @@
 
 #include "engine/SSMAIN.h"
 #include "puzzle/ONEPUZZLE.h"
-#include "tests/support/engine_pictures.h"
 #include "tests/support/engine_view.h"
 #include "tests/support/picture_writers.h"
+#include "tests/support/scratch_dir.h"
+
+using testpics::EncodeAs, testpics::Kind;
 
 namespace {
 
@@ -39,7 +41,7 @@ bool StepUntil(ONEPUZZLE& puzzle, const std::function<bool()>& done, double limi
 // Setup as the host view calls it, with the build tree's resources.
 bool SetUpEngine(SSMAIN& engine, SETTINGS& settings, bool preview = false, int width = kW, int height = kH)
 {
-    static std::vector<char> resources = EngineResourceDir();
+    static std::string resources = ZARNET_BUILD_RESOURCES;
     return engine.Setup(preview, width, height, &settings, resources.data());
 }
 
@@ -78,13 +80,13 @@ TEST_F(EngineGL, FreshBoardShowsEveryCellAtItsPlaceAndCleanupReleasesIt)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::vector<uint8_t> picture = CellPicture(c.picWidth, c.picHeight, c.columns, c.rows);
-        const std::string dir = FreshFixtureDir(std::string("engine_board_") + c.name);
-        SETTINGS settings = EngineTestSettings(c.grab ? 0 : 2, c.puzzleWidth, dir, kW, kH);
+        const ScratchDir dir;
+        SETTINGS settings = EngineTestSettings(c.grab ? 0 : 2, c.puzzleWidth, dir.Join(""), kW, kH);
         SSMAIN engine;
         view.Init(&engine);
         if (c.grab)
-            engine.pictureTex = UploadGrabTexture(c.picWidth, c.picHeight, picture, 512);  // as the host hands it over
-        ASSERT_TRUE(c.grab || WriteTestPNG(dir + "picture.png", c.picWidth, c.picHeight, picture));
+            engine.pictureTex = UploadGrabTexture(c.picWidth, c.picHeight, picture);  // as the host hands it over
+        ASSERT_TRUE(c.grab || WriteWholeFile(dir.Join("picture.png"), EncodeAs(Kind::Png, c.picWidth, c.picHeight, picture)));
         ASSERT_TRUE(SetUpEngine(engine, settings));
         ASSERT_EQ(engine.puzzle->columns, c.columns);
         ASSERT_EQ(engine.puzzle->rows, c.rows);
@@ -108,11 +110,11 @@ TEST_F(EngineGL, FolderBoardScattersReassemblesAndGetsANewPictureTwoSecondsBefor
     srand(4242);
     // Three shapes of picture: for a puzzle width of 8 the board is 8 x 5,
     // 5 x 8 or 8 x 8, so the board tells which picture it was cut for.
-    const std::string dir = FreshFixtureDir("engine_folder");
-    ASSERT_TRUE(WriteTestPNG(dir + "wide.png", 480, 300, CellPicture(480, 300, 8, 5)));
-    ASSERT_TRUE(WriteTestJPEG(dir + "tall.jpg", 300, 450, CellPicture(300, 450, 5, 8)));
-    ASSERT_TRUE(WriteTestGIF(dir + "square.gif", 400, 400, CellPicture(400, 400, 8, 8)));
-    SETTINGS settings = EngineTestSettings(2, 8, dir);
+    const ScratchDir dir;
+    ASSERT_TRUE(WriteWholeFile(dir.Join("wide.png"), EncodeAs(Kind::Png, 480, 300, CellPicture(480, 300, 8, 5))));
+    ASSERT_TRUE(WriteWholeFile(dir.Join("tall.jpg"), EncodeAs(Kind::Jpeg, 300, 450, CellPicture(300, 450, 5, 8))));
+    ASSERT_TRUE(WriteWholeFile(dir.Join("square.gif"), EncodeAs(Kind::Gif, 400, 400, CellPicture(400, 400, 8, 8))));
+    SETTINGS settings = EngineTestSettings(2, 8, dir.Join(""));
     SSMAIN engine;
     view.Init(&engine);
     ASSERT_TRUE(SetUpEngine(engine, settings));
@@ -160,13 +162,9 @@ TEST_F(EngineGL, FolderBoardScattersReassemblesAndGetsANewPictureTwoSecondsBefor
 TEST_F(EngineGL, BadPicturesShowCorrectlyOrLeaveWhitePiecesAndTheEngineRunning)
 {
     constexpr int kPW = 240, kPH = 150;  // a good picture: 8 x 5 cells for a puzzle width of 8
-    const std::string source = FreshFixtureDir("engine_bad_sources");
     const std::vector<uint8_t> cells = CellPicture(kPW, kPH, 8, 5);
-    ASSERT_TRUE(WriteTestPNG(source + "p", kPW, kPH, cells) && WriteTestJPEG(source + "j", kPW, kPH, cells) &&
-                WriteTestPNG(source + "p16", kPW, kPH, cells, true) && WriteTestGIF(source + "g", kPW, kPH, cells) &&
-                WriteTestJPEG(source + "grey", 200, 150, CellPicture(200, 150, 8, 6), true) &&
-                WriteTestPNG(source + "dot", 1, 1, {220, 90, 30}));
-    std::vector<uint8_t> damaged = ReadBytes(source + "p"), cut = ReadBytes(source + "j");
+    const std::vector<uint8_t> png = EncodeAs(Kind::Png, kPW, kPH, cells);
+    std::vector<uint8_t> damaged = png, cut = EncodeAs(Kind::Jpeg, kPW, kPH, cells);
     for (size_t k = 60; k + 20 < damaged.size(); k += 7)
         damaged[k] ^= 0x5A;
     cut.resize(cut.size() * 3 / 5);
@@ -183,17 +181,17 @@ TEST_F(EngineGL, BadPicturesShowCorrectlyOrLeaveWhitePiecesAndTheEngineRunning)
         {"text_named_png", "note.png", {'h', 'i', '\n'}, 0, 0},
         {"folder_named_jpg", "x.jpg/", {}, 0, 0},
         {"header_claims_100000_square", "huge.png", testpics::PngHeaderOnly(100000, 100000), 0, 0},
-        {"png_named_jpg", "png.jpg", ReadBytes(source + "p"), kPW, kPH},
-        {"sixteen_bit_png", "deep.png", ReadBytes(source + "p16"), kPW, kPH},
-        {"palette_gif", "cells.gif", ReadBytes(source + "g"), kPW, kPH},
-        {"grey_jpg", "grey.jpg", ReadBytes(source + "grey"), 200, 150},
-        {"one_pixel", "dot.png", ReadBytes(source + "dot"), 1, 1},
+        {"png_named_jpg", "png.jpg", png, kPW, kPH},
+        {"sixteen_bit_png", "deep.png", EncodeAs(Kind::Png16, kPW, kPH, cells), kPW, kPH},
+        {"palette_gif", "cells.gif", EncodeAs(Kind::Gif, kPW, kPH, cells), kPW, kPH},
+        {"grey_jpg", "grey.jpg", EncodeAs(Kind::GreyJpeg, 200, 150, CellPicture(200, 150, 8, 6)), 200, 150},
+        {"one_pixel", "dot.png", EncodeAs(Kind::Png, 1, 1, {220, 90, 30}), 1, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string dir = FreshFixtureDir(std::string("engine_bad_") + c.name);
-        const std::string path = dir + (c.file ? c.file : "");
-        ASSERT_TRUE(!c.file || (path.ends_with('/') ? std::filesystem::create_directory(path) : WriteBytes(path, c.bytes)));
+        const ScratchDir scratch;
+        const std::string dir = scratch.Join(""), path = dir + (c.file ? c.file : "");
+        ASSERT_TRUE(!c.file || (path.ends_with('/') ? std::filesystem::create_directory(path) : WriteWholeFile(path, c.bytes)));
         srand(17);
         SETTINGS settings = EngineTestSettings(2, 8, dir);
         SSMAIN engine;
@@ -222,9 +220,9 @@ TEST_F(EngineGL, BadPicturesShowCorrectlyOrLeaveWhitePiecesAndTheEngineRunning)
 
 TEST_F(EngineGL, FailedSetupDrawsNothing)
 {
-    const std::string onlyTextures = FreshFixtureDir("engine_only_textures");  // no piece shapes
-    std::filesystem::copy_file(std::string(ZARNET_BUILD_RESOURCES) + "vantor.morvence", onlyTextures + "vantor.morvence");
-    for (std::string dir : {std::string("/nonexistent-zarnet-resources/"), onlyTextures}) {
+    const ScratchDir onlyTextures;  // no piece shapes
+    std::filesystem::copy_file(std::string(ZARNET_BUILD_RESOURCES) + "vantor.morvence", onlyTextures.Join("vantor.morvence"));
+    for (std::string dir : {std::string("/nonexistent-zarnet-resources/"), onlyTextures.Join("")}) {
         SCOPED_TRACE(dir);
         SETTINGS settings = EngineTestSettings(1, 6, "", 64, 64);
         SSMAIN engine;
@@ -254,7 +252,7 @@ struct OverlayRun {
         if (!view.Open(kOW, kOH))
             return false;
         view.Init(&engine);
-        engine.pictureTex = UploadGrabTexture(kOW, kOH, CellPicture(kOW, kOH, 6, 1), 512);
+        engine.pictureTex = UploadGrabTexture(kOW, kOH, CellPicture(kOW, kOH, 6, 1));
         return SetUpEngine(engine, settings, preview, kOW, kOH);
     }
     // Draws frames of dt up to `until` seconds, the last on a freshly cut board

@@ -11,6 +11,7 @@
 #include "pictures/Pictures.h"
 #include "platform/egl_headless.h"
 #include "tests/support/picture_writers.h"
+#include "tests/support/scratch_dir.h"
 
 using testpics::Bytes;
 
@@ -22,14 +23,14 @@ constexpr unsigned char kQuadrant[2][2][3] = {{{230, 20, 20}, {20, 210, 30}}, {{
 TEST(PicturesGL, TexturesAreUprightAtEachResolutionAndTheRecordHoldsThePictureSize) {
     HeadlessGLContext gl;
     ASSERT_TRUE(gl.Create(16, 16)) << gl.Error();
-    testpics::TempFolder folder;
+    ScratchDir folder;
     Bytes pixels;
     for (int y = 0; y < 600; ++y) {
         for (int x = 0; x < 800; ++x) {
             pixels.insert(pixels.end(), kQuadrant[y / 300][x / 400], kQuadrant[y / 300][x / 400] + 3);
         }
     }
-    ASSERT_TRUE(testpics::WriteFileBytes(folder.Join("q.png"), testpics::EncodePngRgb(800, 600, pixels, 3)));
+    ASSERT_TRUE(WriteWholeFile(folder.Join("q.png"), testpics::EncodePng(800, 600, 2, 8, pixels)));
     struct Case {
         int code, width, height;
     } const cases[] = {{0, 512, 512}, {1, 1024, 1024}, {2, 1024, 512}};
@@ -63,7 +64,7 @@ TEST(PicturesGL, TexturesAreUprightAtEachResolutionAndTheRecordHoldsThePictureSi
     ASSERT_TRUE(LoadPicture(path.data(), &chosen, 2));
     EXPECT_EQ(chosen.width, 800u);
 
-    ASSERT_TRUE(testpics::WriteFileBytes(folder.Join("text.png"), {'h', 'i'}));
+    ASSERT_TRUE(WriteWholeFile(folder.Join("text.png"), "hi"));
     Texture failed;
     failed.width = 7;
     failed.height = 5;

@@ -13,15 +13,16 @@
 #include "pictures/PictureSteps.h"
 #include "pictures/Pictures.h"
 #include "tests/support/picture_writers.h"
+#include "tests/support/scratch_dir.h"
 
 using testpics::Bytes;
 
 namespace {
 
 TEST(PictureFolder, CountsEachKindFindsNamesAsStoredAndLeaksNoHandle) {
-    testpics::TempFolder folder;
+    ScratchDir folder;
     for (const char* name : {"a.jpg", "B.GIF", "c.Png", "d.jpeg", "e.txt", ".jpg"}) {
-        ASSERT_TRUE(testpics::WriteFileBytes(folder.Join(name), {1, 2, 3}));
+        ASSERT_TRUE(WriteWholeFile(folder.Join(name), Bytes{1, 2, 3}));
     }
     std::string path = folder.Path(), missing = folder.Join("gone");
     int const fds = testpics::CountOpenFds();
@@ -123,14 +124,14 @@ std::vector<FileCase> FileCases() {
     for (unsigned char v : grey) greyRgb.insert(greyRgb.end(), {v, v, v});
     std::string const text = "this is a text file, not a picture\n";
     std::vector<FileCase> cases = {
-        {"rgb.png", testpics::EncodePngRgb(w, h, rgb, 3), w, h, rgb},
-        {"rgba.png", testpics::EncodePngRgb(w, h, rgba, 4), w, h, rgba, 4},
+        {"rgb.png", testpics::EncodePng(w, h, 2, 8, rgb), w, h, rgb},
+        {"rgba.png", testpics::EncodePng(w, h, 6, 8, rgba), w, h, rgba, 4},
         {"interlaced.png", testpics::EncodePng(w, h, 6, 8, rgba, true), w, h, rgba, 4},
         {"sixteen.png", testpics::EncodePng(w, h, 2, 16, sixteen), w, h, rgb},
-        {"grey.jpg", testpics::EncodeJpeg(w, h, 1, grey, 95), w, h, greyRgb, 3, 8},
-        {"palette.gif", testpics::EncodeGif(w, h, 0, 0, w, h, palette, indices), w, h, paletted},
-        {"one.png", testpics::EncodePngRgb(1, 1, Bytes{10, 20, 30}, 3), 1, 1, Bytes{10, 20, 30}},
-        {"really-a-png.jpg", testpics::EncodePngRgb(w, h, rgb, 3), w, h, rgb},
+        {"grey.jpg", testpics::EncodeJpeg(w, h, 1, grey), w, h, greyRgb, 3, 8},
+        {"palette.gif", testpics::EncodeGif(w, h, palette, indices), w, h, paletted},
+        {"one.png", testpics::EncodePng(1, 1, 2, 8, Bytes{10, 20, 30}), 1, 1, Bytes{10, 20, 30}},
+        {"really-a-png.jpg", testpics::EncodePng(w, h, 2, 8, rgb), w, h, rgb},
         {"text.png", Bytes(text.begin(), text.end())},
         {"zero.jpg", {}},
         {"huge.png", testpics::PngHeaderOnly(100000, 100000)},
@@ -154,7 +155,7 @@ std::vector<FileCase> FileCases() {
 }
 
 TEST(PictureSteps, FilesBecomeUpsideDownNearestNeighbourTexelsOrFailCleanly) {
-    testpics::TempFolder folder;
+    ScratchDir folder;
     ASSERT_EQ(mkdir(folder.Join("x.jpg").c_str(), 0700), 0);
     int const fds = testpics::CountOpenFds();
     std::vector<FileCase> cases = FileCases();
@@ -162,7 +163,7 @@ TEST(PictureSteps, FilesBecomeUpsideDownNearestNeighbourTexelsOrFailCleanly) {
     for (FileCase const& c : cases) {
         SCOPED_TRACE(c.name);
         std::string const path = folder.Join(c.name);
-        ASSERT_TRUE(c.name == "x.jpg" || testpics::WriteFileBytes(path, c.file));
+        ASSERT_TRUE(c.name == "x.jpg" || WriteWholeFile(path, c.file));
         PictureTexels t;
         bool const loaded = MakePictureTexels(path.c_str(), 2, 16384, &t);
         if (!loaded || c.mayLoad) {
@@ -218,19 +219,19 @@ Bytes BlockJpeg(int width, int height) {
                                          static_cast<unsigned char>(40 + (bx + by) * 29 % 180)});
         }
     }
-    return testpics::EncodeJpeg(width, height, 3, pixels, 95);
+    return testpics::EncodeJpeg(width, height, 3, pixels);
 }
 
 TEST(PictureSteps, ScaledJpegSamplesLikeTheFullPicture) {
     struct Case {
         int width, height, resolution, scale;  // scale: the DCT scale expected, of 8
     } const cases[] = {{1600, 1200, 0, 4}, {2000, 900, 0, 5}, {1600, 1200, 1, 7}};
-    testpics::TempFolder folder;
+    ScratchDir folder;
     for (Case const& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " at " << c.resolution);
         Bytes const file = BlockJpeg(c.width, c.height);
         std::string const path = folder.Join("blocks.jpg");
-        ASSERT_TRUE(testpics::WriteFileBytes(path, file));
+        ASSERT_TRUE(WriteWholeFile(path, file));
         int tw = 0, th = 0;
         PictureTextureSize(c.resolution, c.width, c.height, 16384, &tw, &th);
         DecodedPicture full, scaled;

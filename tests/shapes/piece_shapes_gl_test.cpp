@@ -51,7 +51,7 @@ TEST_F(PieceShapes, SetupNeedsSixtyFourModelsAndMapsTheTextureFromPositions)
     for (size_t count : {63, 64}) {
         lumps.resize(count, lumps[0]);
         std::vector<uint8_t> bytes;
-        ASSERT_TRUE(vanf::Pack(lumps, bytes) && WriteWholeFile(dir.Join("zar.vnt"), {bytes.begin(), bytes.end()}));
+        ASSERT_TRUE(vanf::Pack(lumps, bytes) && WriteWholeFile(dir.Join("zar.vnt"), bytes));
         ASSERT_EQ(SetupFrom(puzzle, dir.Path() + "/"), count == 64) << count << " lumps";
     }
     // An orthographic view of [-2, 2]^3 on a 4 x 4 viewport: window x, y =

@@ -1,40 +1,28 @@
 #include "tests/support/child_process.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <time.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <climits>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "tests/support/scratch_dir.h"
 
 extern char** environ;
 
 std::string BuildProgramPath(const std::string& name)
 {
-    char exe[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0)
-        return "apps/" + name;
-    exe[n] = '\0';
-    std::string dir(exe);
-    dir = dir.substr(0, dir.find_last_of('/'));   // <build>/tests
-    dir = dir.substr(0, dir.find_last_of('/'));   // <build>
-    return dir + "/apps/" + name;
+    std::error_code e;
+    return (std::filesystem::read_symlink("/proc/self/exe", e).parent_path().parent_path() / "apps" / name).string();
 }
 
 ChildProcess::~ChildProcess()
 {
-    if (pid_ > 0) {
-        kill(pid_, SIGKILL);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-    }
+    if (Signal(SIGKILL))
+        waitpid(pid_, nullptr, 0);
 }
 
 bool ChildProcess::Start(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
@@ -42,94 +30,59 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const std::vector
 {
     if (pid_ > 0 || argv.empty())
         return false;
-    std::vector<std::string> args = argv, env = environment;
-    std::vector<char*> a, e;
-    for (std::string& s : args)
-        a.push_back(s.data());
-    a.push_back(nullptr);
-    for (std::string& s : env)
-        e.push_back(s.data());
-    e.push_back(nullptr);
+    std::vector<char*> args, env;  // posix_spawn leaves the strings alone
+    for (const std::string& s : argv)
+        args.push_back(const_cast<char*>(s.c_str()));
+    for (const std::string& s : environment)
+        env.push_back(const_cast<char*>(s.c_str()));
+    args.push_back(nullptr);
+    env.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.empty() ? "/dev/null" : stdoutPath.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, a[0], &actions, nullptr, a.data(), e.data());
+    const int rc = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), env.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
-        return false;
-    pid_ = pid;
-    return true;
+        pid_ = -1;
+    return rc == 0;
 }
 
 bool ChildProcess::Wait(int ms, int* status)
 {
-    if (pid_ <= 0)
-        return false;
-    for (int waited = 0;; waited += 5) {
-        const pid_t r = waitpid(pid_, status, WNOHANG);
-        if (r == pid_ || (r < 0 && errno != EINTR)) {
+    for (int waited = 0; pid_ > 0 && waited <= ms; waited += 5) {
+        if (waitpid(pid_, status, WNOHANG) != 0) {  // reaped, or not ours to wait for
             pid_ = -1;
             return true;
         }
-        if (waited >= ms)
-            return false;
-        struct timespec t = {0, 5 * 1000 * 1000};
-        nanosleep(&t, nullptr);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    return false;
 }
 
-bool ChildProcess::Signal(int sig)
+std::vector<std::string> EnvironmentWith(const std::vector<std::string>& set, const std::vector<std::string>& remove)
 {
-    return pid_ > 0 && kill(pid_, sig) == 0;
-}
-
-std::vector<std::string> EnvironmentWith(const std::vector<std::string>& set,
-                                         const std::vector<std::string>& remove)
-{
-    auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
-    std::vector<std::string> env;
+    std::vector<std::string> env, names = remove;
+    for (const std::string& s : set)
+        names.push_back(s.substr(0, s.find('=')));
     for (char** p = environ; *p; ++p) {
-        const std::string entry(*p), name = nameOf(entry);
-        bool drop = false;
-        for (const std::string& r : remove)
-            drop = drop || r == name;
-        for (const std::string& s : set)
-            drop = drop || nameOf(s) == name;
-        if (!drop)
+        const std::string entry(*p), name = entry.substr(0, entry.find('='));
+        if (std::find(names.begin(), names.end(), name) == names.end())
             env.push_back(entry);
     }
     env.insert(env.end(), set.begin(), set.end());
     return env;
 }
 
-int RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
-               std::string* out, int timeoutMs)
+int RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& environment, std::string* out,
+               int timeoutMs)
 {
-    char path[] = "/tmp/zarnet-run-XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0)
-        return -1;
-    close(fd);
-    int code = -1;
-    {
-        ChildProcess child;
-        int status = 0;
-        if (child.Start(argv, environment, path) && child.Wait(timeoutMs, &status) && WIFEXITED(status))
-            code = WEXITSTATUS(status);
-    }
-    if (out) {
-        out->clear();
-        if (FILE* f = std::fopen(path, "rb")) {
-            char buffer[4096];
-            size_t n;
-            while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-                out->append(buffer, n);
-            std::fclose(f);
-        }
-    }
-    unlink(path);
-    return code;
+    ScratchDir dir;
+    ChildProcess child;
+    int status = 0;
+    const bool ended = child.Start(argv, environment, dir.Join("stdout")) && child.Wait(timeoutMs, &status);
+    if (out != nullptr)
+        ReadWholeFile(dir.Join("stdout"), out);
+    return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -1,10 +1,6 @@
 #pragma once
-// The host view without the host, for draw tests of the engine: a headless
-// GL context with the state the view sets up (smooth shading, black clear,
-// depth test LEQUAL, colour material for ambient and diffuse on both faces),
-// its 45-degree perspective, and its frame loop (clear, Update, perspective,
-// Draw). Frames are read back, sampled, and saved as PNG under "frames/" of
-// the working directory (ctest runs in the build directory).
+// The host view without the host, for draw tests of the engine: a headless context with the view's GL state,
+// projection and frame loop; frames read back, sampled and saved; pictures whose board cells all differ in colour.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,70 +9,52 @@
 #include "platform/egl_headless.h"
 
 class SSMAIN;
+class ONEPUZZLE;
 
-// An 8-bit RGB colour.
-struct Rgb {
-    int r;  // red 0..255
-    int g;  // green 0..255
-    int b;  // blue 0..255
-};
+struct Rgb { int r, g, b; };  // 0..255
 
-// A frame read back from the view: RGBA, top row first.
+// A frame read back from the view: RGBA, top row first; x, y below are GL window coordinates (y from the bottom).
 struct Frame {
-    int width = 0;               // pixels
-    int height = 0;              // pixels
-    std::vector<uint8_t> rgba;   // width*height*4 bytes, top row first
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgba;
 
-    // Colour of the pixel x pixels from the left and y pixels from the
-    // BOTTOM (GL window coordinates); black outside the frame.
-    Rgb At(int x, int y) const;
-    // Mean colour over the square of side 2*radius+1 around (x, y) (GL window coordinates).
-    Rgb MeanAround(int x, int y, int radius) const;
-    // Fraction of pixels brighter than `threshold` in their brightest channel.
-    double LitFraction(int threshold) const;
-    // Mean absolute difference per channel (0..255) from another frame of the same size.
-    double MeanDifference(const Frame& other) const;
+    Rgb At(int x, int y) const;                       // black outside the frame
+    Rgb MeanAround(int x, int y, int radius) const;   // over the square of side 2*radius+1
+    double LitFraction(int threshold) const;          // share of pixels brighter than threshold in some channel
+    double MeanDifference(const Frame& other) const;  // per channel, 0..255 (255 when sizes differ)
 };
 
 class EngineView {
 public:
-    HeadlessGLContext context;   // the headless context and its offscreen target
-    int width = 0;               // view size, pixels
-    int height = 0;              // view size, pixels
+    HeadlessGLContext context;
+    int width = 0, height = 0;
 
-    // Creates the context of width x height and sets the view's GL state and
-    // projection (glInit). False, with a reason in Error(), without a context.
+    // Creates the context and runs Init; false (reason in Error()) without one.
     bool Open(int viewWidth, int viewHeight);
-    // The view's glInit: viewport, shading, clear values, depth test, colour
-    // material, then Reshape. Tells the engine the size when given one.
+    // The view's glInit (GL state, then its 45-degree perspective); tells the engine the size when given one.
     void Init(SSMAIN* engine = nullptr);
-    // The view's glReshape: perspective 45 degrees, aspect width/height in
-    // single precision, near 1, far 120; identity model-view.
-    void Reshape();
-    // One tick of the host's frame loop: clear colour and depth, Update(dt),
-    // Reshape, Draw. Then waits for the GPU.
+    // One tick of the host's frame loop: clear, Update(dt), perspective, Draw, glFinish.
     void Tick(SSMAIN& engine, double dt);
-    // Reads the current frame back.
-    Frame Grab() const;
-    const std::string& Error() const;
-
-    // Window coordinates (pixels, origin bottom-left) of a board point drawn
-    // by the engine: board scale (sx, sy, 1), then translation (0, 0, -40),
-    // under this view's perspective.
-    void ProjectBoardPoint(double x, double y, double z, double sx, double sy,
-                           double* windowX, double* windowY) const;
+    Frame Grab() const { return Frame{context.Width(), context.Height(), context.ReadPixels()}; }
+    const std::string& Error() const { return context.Error(); }
 };
 
-// Saves the frame as frames/<name>.png in the working directory (made when
-// missing). False when it can't be written.
+// Saves the frame, opaque, as frames/<name>.png under the working directory.
 bool SaveFrame(const Frame& frame, const std::string& name);
-// The path a saved frame goes to.
-std::string FramePath(const std::string& name);
 
+// Settings for a test run: resolution 0, finishing share 75 %, lock in place, the given source, width and folder.
+SETTINGS EngineTestSettings(int bgType, int puzzleWidth, const std::string& folder = "", int picWidth = 0,
+                            int picHeight = 0);
 
-// Settings for a test run: resolution 0, finishing share 75 %, lock in place,
-// the given source, width and folder; picWidth/picHeight as given.
-SETTINGS EngineTestSettings(int bgType, int puzzleWidth, const std::string& folder = "",
-                            int picWidth = 0, int picHeight = 0);
-// The build tree's resource directory (ending in "/") as a writable buffer.
-std::vector<char> EngineResourceDir();
+// A width x height RGB picture (top row first) of cols x rows cells, each of its own colour: red encodes the
+// column, green the row, blue is full (so lighting doesn't change which cell a colour names).
+std::vector<uint8_t> CellPicture(int width, int height, int cols, int rows);
+
+// The texture the host's desktop grab (detail 0) makes of an RGB picture, top row first; 0 on failure.
+unsigned UploadGrabTexture(int width, int height, const std::vector<uint8_t>& rgb);
+
+// Cells whose home centre (projected with the view and board scale sx, sy) lies in the frame, and how many of
+// them show their own CellPicture colour there; firstMisses lists a few others for the failure message.
+struct CellReport { int checked = 0, matched = 0; std::string firstMisses; };
+CellReport CheckBoardCells(const Frame& frame, const EngineView& view, const ONEPUZZLE& puzzle, double sx = 1.0,
+                           double sy = 1.0);

@@ -1,33 +1,9 @@
 #include "tests/support/scratch_dir.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <ftw.h>
-#include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace {
-
-int RemoveEntry(const char* path, const struct stat*, int type, struct FTW*)
-{
-    if (type == FTW_DP || type == FTW_D || type == FTW_DNR)
-        rmdir(path);
-    else
-        unlink(path);
-    return 0;  // carry on whatever happened
-}
-
-// Makes every directory below `path` writable and searchable again, so that
-// tests may leave read-only folders behind.
-int OpenUp(const char* path, const struct stat*, int type, struct FTW*)
-{
-    if (type == FTW_D || type == FTW_DNR)
-        chmod(path, 0700);
-    return 0;
-}
-
-}  // namespace
+#include <iterator>
 
 ScratchDir::ScratchDir()
 {
@@ -39,28 +15,21 @@ ScratchDir::ScratchDir()
 
 ScratchDir::~ScratchDir()
 {
-    if (path_.empty())
-        return;
-    nftw(path_.c_str(), OpenUp, 16, FTW_PHYS);
-    nftw(path_.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+    std::error_code ignored;
+    if (!path_.empty())
+        std::filesystem::remove_all(path_, ignored);
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return false;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    return static_cast<bool>(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())));
 }
 
 bool ReadWholeFile(const std::string& path, std::string* bytes)
 {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    *bytes = s.str();
-    return true;
+    if (in)
+        bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return static_cast<bool>(in);
 }

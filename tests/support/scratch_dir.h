@@ -1,8 +1,8 @@
 #pragma once
 #include <string>
+#include <vector>
 
-// A fresh directory under $TMPDIR (or /tmp) for one test, removed with
-// everything in it when the object goes.
+// A fresh directory under $TMPDIR (or /tmp) for one test, removed with everything in it when the object goes.
 class ScratchDir {
 public:
     ScratchDir();
@@ -10,16 +10,18 @@ public:
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
 
-    // The directory, no trailing "/"; empty when it couldn't be made.
-    const std::string& Path() const { return path_; }
-    // Path() + "/" + name.
+    const std::string& Path() const { return path_; }  // no trailing "/"; empty when it couldn't be made
     std::string Join(const std::string& name) const { return path_ + "/" + name; }
 
 private:
-    std::string path_;  // made by mkdtemp
+    std::string path_;
 };
 
 // Writes `bytes` to `path` (replacing it); false on any failure.
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
+inline bool WriteWholeFile(const std::string& path, const std::vector<unsigned char>& bytes)
+{
+    return WriteWholeFile(path, std::string(bytes.begin(), bytes.end()));
+}
 // Reads all of `path`; false when it can't be read.
 bool ReadWholeFile(const std::string& path, std::string* bytes);
