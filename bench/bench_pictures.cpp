@@ -188,7 +188,7 @@ void BM_DecodeJpeg(benchmark::State& state) {
     int const need = int(state.range(0));
     for (auto _ : state) {
         DecodedPicture picture;
-        if (!DecodePicture(file.data, file.size, need, need, &picture)) {
+        if (!DecodePicture(file.data(), file.size(), need, need, &picture)) {
             state.SkipWithError("the JPEG didn't decode");
             break;
         }
@@ -211,7 +211,7 @@ void BM_DecodePng(benchmark::State& state) {
     }
     for (auto _ : state) {
         DecodedPicture picture;
-        if (!DecodePicture(file.data, file.size, 0, 0, &picture)) {
+        if (!DecodePicture(file.data(), file.size(), 0, 0, &picture)) {
             state.SkipWithError("the PNG didn't decode");
             break;
         }

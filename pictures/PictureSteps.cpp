@@ -87,7 +87,7 @@ bool MakePictureTexels(char const* path, int resolution, int maxTextureSize, Pic
     }
     int pictureWidth = 0;
     int pictureHeight = 0;
-    if (!ReadPictureSize(file.data, file.size, &pictureWidth, &pictureHeight)) {
+    if (!ReadPictureSize(file.data(), file.size(), &pictureWidth, &pictureHeight)) {
         FreePictureFile(&file);
         return false;
     }
@@ -95,7 +95,7 @@ bool MakePictureTexels(char const* path, int resolution, int maxTextureSize, Pic
     int height = 0;
     PictureTextureSize(resolution, pictureWidth, pictureHeight, maxTextureSize, &width, &height);
     DecodedPicture picture;
-    bool const decoded = DecodePicture(file.data, file.size, width, height, &picture);
+    bool const decoded = DecodePicture(file.data(), file.size(), width, height, &picture);
     FreePictureFile(&file);
     if (!decoded) {
         return false;

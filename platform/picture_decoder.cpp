@@ -1,13 +1,9 @@
 // Picture decoding: file reading, kind sniffing and dispatch to the readers.
 #include "platform/picture_decoder.h"
+#include "platform/posix_small_file.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/picture_decoder_formats.h"
 
@@ -75,55 +71,16 @@ bool AllocateDecodedPicture(DecodedPicture* picture, int width, int height, int 
 }
 
 bool ReadPictureFile(const char* path, PictureFile* file) {
-    file->data = nullptr;
-    file->size = 0;
-    if (path == nullptr) {
+    file->bytes.clear();
+    if (!ReadSmallFile(path, kPictureMaxFileBytes, &file->bytes) || file->bytes.empty()) {
+        file->bytes.clear();
         return false;
     }
-    int fd;
-    do {
-        fd = open(path, O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        return false;
-    }
-    struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0 ||
-        static_cast<unsigned long long>(info.st_size) > kPictureMaxFileBytes) {
-        close(fd);
-        return false;
-    }
-    size_t const size = static_cast<size_t>(info.st_size);
-    auto* data = static_cast<unsigned char*>(std::malloc(size));
-    if (data == nullptr) {
-        close(fd);
-        return false;
-    }
-    size_t done = 0;
-    while (done < size) {
-        ssize_t const got = read(fd, data + done, size - done);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            break;  // error, or the file shrank under us
-        }
-        done += static_cast<size_t>(got);
-    }
-    close(fd);
-    if (done != size) {
-        std::free(data);
-        return false;
-    }
-    file->data = data;
-    file->size = size;
     return true;
 }
 
 void FreePictureFile(PictureFile* file) {
-    std::free(file->data);
-    file->data = nullptr;
-    file->size = 0;
+    std::string().swap(file->bytes);
 }
 
 bool ReadPictureSize(const unsigned char* data, size_t size, int* width, int* height) {
@@ -170,7 +127,7 @@ bool DecodePictureFile(const char* path, int minWidth, int minHeight, DecodedPic
     if (!ReadPictureFile(path, &file)) {
         return false;
     }
-    bool const ok = DecodePicture(file.data, file.size, minWidth, minHeight, picture);
+    bool const ok = DecodePicture(file.data(), file.size(), minWidth, minHeight, picture);
     FreePictureFile(&file);
     return ok;
 }

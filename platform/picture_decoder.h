@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <string>
 
 // Picture decoding for the picture loader: JPEG (libjpeg-turbo), PNG (libpng)
 // and GIF (giflib, first frame), recognised by their first bytes, never by the
@@ -23,8 +24,10 @@ constexpr size_t kPictureMaxFileBytes = size_t(1) << 28;   // 256 MiB
 
 // A picture file's bytes, read whole.
 struct PictureFile {
-    unsigned char* data;  // file contents (malloc'd, owned; FreePictureFile)
-    size_t size;          // bytes in data
+    std::string bytes;  // file contents (owned)
+
+    const unsigned char* data() const { return reinterpret_cast<const unsigned char*>(bytes.data()); }
+    size_t size() const { return bytes.size(); }
 };
 
 // One decoded picture. Decoded pixel (x, y) covers the picture's own pixels
@@ -42,8 +45,9 @@ struct DecodedPicture {
 };
 
 // Reads the whole regular file at `path`. False (file left empty) when it
-// can't be opened, isn't a regular file, is empty, is larger than
-// kPictureMaxFileBytes or can't be read completely.
+// can't be opened, isn't a regular file (a FIFO named like a picture is
+// refused without blocking), is empty, is larger than kPictureMaxFileBytes
+// or can't be read completely.
 bool ReadPictureFile(const char* path, PictureFile* file);
 // Releases the bytes; safe twice.
 void FreePictureFile(PictureFile* file);
