@@ -7,12 +7,10 @@
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
 #include <jpeglib.h>
-#include <png.h>
 
 #include <sys/stat.h>
 
 #include <cmath>
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -23,6 +21,7 @@
 #include "pictures/Pictures.h"
 #include "platform/egl_headless.h"
 #include "platform/picture_decoder.h"
+#include "platform/png_writer.h"
 
 namespace {
 
@@ -82,30 +81,13 @@ bool WriteJpeg(const char* path, int width, int height) {
 }
 
 bool WritePng(const char* path, int width, int height) {
-    FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png)) != 0) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<unsigned char> row;
+    std::vector<unsigned char> pixels, row;
     unsigned seed = 777;
     for (int y = 0; y < height; ++y) {
         PhotoRow(y, width, height, &seed, &row);
-        png_write_row(png, row.data());
+        pixels.insert(pixels.end(), row.begin(), row.end());
     }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0;
+    return WritePNGRGB(path, width, height, pixels.data());
 }
 
 bool Inputs() {

@@ -10,7 +10,7 @@
 // of it is pleasant to watch come together. The picture is computed, not
 // drawn from any file, and the same size always gives the same bytes.
 // Default size 1600 x 1000; written as an 8-bit RGB PNG.
-#include <png.h>
+#include "platform/png_writer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -432,35 +432,6 @@ uint8_t ToByte(float v)
     return static_cast<uint8_t>(std::lround(Clamp01(v) * 255.0f));
 }
 
-bool WritePng(const char* path, int width, int height, const std::vector<uint8_t>& rgb)
-{
-    std::string tmp = std::string(path) + ".tmp";
-    FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (!f)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    volatile bool ok = false;  // survives libpng's longjmp
-    if (png && info && !setjmp(png_jmpbuf(png))) {
-        png_init_io(png, f);
-        png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                     PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                     PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(png, info);
-        for (int y = 0; y < height; ++y)
-            png_write_row(png, const_cast<png_bytep>(&rgb[static_cast<size_t>(y) * width * 3]));
-        png_write_end(png, nullptr);
-        ok = true;
-    }
-    png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
-    bool closed = std::fclose(f) == 0;
-    if (!ok || !closed || std::rename(tmp.c_str(), path) != 0) {
-        std::remove(tmp.c_str());
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -494,7 +465,7 @@ int main(int argc, char** argv)
             p[2] = ToByte(sum.b);
         }
     }
-    if (!WritePng(argv[1], width, height, rgb)) {
+    if (!WritePNGRGB(argv[1], width, height, rgb.data())) {
         std::fprintf(stderr, "%s: can't write %s\n", argv[0], argv[1]);
         return 1;
     }
