@@ -99,10 +99,16 @@ bool JoinPicturePath(char const* folder, char const* name, char* path) {
     // Any folder not ending in "/" gets one, also a short one such as "."
     // or "~": gluing the name straight onto it would name another file.
     bool const slash = folderLength > 0 && folder[folderLength - 1] != '/';
-    size_t const length = folderLength + (slash ? 1 : 0) + std::strlen(name);
+    size_t const nameLength = std::strlen(name);
+    size_t const length = folderLength + (slash ? 1 : 0) + nameLength;
     if (length > kPicturePathSize - 1) {
         return false;
     }
-    std::snprintf(path, kPicturePathSize, "%s%s%s", folder, slash ? "/" : "", name);
+    std::memcpy(path, folder, folderLength);
+    if (slash) {
+        path[folderLength] = '/';
+    }
+    std::memcpy(path + length - nameLength, name, nameLength);
+    path[length] = '\0';
     return true;
 }
