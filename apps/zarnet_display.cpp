@@ -1,7 +1,8 @@
 // The X11 host driver: makes the views for the chosen windows, calls the
 // host contract in its order, and runs the event loop: the animation timer,
 // window size changes, and SIGTERM/SIGINT (through a signalfd, so a signal
-// ends the loop at once and the views are released in the normal way).
+// ends the loop at once, the views are released in the normal way, and the
+// program then dies by that signal as a host expects of its hacks).
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -41,11 +42,24 @@ struct Target {
     FpsMeter fps;                           // --fps read-out
 };
 
+// The window a host handed over, which its owner may destroy at any moment
+// (XScreenSaver does so right after it signals us). Errors about it end the
+// run quietly instead of being reported. Xlib's error handler takes no user
+// data, hence these two (main thread only).
+Window g_foreignWindow = 0;     // 0 = none
+bool g_foreignWindowGone = false;
+
 int ReportXError(Display* display, XErrorEvent* event)
 {
+    if (g_foreignWindow && event->resourceid == g_foreignWindow &&
+        (event->error_code == BadWindow || event->error_code == BadDrawable || event->error_code == BadMatch)) {
+        g_foreignWindowGone = true;
+        return 0;
+    }
     char text[256];
     XGetErrorText(display, event->error_code, text, sizeof text);
-    std::fprintf(stderr, "zarnet: X error: %s (request %d)\n", text, event->request_code);
+    std::fprintf(stderr, "zarnet: X error: %s (request %d.%d, resource 0x%lx)\n", text, event->request_code,
+                 event->minor_code, event->resourceid);
     return 0;
 }
 
@@ -165,6 +179,8 @@ int RunOnDisplay(const ZarnetOptions& options)
         Target* t = addTarget();
         t->window = static_cast<Window>(options.windowId);
         XSelectInput(display, t->window, attributes.your_event_mask | StructureNotifyMask);
+        g_foreignWindow = t->window;
+        platform.setSaverWindow(t->window);
         break;
     }
     case ZarnetOptions::Target::Root: {
@@ -238,6 +254,7 @@ int RunOnDisplay(const ZarnetOptions& options)
                                                                  : targets[0]->view->animationTimeInterval();
     double next = clock.MonotonicSeconds();
     bool running = status == 0;
+    int endSignal = 0;  // the signal that ended the run; 0 = none
     while (running) {
         double now = clock.MonotonicSeconds();
         int timeout = static_cast<int>(std::ceil((next - now) * 1000.0));
@@ -245,8 +262,12 @@ int RunOnDisplay(const ZarnetOptions& options)
             timeout = 0;
         pollfd fds[2] = {{signals, POLLIN, 0}, {ConnectionNumber(display), POLLIN, 0}};
         poll(fds, 2, timeout);
-        if (fds[0].revents & POLLIN)
+        if (fds[0].revents & POLLIN) {
+            signalfd_siginfo info = {};
+            if (read(signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
+                endSignal = static_cast<int>(info.ssi_signo);
             break;
+        }
         while (running && XPending(display)) {
             XEvent event;
             XNextEvent(display, &event);
@@ -272,6 +293,8 @@ int RunOnDisplay(const ZarnetOptions& options)
                 }
             }
         }
+        if (g_foreignWindowGone)
+            running = false;
         now = clock.MonotonicSeconds();
         if (running && now >= next) {
             // The next tick comes a full interval after this one began: a
@@ -290,6 +313,10 @@ int RunOnDisplay(const ZarnetOptions& options)
         if (t->view)
             t->view->stopAnimation();
     for (auto& t : targets) {
+        // A window that isn't ours may be gone already (its owner signalled
+        // us and went on): the GL objects are released off it.
+        if (!t->own && t->host && t->window != root)
+            t->host->leaveWindow();
         t->view.reset();
         if (t->own && t->window)
             XDestroyWindow(display, t->window);
@@ -299,5 +326,16 @@ int RunOnDisplay(const ZarnetOptions& options)
     targets.clear();
     XCloseDisplay(display);
     close(signals);
+    g_foreignWindow = 0;
+    if (endSignal != 0) {
+        // Killed by the host, cleaned up: end by that signal as the host
+        // expects, so it sees a normal kill rather than an odd exit.
+        signal(endSignal, SIG_DFL);
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, endSignal);
+        sigprocmask(SIG_UNBLOCK, &set, nullptr);
+        raise(endSignal);
+    }
     return status;
 }

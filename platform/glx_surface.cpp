@@ -136,6 +136,7 @@ bool GlxSurface::Create(Display* display, Window window, const GLPixelFormat& fo
         return false;
     }
     doubleBuffered_ = Config(display, vi, GLX_DOUBLEBUFFER) != 0;
+    visualId_ = vi->visualid;
     context_ = glXCreateContext(display, vi, nullptr, True);
     XFree(vi);
     if (!context_ || trap.Failed()) {
@@ -159,9 +160,51 @@ void GlxSurface::Destroy()
             glXMakeCurrent(display_, None, nullptr);
         glXDestroyContext(display_, context_);
     }
+    if (display_ && privateWindow_)
+        XDestroyWindow(display_, privateWindow_);
+    if (display_ && privateColormap_)
+        XFreeColormap(display_, privateColormap_);
+    privateWindow_ = 0;
+    privateColormap_ = 0;
     context_ = nullptr;
     display_ = nullptr;
     window_ = 0;
+}
+
+bool GlxSurface::MoveToPrivateDrawable()
+{
+    if (!display_ || !context_)
+        return false;
+    if (privateWindow_)
+        return true;
+    XVisualInfo templ = {};
+    templ.visualid = visualId_;
+    int count = 0;
+    XVisualInfo* vi = XGetVisualInfo(display_, VisualIDMask, &templ, &count);
+    if (!vi || count < 1)
+        return false;
+    const Window root = RootWindow(display_, vi->screen);
+    ErrorTrap trap(display_);
+    XSetWindowAttributes attributes = {};
+    attributes.colormap = XCreateColormap(display_, root, vi->visual, AllocNone);
+    attributes.border_pixel = 0;
+    const Window window = XCreateWindow(display_, root, 0, 0, 1, 1, 0, vi->depth, InputOutput, vi->visual,
+                                        CWColormap | CWBorderPixel, &attributes);
+    XFree(vi);
+    if (trap.Failed() || !window) {
+        trap.Release();
+        if (window)
+            XDestroyWindow(display_, window);
+        XFreeColormap(display_, attributes.colormap);
+        return false;
+    }
+    // Off the old window first: a current binding to it would be used again.
+    if (glXGetCurrentContext() == context_)
+        glXMakeCurrent(display_, None, nullptr);
+    privateWindow_ = window;
+    privateColormap_ = attributes.colormap;
+    window_ = window;
+    return true;
 }
 
 bool GlxSurface::makeCurrentContext()

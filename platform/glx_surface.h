@@ -33,6 +33,12 @@ public:
     // window stays (it isn't the surface's).
     void Destroy();
 
+    // Leaves the window for a 1 x 1 unmapped window of the same visual, made
+    // and owned here: from now on the context draws (invisibly) there. For
+    // releasing GL objects when the window's owner may have destroyed it.
+    // False (the surface unchanged) when that window can't be made.
+    bool MoveToPrivateDrawable();
+
     bool makeCurrentContext() override;
     void flushBuffer() override;
     void setFrameSize(int width, int height) override;
@@ -45,7 +51,10 @@ public:
 
 private:
     Display* display_ = nullptr;      // the connection; not owned
-    Window window_ = 0;               // the window drawn into; not owned
+    Window window_ = 0;               // the window drawn into; not owned unless it is privateWindow_
+    VisualID visualId_ = 0;           // the window's visual
+    Window privateWindow_ = 0;        // MoveToPrivateDrawable's window; owned, 0 = none
+    Colormap privateColormap_ = 0;    // its colormap; owned, 0 = none
     GLXContext context_ = nullptr;    // owned
     bool doubleBuffered_ = false;     // the window's visual has a back buffer
     int width_ = 0;                   // last size given by setFrameSize, pixels

@@ -19,6 +19,17 @@ struct ScreenGrab {
 // then untouched.
 bool GrabX11Screen(_XDisplay* display, const ScreenRect& area, ScreenGrab* grab);
 
+// Under XScreenSaver its window already covers the screen when a hack
+// starts, so the root shows the saver, not the desktop. XScreenSaver keeps
+// a screenshot of what lay under its window, a pixmap named by the PIXMAP
+// property _SCREENSAVER_SCREENSHOT of that window (in its settings
+// dialog's preview: of a window further up). Grabs `area` (root
+// coordinates) of that screenshot, clipped to it. False when `saverWindow`
+// and its ancestors carry none, the area misses it, or the server refuses
+// (the pixmap went away: X errors are caught); `*grab` is then untouched.
+bool GrabX11SaverScreenshot(_XDisplay* display, unsigned long saverWindow, const ScreenRect& area,
+                            ScreenGrab* grab);
+
 // Headless: a grab made from an image given as RGBA rows top first (as a
 // picture decoder delivers them). False when the size is not positive or
 // too large; `*grab` is then untouched.

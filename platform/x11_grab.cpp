@@ -1,7 +1,9 @@
-// A grab of the root window's pixels with XGetImage.
+// Grabs of what the screen shows, with XGetImage: the root window's pixels,
+// or the screenshot XScreenSaver took before its window covered the screen.
 #include "platform/screen_grab.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 namespace {
@@ -16,6 +18,36 @@ int RecordGrabError(Display*, XErrorEvent* event)
         grabErrorCode = event->error_code ? event->error_code : -1;
     return 0;
 }
+
+// Brackets requests that may fail because a drawable went away: errors are
+// recorded instead of reaching the program's handler.
+class GrabTrap {
+public:
+    explicit GrabTrap(Display* display) : display_(display)
+    {
+        XSync(display_, False);
+        grabErrorCode = 0;
+        previous_ = XSetErrorHandler(RecordGrabError);
+    }
+    ~GrabTrap() { Failed(); }
+    // Waits for the server, restores the handler; true when anything failed.
+    bool Failed()
+    {
+        if (display_) {
+            XSync(display_, False);
+            XSetErrorHandler(previous_);
+            display_ = nullptr;
+            failed_ = grabErrorCode != 0;
+            grabErrorCode = 0;
+        }
+        return failed_;
+    }
+
+private:
+    Display* display_;
+    XErrorHandler previous_ = nullptr;
+    bool failed_ = false;
+};
 
 // Turns one colour mask of a TrueColor visual into 8-bit values.
 struct Channel {
@@ -59,37 +91,44 @@ unsigned long ReadPixel(XImage* image, const uint8_t* row, int x)
     return v;
 }
 
-}  // namespace
-
-bool GrabX11Screen(Display* display, const ScreenRect& area, ScreenGrab* grab)
+// The channel masks of a TrueColor visual of `depth` on the default screen
+// (the root's own when its depth matches): a pixmap carries no visual.
+bool ChannelsForDepth(Display* display, int depth, Channel* red, Channel* green, Channel* blue)
 {
-    if (!display || !grab)
-        return false;
-    Window root = DefaultRootWindow(display);
-    XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, root, &attributes))
-        return false;
-    const Visual* visual = attributes.visual;
-    if (!visual || visual->c_class != TrueColor)
-        return false;
+    const Visual* visual = DefaultVisual(display, DefaultScreen(display));
+    XVisualInfo templ = {};
+    XVisualInfo* list = nullptr;
+    if (!visual || visual->c_class != TrueColor || DefaultDepth(display, DefaultScreen(display)) != depth) {
+        templ.screen = DefaultScreen(display);
+        templ.depth = depth;
+        templ.c_class = TrueColor;
+        int count = 0;
+        list = XGetVisualInfo(display, VisualScreenMask | VisualDepthMask | VisualClassMask, &templ, &count);
+        if (!list || count < 1) {
+            if (list)
+                XFree(list);
+            return false;
+        }
+        visual = list[0].visual;
+    }
+    const bool ok = red->Set(visual->red_mask) && green->Set(visual->green_mask) && blue->Set(visual->blue_mask);
+    if (list)
+        XFree(list);
+    return ok;
+}
+
+// Reads `r` of `drawable` (in the drawable's own coordinates) into `*grab`
+// as RGBA, bottom row first. X errors (a drawable that went away) are
+// caught and make the result false.
+bool ReadDrawable(Display* display, Drawable drawable, int depth, const ScreenRect& r, ScreenGrab* grab)
+{
     Channel red, green, blue;
-    if (!red.Set(visual->red_mask) || !green.Set(visual->green_mask) || !blue.Set(visual->blue_mask))
+    if (!ChannelsForDepth(display, depth, &red, &green, &blue))
         return false;
-
-    ScreenRect r = IntersectRects(area, ScreenRect{0, 0, attributes.width, attributes.height});
-    if (IsEmptyRect(r))
-        return false;
-
-    XSync(display, False);
-    grabErrorCode = 0;
-    XErrorHandler previous = XSetErrorHandler(RecordGrabError);
-    XImage* image = XGetImage(display, root, r.x, r.y, static_cast<unsigned>(r.width),
+    GrabTrap trap(display);
+    XImage* image = XGetImage(display, drawable, r.x, r.y, static_cast<unsigned>(r.width),
                               static_cast<unsigned>(r.height), AllPlanes, ZPixmap);
-    XSync(display, False);
-    XSetErrorHandler(previous);
-    const bool failed = grabErrorCode != 0 || !image;
-    grabErrorCode = 0;
-    if (failed) {
+    if (trap.Failed() || !image) {
         if (image)
             XDestroyImage(image);
         return false;
@@ -121,4 +160,86 @@ bool GrabX11Screen(Display* display, const ScreenRect& area, ScreenGrab* grab)
     grab->height = r.height;
     grab->rgba = std::move(pixels);
     return true;
+}
+
+// The pixmap named by the PIXMAP property `property` of `window`; 0 when
+// there is none (or the window is gone).
+Pixmap PixmapProperty(Display* display, Window window, Atom property)
+{
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    GrabTrap trap(display);
+    const int status = XGetWindowProperty(display, window, property, 0, 1, False, XA_PIXMAP, &type, &format,
+                                          &count, &after, &data);
+    const bool failed = trap.Failed();
+    Pixmap pixmap = 0;
+    if (status == Success && !failed && type == XA_PIXMAP && format == 32 && count == 1 && data)
+        pixmap = static_cast<Pixmap>(*reinterpret_cast<unsigned long*>(data));  // format 32 comes as longs
+    if (data)
+        XFree(data);
+    return pixmap;
+}
+
+}  // namespace
+
+bool GrabX11Screen(Display* display, const ScreenRect& area, ScreenGrab* grab)
+{
+    if (!display || !grab)
+        return false;
+    Window root = DefaultRootWindow(display);
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, root, &attributes))
+        return false;
+    const ScreenRect r = IntersectRects(area, ScreenRect{0, 0, attributes.width, attributes.height});
+    if (IsEmptyRect(r))
+        return false;
+    return ReadDrawable(display, root, attributes.depth, r, grab);
+}
+
+bool GrabX11SaverScreenshot(Display* display, unsigned long saverWindow, const ScreenRect& area, ScreenGrab* grab)
+{
+    if (!display || !grab || !saverWindow)
+        return false;
+    const Atom property = XInternAtom(display, "_SCREENSAVER_SCREENSHOT", True);
+    if (property == 0)
+        return false;  // no XScreenSaver has run on this display
+    const Window root = DefaultRootWindow(display);
+    // The window XScreenSaver gave us carries the property; in its settings
+    // dialog's preview it may sit on a window further up.
+    for (Window w = static_cast<Window>(saverWindow); w && w != root;) {
+        const Pixmap pixmap = PixmapProperty(display, w, property);
+        if (pixmap) {
+            // The screenshot shows what lay under that window: its
+            // top-left pixel is the window's origin on the root.
+            ScreenRect where;
+            Window ignored = 0;
+            int x = 0, y = 0;
+            unsigned width = 0, height = 0, border = 0, depth = 0;
+            GrabTrap trap(display);
+            const bool measured = XGetGeometry(display, pixmap, &ignored, &x, &y, &width, &height, &border, &depth)
+                                  && XTranslateCoordinates(display, w, root, 0, 0, &x, &y, &ignored);
+            if (trap.Failed() || !measured)
+                return false;
+            where = ScreenRect{x, y, static_cast<int>(width), static_cast<int>(height)};
+            ScreenRect r = IntersectRects(area, where);
+            if (IsEmptyRect(r))
+                return false;
+            r.x -= where.x;
+            r.y -= where.y;
+            return ReadDrawable(display, pixmap, static_cast<int>(depth), r, grab);
+        }
+        Window parent = 0, rootReturn = 0;
+        Window* children = nullptr;
+        unsigned n = 0;
+        GrabTrap trap(display);
+        const Status ok = XQueryTree(display, w, &rootReturn, &parent, &children, &n);
+        if (children)
+            XFree(children);
+        if (trap.Failed() || !ok)
+            return false;
+        w = parent;
+    }
+    return false;
 }

@@ -17,6 +17,10 @@ ScreenList X11SaverPlatform::screens()
 
 bool X11SaverPlatform::grabScreen(const ScreenInfo& screen, ScreenGrab* grab)
 {
+    // Under XScreenSaver the root shows its (black) window by now: its
+    // screenshot of the desktop first, then the root as it is.
+    if (saverWindow_ && GrabX11SaverScreenshot(display_, saverWindow_, screen.frame, grab))
+        return true;
     return GrabX11Screen(display_, screen.frame, grab);
 }
 
@@ -73,5 +77,12 @@ GLSurface* X11ViewWindow::createGLSurface(const GLPixelFormat& format)
         delete surface;
         return nullptr;
     }
+    surface_ = surface;
     return surface;
+}
+
+void X11ViewWindow::leaveWindow()
+{
+    if (surface_)
+        surface_->MoveToPrivateDrawable();
 }

@@ -13,6 +13,10 @@ public:
     // `display` is not owned and must outlive the platform.
     explicit X11SaverPlatform(Display* display);
 
+    // The window an XScreenSaver-style host handed over (0 = none): grabs
+    // read the screenshot the host keeps for it first.
+    void setSaverWindow(Window window) { saverWindow_ = window; }
+
     ScreenList screens() override;
     bool grabScreen(const ScreenInfo& screen, ScreenGrab* grab) override;
     DesktopBackground desktopBackground() override;
@@ -20,7 +24,8 @@ public:
     std::string resourcePath() override;
 
 private:
-    Display* display_;   // the connection; not owned
+    Display* display_;     // the connection; not owned
+    Window saverWindow_ = 0;  // the host's window, 0 = none; not owned
     SystemClock clock_;  // monotonic frame time, wall-clock seed
 };
 
@@ -39,9 +44,15 @@ public:
 
     // The window's rectangle in root coordinates; false when it can't be measured.
     bool rootFrame(ScreenRect* frame) const;
+    // For the end of a run on a window whose owner may already have
+    // destroyed it: the surface made here leaves the window for a private
+    // off-screen drawable, so releasing the view's GL objects sends nothing
+    // to the window. Harmless when no surface was made.
+    void leaveWindow();
     Window window() const { return window_; }
 
 private:
-    Display* display_;  // not owned
-    Window window_;     // not owned
+    Display* display_;            // not owned
+    Window window_;               // not owned
+    class GlxSurface* surface_ = nullptr;  // the surface made for the window; owned by the view
 };
