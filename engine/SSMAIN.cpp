@@ -7,11 +7,19 @@
 #include <new>
 
 #include "loading/Textures.h"
+#include "pictures/NextPicture.h"
+#include "pictures/PictureSteps.h"
 #include "pictures/Pictures.h"
+#include "platform/desktop_background.h"
 #include "puzzle/Frustum.h"
 #include "puzzle/ONEPUZZLE.h"
 
 namespace {
+
+// How much of the next picture one frame uploads while the board waits for
+// it: about a millisecond of copying in a software renderer, so a 24 MP
+// picture at its own size (8192 x 4096 texels) takes some 32 frames.
+constexpr size_t kUploadBytesPerFrame = size_t(4) << 20;
 
 // Cleans up and deletes the puzzle, if any.
 void DropPuzzle(ONEPUZZLE*& puzzle)
@@ -54,7 +62,9 @@ SSMAIN::SSMAIN()
       pictureTex(0),
       pictureWidth(0),
       pictureHeight(0),
-      settings(nullptr)
+      settings(nullptr),
+      nextPicture(nullptr),
+      fallbackPicture{}
 {
 }
 
@@ -69,6 +79,8 @@ bool SSMAIN::Setup(bool isPreview, int width, int height, SETTINGS* viewSettings
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
     settings = viewSettings;
+    if (!JoinPicturePath(resourcePath, kDefaultPictureName, fallbackPicture))
+        fallbackPicture[0] = '\0';
     pictureWidth = settings->picWidth;
     pictureHeight = settings->picHeight;
 
@@ -141,18 +153,24 @@ void SSMAIN::Draw()
     glLoadIdentity();
 
     // Folder source: a new picture and a freshly cut board, seen assembled
-    // for the last two seconds of the countdown before it blows apart.
+    // for the last two seconds of the countdown before it blows apart. While
+    // the picture is still being made the finished board stands still.
+    bool waiting = false;
     if (settings->BGTYPE == 2 && puzzle->newPicture) {
-        LoadPic();
-        puzzle->picWidth = pictureWidth;
-        puzzle->picHeight = pictureHeight;
-        if (!puzzle->NewPuzzle()) {
-            DropPuzzle(puzzle);
-            return;
+        if (ChangePic()) {
+            puzzle->picWidth = pictureWidth;
+            puzzle->picHeight = pictureHeight;
+            if (!puzzle->NewPuzzle()) {
+                DropPuzzle(puzzle);
+                return;
+            }
+        } else {
+            waiting = true;
         }
     }
 
-    puzzle->Move(static_cast<float>(frameTime));
+    if (!waiting)
+        puzzle->Move(static_cast<float>(frameTime));
 
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, pictureTex);
@@ -165,8 +183,15 @@ void SSMAIN::Draw()
     puzzle->Draw();
     glPopMatrix();
 
-    if (!preview)
+    if (!preview) {
+        // The overlay's clocks wait with the board (no banner is drawn from
+        // rand() before the new board is cut).
+        const double step = frameTime;
+        if (waiting)
+            frameTime = 0.0;
         DoOverlay();
+        frameTime = step;
+    }
 
     glDisable(GL_TEXTURE_2D);
 }
@@ -176,17 +201,56 @@ void SSMAIN::LoadPic()
     glDeleteTextures(1, &pictureTex);
     pictureTex = 0;  // the old name is gone; never bind it again
 
-    Texture picture;
-    if (LoadPicture(settings->BGPath, &picture, settings->BGRES)) {
-        pictureWidth = static_cast<int>(picture.width);
-        pictureHeight = static_cast<int>(picture.height);
-        pictureTex = picture.texID;
-        picture.texID = 0;  // handed over: the temporary must not delete it
+    char name[1024];
+    char path[kPicturePathSize];
+    const bool chosen =
+        ChooseRandomImageFile(settings->BGPath, name) && JoinPicturePath(settings->BGPath, name, path);
+    NextPicture picture;
+    picture.MakeNow(chosen ? path : "", fallbackPicture, settings->BGRES);
+    unsigned texture = 0;
+    int width = 0, height = 0;
+    if (picture.Take(&texture, &width, &height)) {
+        pictureTex = texture;
+        pictureWidth = width;
+        pictureHeight = height;
     }
+}
+
+bool SSMAIN::ChangePic()
+{
+    if (nextPicture == nullptr) {
+        nextPicture = new (std::nothrow) NextPicture;
+        if (nextPicture == nullptr) {
+            LoadPic();
+            return true;
+        }
+    }
+    if (!nextPicture->Pending()) {
+        char name[1024];
+        char path[kPicturePathSize];
+        const bool chosen =
+            ChooseRandomImageFile(settings->BGPath, name) && JoinPicturePath(settings->BGPath, name, path);
+        nextPicture->Start(chosen ? path : "", fallbackPicture, settings->BGRES);
+    }
+    if (!nextPicture->Advance(kUploadBytesPerFrame))
+        return false;
+
+    unsigned texture = 0;
+    int width = 0, height = 0;
+    glDeleteTextures(1, &pictureTex);
+    pictureTex = 0;
+    if (nextPicture->Take(&texture, &width, &height)) {
+        pictureTex = texture;
+        pictureWidth = width;
+        pictureHeight = height;
+    }
+    return true;
 }
 
 void SSMAIN::Cleanup()
 {
+    delete nextPicture;  // waits for a decode in progress; deletes a half-filled texture
+    nextPicture = nullptr;
     DropPuzzle(puzzle);
     ReleaseTextures(textures, textureCount);
     glDeleteTextures(1, &pictureTex);

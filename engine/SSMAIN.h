@@ -4,6 +4,7 @@
 #include "math/point2d.h"
 
 class ONEPUZZLE;
+class NextPicture;
 
 // The engine of one view: owns the puzzle, the overlay textures of
 // "vantor.morvence" and the picture texture, and turns each frame's time step
@@ -33,6 +34,8 @@ public:
     int pictureWidth;      // picture width handed to the puzzle, pixels
     int pictureHeight;     // picture height handed to the puzzle, pixels
     SETTINGS* settings;    // the view's settings; not owned, outlives the engine
+    NextPicture* nextPicture;     // folder source: the picture being made for the next board; owned, made on first use
+    char fallbackPicture[1025];   // the bundled picture beside the data files, shown when the folder gives none
 
     // Sets the initial values: no puzzle, no textures, overlay timers at their start.
     SSMAIN();
@@ -55,11 +58,26 @@ public:
     // Draws one frame over the cleared buffers: answers a new-picture request
     // (folder source), moves and draws the pieces, then the overlay outside
     // the preview. Without a puzzle it issues no GL call.
+    //
+    // With the folder source the request chooses the next picture at once
+    // (the rand() draw in its place) and hands the decoding to a worker
+    // thread; until the picture is decoded and uploaded (a share of it per
+    // frame) the finished board stands as it is: no piece moves and the
+    // overlay's clocks wait, so nothing else draws from rand() meanwhile and
+    // a given seed gives the same boards and pictures however long the
+    // decoding takes. Then the new board is cut and play goes on.
     void Draw();
-    // Replaces the picture texture by a picture chosen from settings->BGPath.
-    // When that fails the engine keeps no picture texture (pieces draw plain)
-    // and the picture size stays as it was.
+    // Replaces the picture texture by a picture chosen from settings->BGPath,
+    // made at once. When the folder has no picture or the chosen one can't be
+    // decoded, the bundled picture takes its place; only when that fails too
+    // the engine keeps no picture texture (pieces draw plain) and the picture
+    // size stays as it was.
     void LoadPic();
+    // Draw's answer to the new-picture request: chooses and starts the next
+    // picture on the first call, then does one frame's share of its upload.
+    // True once the picture is in place (or none could be made), false while
+    // it is still being made.
+    bool ChangePic();
     // Advances and draws the banner and the title card; leaves an orthographic
     // pixel projection loaded. Called only by Draw.
     void DoOverlay();

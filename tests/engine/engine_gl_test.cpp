@@ -1,14 +1,16 @@
 // The engine's picture on screen in a small headless view, with pictures
 // whose cells all differ in colour: a fresh board shows every cell at its
 // place; with the folder source the board scatters, reassembles, and gets a
-// new picture on a new board two seconds before it blows apart; bad pictures
-// in the folder leave white pieces; a failed Setup draws nothing; the title
+// new picture on a new board two seconds before it blows apart (the finished
+// board standing while the picture is made); a folder that gives no picture
+// shows the bundled one; a failed Setup draws nothing; the title
 // card and the banner show when due, never in the preview. Frames go to
 // frames/engine_*.png in the build directory.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -17,6 +19,9 @@
 #include <vector>
 
 #include "engine/SSMAIN.h"
+#include "loading/Texture.h"
+#include "pictures/Pictures.h"
+#include "platform/desktop_background.h"
 #include "puzzle/ONEPUZZLE.h"
 #include "tests/support/engine_view.h"
 #include "tests/support/picture_writers.h"
@@ -60,6 +65,34 @@ Shot Draw(EngineView& view, SSMAIN& engine, const std::string& name, double sx =
     SaveFrame(shot.frame, "engine_" + name);
     shot.cells = CheckBoardCells(shot.frame, view, *engine.puzzle, sx, sy);
     return shot;
+}
+
+// Draws frames while the engine makes the requested picture (the board
+// stands meanwhile), then the frame that shows the new board; at most ten
+// seconds of waiting.
+Shot DrawNewBoard(EngineView& view, SSMAIN& engine, const std::string& name)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (engine.puzzle != nullptr && engine.puzzle->newPicture && std::chrono::steady_clock::now() < until) {
+        const float restart = engine.puzzle->restartTimer;
+        view.Tick(engine, kStep);
+        if (engine.puzzle->newPicture) {
+            EXPECT_EQ(engine.puzzle->restartTimer, restart);  // waiting: not a piece moves
+        }
+    }
+    return Draw(view, engine, name);
+}
+
+// The texels of a texture of the current context, RGBA, row 0 first.
+std::vector<uint8_t> TextureTexels(unsigned texture, int* width, int* height)
+{
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, height);
+    std::vector<uint8_t> texels(size_t(*width) * size_t(*height) * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    return texels;
 }
 
 // Each test draws in its own headless view of kW x kH.
@@ -143,7 +176,7 @@ TEST_F(EngineGL, FolderBoardScattersReassemblesAndGetsANewPictureTwoSecondsBefor
         ASSERT_TRUE(StepUntil(*puzzle, [&] { return puzzle->newPicture; }, 1.0));
         EXPECT_TRUE(puzzle->restartTimer < 2.0f && puzzle->restartTimer >= 2.0f - kStep) << puzzle->restartTimer;
         const int before = engine.pictureWidth;
-        assembled = Draw(view, engine, name + "_new_board");
+        assembled = DrawNewBoard(view, engine, name + "_new_board");
         ASSERT_EQ(engine.puzzle, puzzle);
         EXPECT_FALSE(puzzle->newPicture);
         EXPECT_TRUE(assembled.Whole()) << assembled.cells.firstMisses;
@@ -159,7 +192,7 @@ TEST_F(EngineGL, FolderBoardScattersReassemblesAndGetsANewPictureTwoSecondsBefor
     EXPECT_GE(changes, 1);
 }
 
-TEST_F(EngineGL, BadPicturesShowCorrectlyOrLeaveWhitePiecesAndTheEngineRunning)
+TEST_F(EngineGL, AFolderWithoutAUsablePictureShowsTheBundledOneAndTheEngineRuns)
 {
     constexpr int kPW = 240, kPH = 150;  // a good picture: 8 x 5 cells for a puzzle width of 8
     const std::vector<uint8_t> cells = CellPicture(kPW, kPH, 8, 5);
@@ -168,18 +201,26 @@ TEST_F(EngineGL, BadPicturesShowCorrectlyOrLeaveWhitePiecesAndTheEngineRunning)
     for (size_t k = 60; k + 20 < damaged.size(); k += 7)
         damaged[k] ^= 0x5A;
     cut.resize(cut.size() * 3 / 5);
+    // The bundled picture as its own texture at resolution 0, to hold the engine's against.
+    const std::string bundled = std::string(ZARNET_BUILD_RESOURCES) + kDefaultPictureName;
+    Texture reference;
+    ASSERT_TRUE(loadPicFile(bundled.c_str(), &reference, 0)) << bundled << " (the build makes it)";
+    int rw = 0, rh = 0;
+    const std::vector<uint8_t> bundledTexels = TextureTexels(reference.texID, &rw, &rh);
     struct Case {
         const char* name;
         const char* file;  // what the folder holds: none, a file, or a folder (ending in "/")
         std::vector<uint8_t> bytes;
-        int width, height;  // the picture it must give; 0: none, white pieces
+        int width, height;  // the picture it must give; 0: the bundled one
     } const cases[] = {
+        {"no_folder", "-", {}, 0, 0},
         {"empty", nullptr, {}, 0, 0},
         {"damaged_png", "a.png", damaged, 0, 0},
         {"truncated_jpg", "a.jpg", cut, 0, 0},
         {"zero_bytes", "empty.png", {}, 0, 0},
         {"text_named_png", "note.png", {'h', 'i', '\n'}, 0, 0},
         {"folder_named_jpg", "x.jpg/", {}, 0, 0},
+        {"only_other_kinds", "a.jpeg", png, 0, 0},
         {"header_claims_100000_square", "huge.png", testpics::PngHeaderOnly(100000, 100000), 0, 0},
         {"png_named_jpg", "png.jpg", png, kPW, kPH},
         {"sixteen_bit_png", "deep.png", EncodeAs(Kind::Png16, kPW, kPH, cells), kPW, kPH},
@@ -190,8 +231,9 @@ TEST_F(EngineGL, BadPicturesShowCorrectlyOrLeaveWhitePiecesAndTheEngineRunning)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const ScratchDir scratch;
-        const std::string dir = scratch.Join(""), path = dir + (c.file ? c.file : "");
-        ASSERT_TRUE(!c.file || (path.ends_with('/') ? std::filesystem::create_directory(path) : WriteWholeFile(path, c.bytes)));
+        const bool none = c.file && std::string(c.file) == "-";
+        const std::string dir = none ? scratch.Join("missing/") : scratch.Join(""), path = dir + (c.file ? c.file : "");
+        ASSERT_TRUE(!c.file || none || (path.ends_with('/') ? std::filesystem::create_directory(path) : WriteWholeFile(path, c.bytes)));
         srand(17);
         SETTINGS settings = EngineTestSettings(2, 8, dir);
         SSMAIN engine;
@@ -199,23 +241,43 @@ TEST_F(EngineGL, BadPicturesShowCorrectlyOrLeaveWhitePiecesAndTheEngineRunning)
         ASSERT_TRUE(SetUpEngine(engine, settings));
         for (int round = 0; round < 2; ++round) {  // the next board tries again and fares the same
             engine.puzzle->newPicture = round > 0;
-            const Shot shot = Draw(view, engine, std::string("bad_") + c.name + std::to_string(round));
+            const Shot shot = DrawNewBoard(view, engine, std::string("bad_") + c.name + std::to_string(round));
             EXPECT_GT(shot.frame.LitFraction(40), 0.3) << round;  // the board is there
             EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-            EXPECT_EQ(engine.pictureTex != 0u, c.width > 0);
-            EXPECT_EQ(engine.pictureWidth, c.width);
-            EXPECT_EQ(engine.pictureHeight, c.height);
+            ASSERT_NE(engine.pictureTex, 0u);
+            EXPECT_EQ(engine.pictureWidth, c.width > 0 ? c.width : int(reference.width));
+            EXPECT_EQ(engine.pictureHeight, c.width > 0 ? c.height : int(reference.height));
             EXPECT_TRUE(c.width != kPW || shot.Whole()) << shot.cells.firstMisses;
-            int coloured = 0;  // white pieces show no colour (and without a picture the board is square)
-            for (int y = 0; y < kH && c.width == 0; ++y)
+            if (c.width > 0)
+                continue;
+            // The bundled picture, texel for texel, and a board cut for its shape (1600 x 1000: 8 x 5).
+            int w = 0, h = 0;
+            EXPECT_TRUE(TextureTexels(engine.pictureTex, &w, &h) == bundledTexels) << w << " x " << h;
+            EXPECT_EQ(engine.puzzle->columns * 5, engine.puzzle->rows * 8);
+            int coloured = 0;  // a lake at sunset, not white pieces
+            for (int y = 0; y < kH; ++y)
                 for (int x = 0; x < kW; ++x) {
-                    const Rgb s = shot.frame.At(x, y);
-                    coloured += std::max({s.r, s.g, s.b}) > 40 && (std::abs(s.r - s.g) >= 8 || std::abs(s.g - s.b) >= 8);
+                    const Rgb p = shot.frame.At(x, y);
+                    coloured += std::max({p.r, p.g, p.b}) > 40 && (std::abs(p.r - p.g) >= 30 || std::abs(p.g - p.b) >= 30);
                 }
-            EXPECT_EQ(coloured, 0) << round;
-            EXPECT_TRUE(c.width > 0 || (shot.frame.LitFraction(150) > 0.3 && engine.puzzle->columns == engine.puzzle->rows));
+            EXPECT_GT(coloured, kW * kH / 4) << round;
         }
     }
+    // Without the bundled picture too, the pieces draw plain (white) and the run goes on.
+    const ScratchDir resources, empty;
+    for (const char* file : {"vantor.morvence", "zar.vnt"})
+        std::filesystem::copy_file(std::string(ZARNET_BUILD_RESOURCES) + file, resources.Join(file));
+    srand(17);
+    SETTINGS settings = EngineTestSettings(2, 8, empty.Join(""), 0, 0);
+    SSMAIN engine;
+    view.Init(&engine);
+    std::string folder = resources.Join("");
+    ASSERT_TRUE(engine.Setup(false, kW, kH, &settings, folder.data()));
+    engine.puzzle->newPicture = true;
+    const Shot plain = DrawNewBoard(view, engine, "bad_no_bundled_picture");
+    EXPECT_EQ(engine.pictureTex, 0u);
+    EXPECT_GT(plain.frame.LitFraction(150), 0.3);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 TEST_F(EngineGL, FailedSetupDrawsNothing)
