@@ -1,6 +1,8 @@
 #include "host/Preferences.h"
 #include "platform/preference_store.h"
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -18,6 +20,17 @@ int32_t ToInt32(int64_t v)
     return static_cast<int32_t>(v);
 }
 
+int32_t Pin(int32_t v, int32_t low, int32_t high)
+{
+    return v < low ? low : (v > high ? high : v);
+}
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 void CopyPath(char (&dest)[1024], const char* src)
 {
     size_t n = std::strlen(src);
@@ -29,7 +42,19 @@ void CopyPath(char (&dest)[1024], const char* src)
 
 }  // namespace
 
-bool ReadSettings(PreferenceStore& store, SETTINGS* settings, bool* mainMonitorOnly)
+std::string FirstRunPictureFolder(const std::string& userPictures, const std::string& home)
+{
+    std::string folder = kFirstRunBGPath;
+    if (IsFolder(userPictures))
+        folder = userPictures;
+    else if (!home.empty() && IsFolder(home + "/Pictures"))
+        folder = home + "/Pictures";
+    if (folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+bool ReadSettings(PreferenceStore& store, SETTINGS* settings, bool* mainMonitorOnly, const char* firstRunFolder)
 {
     std::string version;
     bool haveVersion = store.stringForKey("version", &version);
@@ -40,7 +65,7 @@ bool ReadSettings(PreferenceStore& store, SETTINGS* settings, bool* mainMonitorO
     settings->BGTYPE = ToInt32(store.integerForKey("BGType"));
     std::string path;
     if (store.stringForKey("BGPath", &path))
-        CopyPath(settings->BGPath, path.c_str());
+        CopyPath(settings->BGPath, path.size() < sizeof settings->BGPath ? path.c_str() : firstRunFolder);
     settings->BGRES = ToInt32(store.integerForKey("BGRes"));
 
     bool saved = true;
@@ -51,7 +76,7 @@ bool ReadSettings(PreferenceStore& store, SETTINGS* settings, bool* mainMonitorO
         store.setInteger(kFirstRunPercentage, "Percentage");
         store.setBool(kFirstRunLockInPlace, "LockInPlace");
         store.setInteger(kFirstRunBGType, "BGType");
-        store.setObject(kFirstRunBGPath, "BGPath");
+        store.setObject(firstRunFolder, "BGPath");
         store.setInteger(kFirstRunBGRes, "BGRes");
         saved = store.synchronize();
 
@@ -60,12 +85,18 @@ bool ReadSettings(PreferenceStore& store, SETTINGS* settings, bool* mainMonitorO
         settings->PUZZLEWIDTH = kFirstRunPuzzleWidth;
         settings->PERCENTAGE = kFirstRunPercentage;
         settings->BGTYPE = kFirstRunBGType;
-        CopyPath(settings->BGPath, kFirstRunBGPath);
+        CopyPath(settings->BGPath, firstRunFolder);
         settings->BGRES = kFirstRunBGRes;
     }
 
+    // The store takes any number; the saver takes what the sheet offers. A
+    // width of 1000 would cut a board of over half a million pieces.
     if (static_cast<unsigned>(settings->BGTYPE) > 2)
         settings->BGTYPE = 0;
+    if (static_cast<unsigned>(settings->BGRES) > 2)
+        settings->BGRES = kFirstRunBGRes;
+    settings->PUZZLEWIDTH = Pin(settings->PUZZLEWIDTH, kSheetMinPuzzleWidth, kSheetMaxPuzzleWidth);
+    settings->PERCENTAGE = Pin(settings->PERCENTAGE, kSheetMinPercentage, kSheetMaxPercentage);
     return saved;
 }
 

@@ -14,6 +14,7 @@
 #include "platform/gl_surface.h"
 #include "platform/preference_store.h"
 #include "platform/screen_saver_platform.h"
+#include "platform/user_folders.h"
 
 namespace {
 
@@ -82,7 +83,10 @@ bool ZarnetView::initWithFrame(ScreenRect frame, bool isPreview)
     viewAllocated = glView != nullptr;
     glReady = 0;
 
-    ReadSettings(store, &mySettings, &MainMonitorOnly);
+    // A first run starts with the user's own pictures folder: the system's
+    // wallpaper folder often holds only sub-folders, and those hold no picture.
+    const std::string firstRunFolder = FirstRunPictureFolder(UserPicturesFolder(), UserHomeFolder());
+    ReadSettings(store, &mySettings, &MainMonitorOnly, firstRunFolder.c_str());
 
     Scrn = bounds();
     ThisScreenIsOn = true;
