@@ -1,4 +1,4 @@
-// libFuzzer harness for the picture decoder (JPEG, PNG, GIF by content).
+// libFuzzer harness for the picture decoder (JPEG with EXIF, PNG, GIF, WebP, SVG by content).
 // The first input byte picks the size the caller needs (0: full size, else a
 // JPEG may be decoded at a reduced DCT scale); the rest is the file. A
 // decoded picture is read to its last byte so that a buffer smaller than its

@@ -1,11 +1,16 @@
 // JPEG reader on libjpeg-turbo: header size, and decoding to 8-bit RGB at the
 // smallest DCT scale (M/8, M = 1..8) that still covers the caller's need.
+// A photo's EXIF orientation (APP1, read with libexif) is applied: size and
+// rows come out as a viewer shows the picture, not as the camera stored it.
 #include <csetjmp>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <jpeglib.h>
 #include <jerror.h>
+#include <libexif/exif-data.h>
 
 #include "platform/picture_decoder_formats.h"
 
@@ -53,19 +58,86 @@ struct JpegJob {
     jpeg_decompress_struct cinfo;   // libjpeg's decoder
     JpegError error;                // its error manager
     jpeg_progress_mgr progress;     // scan-count guard
-    unsigned char* cmykRow;         // one CMYK scanline (malloc'd) or null
+    unsigned char* storedRow;       // one scanline as stored (malloc'd; CMYK or re-oriented pictures) or null
+    int orientation;                // EXIF orientation 1..8 (1: rows as stored)
     DecodedPicture picture;         // the result being filled
 };
 
-// Sets up the decoder over the bytes and reads the header. Must be called
-// after setjmp on job->error.jump.
+constexpr unsigned char kExifHeader[] = {'E', 'x', 'i', 'f', 0, 0};
+
+// The EXIF orientation tag of the first Exif APP1 segment: 1..8, or 1 when
+// there is none or it is damaged or out of range. libexif parses the segment
+// (at most 64 KiB, as the marker length allows); every field it hands back is
+// checked before it is read.
+int ExifOrientation(j_decompress_ptr cinfo) {
+    for (jpeg_saved_marker_ptr m = cinfo->marker_list; m != nullptr; m = m->next) {
+        if (m->marker != JPEG_APP0 + 1 || m->data == nullptr || m->data_length < sizeof kExifHeader ||
+            std::memcmp(m->data, kExifHeader, sizeof kExifHeader) != 0) {
+            continue;
+        }
+        ExifData* exif = exif_data_new();
+        if (exif == nullptr) {
+            return 1;
+        }
+        // Read only: no fixing up of missing tags, no interpretation beyond the file.
+        exif_data_unset_option(exif, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
+        exif_data_load_data(exif, m->data, m->data_length);
+        int orientation = 1;
+        ExifEntry* entry = exif->ifd[EXIF_IFD_0] != nullptr
+                               ? exif_content_get_entry(exif->ifd[EXIF_IFD_0], EXIF_TAG_ORIENTATION)
+                               : nullptr;
+        if (entry != nullptr && entry->data != nullptr && entry->components >= 1 &&
+            entry->size >= 2 && entry->format == EXIF_FORMAT_SHORT) {
+            ExifShort const value = exif_get_short(entry->data, exif_data_get_byte_order(exif));
+            if (value >= 1 && value <= 8) {
+                orientation = value;
+            }
+        }
+        exif_data_unref(exif);
+        return orientation;  // only the first Exif segment counts
+    }
+    return 1;
+}
+
+// Orientations 5 to 8 turn the picture a quarter: its sides swap.
+bool SwapsSides(int orientation) {
+    return orientation >= 5;
+}
+
+// Where the stored picture's pixels go in the shown one: stored pixel (x, y)
+// of row y lands at byte offset rowBase + x * step of the shown picture.
+// Orientation names where the stored first row and column are shown:
+//   1 top/left  2 top/right  3 bottom/right  4 bottom/left
+//   5 left/top  6 right/top  7 right/bottom  8 left/bottom
+// `width`, `height`: the stored (decoded) size; `stride`: the shown row stride.
+void OrientedRow(int orientation, int y, int width, int height, ptrdiff_t stride,
+                 ptrdiff_t* rowBase, ptrdiff_t* step) {
+    ptrdiff_t const px = 3;
+    ptrdiff_t const lastX = width - 1, lastY = height - 1;
+    switch (orientation) {
+    case 2: *rowBase = y * stride + lastX * px; *step = -px; break;
+    case 3: *rowBase = (lastY - y) * stride + lastX * px; *step = -px; break;
+    case 4: *rowBase = (lastY - y) * stride; *step = px; break;
+    case 5: *rowBase = y * px; *step = stride; break;
+    case 6: *rowBase = (lastY - y) * px; *step = stride; break;
+    case 7: *rowBase = lastX * stride + (lastY - y) * px; *step = -stride; break;
+    case 8: *rowBase = lastX * stride + y * px; *step = -stride; break;
+    default: *rowBase = y * stride; *step = px; break;
+    }
+}
+
+// Sets up the decoder over the bytes, keeping the APP1 segments, reads the
+// header and the EXIF orientation. Must be called after setjmp on
+// job->error.jump.
 void JpegStart(JpegJob* job, const unsigned char* data, size_t size) {
     jpeg_create_decompress(&job->cinfo);
     job->cinfo.mem->max_memory_to_use = kJpegMaxWorkingMemory;
     job->progress.progress_monitor = JpegProgress;
     job->cinfo.progress = &job->progress;
     jpeg_mem_src(&job->cinfo, data, static_cast<unsigned long>(size));
+    jpeg_save_markers(&job->cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&job->cinfo, TRUE);
+    job->orientation = ExifOrientation(&job->cinfo);
 }
 
 void JpegInitJob(JpegJob* job) {
@@ -74,7 +146,8 @@ void JpegInitJob(JpegJob* job) {
     job->error.manager.emit_message = JpegEmitMessage;
     job->error.manager.output_message = JpegOutputMessage;
     job->progress = jpeg_progress_mgr{};
-    job->cmykRow = nullptr;
+    job->storedRow = nullptr;
+    job->orientation = 1;
     job->picture = DecodedPicture{};
 }
 
@@ -83,8 +156,9 @@ bool JpegSizeJob(JpegJob* job, const unsigned char* data, size_t size, int* widt
         return false;
     }
     JpegStart(job, data, size);
-    *width = static_cast<int>(job->cinfo.image_width);
-    *height = static_cast<int>(job->cinfo.image_height);
+    bool const swap = SwapsSides(job->orientation);
+    *width = static_cast<int>(swap ? job->cinfo.image_height : job->cinfo.image_width);
+    *height = static_cast<int>(swap ? job->cinfo.image_width : job->cinfo.image_height);
     return true;
 }
 
@@ -129,14 +203,18 @@ bool JpegDecodeJob(JpegJob* job, const unsigned char* data, size_t size, int min
     default:
         return false;
     }
+    // The need is in shown pixels; a quarter-turned picture is stored on its side.
+    bool const swap = SwapsSides(job->orientation);
+    long long const needStoredWidth = swap ? minHeight : minWidth;
+    long long const needStoredHeight = swap ? minWidth : minHeight;
     // The smallest scale M/8 whose output still covers the need (0, 0: full).
     int scale = 8;
     for (int m = 1; m < 8 && (minWidth > 0 || minHeight > 0); ++m) {
         cinfo->scale_num = static_cast<unsigned>(m);
         cinfo->scale_denom = 8;
         jpeg_calc_output_dimensions(cinfo);
-        if (static_cast<long long>(cinfo->output_width) >= minWidth &&
-            static_cast<long long>(cinfo->output_height) >= minHeight) {
+        if (static_cast<long long>(cinfo->output_width) >= needStoredWidth &&
+            static_cast<long long>(cinfo->output_height) >= needStoredHeight) {
             scale = m;
             break;
         }
@@ -148,32 +226,46 @@ bool JpegDecodeJob(JpegJob* job, const unsigned char* data, size_t size, int min
     if (cinfo->output_components != components) {
         return false;
     }
-    if (!AllocateDecodedPicture(&job->picture, static_cast<int>(cinfo->output_width),
-                                static_cast<int>(cinfo->output_height), 24)) {
+    int const storedWidth = static_cast<int>(cinfo->output_width);
+    int const storedHeight = static_cast<int>(cinfo->output_height);
+    if (!AllocateDecodedPicture(&job->picture, swap ? storedHeight : storedWidth,
+                                swap ? storedWidth : storedHeight, 24)) {
         return false;
     }
-    job->picture.fullWidth = static_cast<int>(cinfo->image_width);
-    job->picture.fullHeight = static_cast<int>(cinfo->image_height);
+    job->picture.fullWidth = static_cast<int>(swap ? cinfo->image_height : cinfo->image_width);
+    job->picture.fullHeight = static_cast<int>(swap ? cinfo->image_width : cinfo->image_height);
     if (scale != 8) {
         job->picture.scaleNum = scale;
         job->picture.scaleDenom = 8;
     }
-    if (cmyk) {
-        job->cmykRow = static_cast<unsigned char*>(std::malloc(size_t(cinfo->output_width) * 4));
-        if (job->cmykRow == nullptr) {
+    // Upright RGB scanlines go straight into place; the others pass through
+    // one stored row (CMYK, then RGB in its first 3 * width bytes).
+    bool const upright = job->orientation == 1;
+    if (cmyk || !upright) {
+        job->storedRow = static_cast<unsigned char*>(std::malloc(size_t(storedWidth) * 4));
+        if (job->storedRow == nullptr) {
             return false;
         }
     }
+    ptrdiff_t const stride = static_cast<ptrdiff_t>(job->picture.bytesPerRow);
     while (cinfo->output_scanline < cinfo->output_height) {
-        unsigned char* row =
-            job->picture.pixels + size_t(cinfo->output_scanline) * job->picture.bytesPerRow;
-        JSAMPROW target = cmyk ? job->cmykRow : row;
+        int const y = static_cast<int>(cinfo->output_scanline);
+        unsigned char* row = job->picture.pixels + size_t(y) * job->picture.bytesPerRow;
+        JSAMPROW target = (cmyk || !upright) ? job->storedRow : row;
         if (jpeg_read_scanlines(cinfo, &target, 1) != 1) {
             return false;
         }
         if (cmyk) {
-            CmykToRgb(job->cmykRow, row, static_cast<int>(cinfo->output_width),
+            CmykToRgb(job->storedRow, upright ? row : job->storedRow, storedWidth,
                       cinfo->saw_Adobe_marker != 0);
+        }
+        if (!upright) {
+            ptrdiff_t base = 0, step = 0;
+            OrientedRow(job->orientation, y, storedWidth, storedHeight, stride, &base, &step);
+            unsigned char const* source = job->storedRow;
+            for (int x = 0; x < storedWidth; ++x, source += 3) {
+                std::memcpy(job->picture.pixels + base + x * step, source, 3);
+            }
         }
     }
     jpeg_finish_decompress(cinfo);
@@ -203,7 +295,7 @@ bool DecodeJpeg(const unsigned char* data, size_t size, int minWidth, int minHei
     JpegInitJob(job);
     bool const ok = JpegDecodeJob(job, data, size, minWidth, minHeight);
     jpeg_destroy_decompress(&job->cinfo);
-    std::free(job->cmykRow);
+    std::free(job->storedRow);
     if (ok) {
         *picture = job->picture;
     } else {

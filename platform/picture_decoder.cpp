@@ -2,6 +2,8 @@
 #include "platform/picture_decoder.h"
 #include "platform/posix_small_file.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -9,7 +11,7 @@
 
 namespace {
 
-enum class PictureKind { None, Jpeg, Png, Gif };
+enum class PictureKind { None, Jpeg, Png, Gif, Webp, Svg };
 
 // The kind from the first bytes of the data, whatever the file is called.
 PictureKind SniffPicture(const unsigned char* data, size_t size) {
@@ -26,6 +28,12 @@ PictureKind SniffPicture(const unsigned char* data, size_t size) {
     }
     if (size >= 6 && (std::memcmp(data, "GIF87a", 6) == 0 || std::memcmp(data, "GIF89a", 6) == 0)) {
         return PictureKind::Gif;
+    }
+    if (size >= 12 && std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WEBP", 4) == 0) {
+        return PictureKind::Webp;
+    }
+    if (LooksLikeSvg(data, size)) {
+        return PictureKind::Svg;
     }
     return PictureKind::None;
 }
@@ -70,6 +78,37 @@ bool AllocateDecodedPicture(DecodedPicture* picture, int width, int height, int 
     return true;
 }
 
+void CoveringSize(int fullWidth, int fullHeight, int minWidth, int minHeight, int* width,
+                  int* height) {
+    *width = fullWidth;
+    *height = fullHeight;
+    if (fullWidth < 1 || fullHeight < 1 || (minWidth <= 0 && minHeight <= 0)) {
+        return;
+    }
+    double const scale = std::max(double(std::max(minWidth, 0)) / fullWidth,
+                                  double(std::max(minHeight, 0)) / fullHeight);
+    if (scale >= 1.0) {
+        return;
+    }
+    // The small allowance keeps an exact fit (1024 of 2048 at 1/2) from
+    // rounding up a pixel.
+    auto side = [scale](int full) {
+        return std::clamp(static_cast<int>(std::ceil(full * scale - 1e-9)), 1, full);
+    };
+    *width = side(fullWidth);
+    *height = side(fullHeight);
+}
+
+void SetDecodedScale(DecodedPicture* picture, int fullWidth, int fullHeight) {
+    picture->fullWidth = fullWidth;
+    picture->fullHeight = fullHeight;
+    bool const wide = fullWidth >= fullHeight;
+    int const decoded = wide ? picture->width : picture->height;
+    int const full = wide ? fullWidth : fullHeight;
+    picture->scaleNum = decoded == full ? 1 : decoded;
+    picture->scaleDenom = decoded == full ? 1 : full;
+}
+
 bool ReadPictureFile(const char* path, PictureFile* file) {
     file->bytes.clear();
     if (!ReadSmallFile(path, kPictureMaxFileBytes, &file->bytes) || file->bytes.empty()) {
@@ -91,6 +130,8 @@ bool ReadPictureSize(const unsigned char* data, size_t size, int* width, int* he
     case PictureKind::Jpeg: ok = ReadJpegSize(data, size, &w, &h); break;
     case PictureKind::Png: ok = ReadPngSize(data, size, &w, &h); break;
     case PictureKind::Gif: ok = ReadGifSize(data, size, &w, &h); break;
+    case PictureKind::Webp: ok = ReadWebpSize(data, size, &w, &h); break;
+    case PictureKind::Svg: ok = ReadSvgSize(data, size, &w, &h); break;
     case PictureKind::None: break;
     }
     if (!ok || !PictureSizeAccepted(w, h)) {
@@ -111,6 +152,8 @@ bool DecodePicture(const unsigned char* data, size_t size, int minWidth, int min
     case PictureKind::Jpeg: ok = DecodeJpeg(data, size, minWidth, minHeight, &result); break;
     case PictureKind::Png: ok = DecodePng(data, size, &result); break;
     case PictureKind::Gif: ok = DecodeGif(data, size, &result); break;
+    case PictureKind::Webp: ok = DecodeWebp(data, size, minWidth, minHeight, &result); break;
+    case PictureKind::Svg: ok = DecodeSvg(data, size, minWidth, minHeight, &result); break;
     case PictureKind::None: break;
     }
     if (!ok) {
