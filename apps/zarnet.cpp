@@ -41,12 +41,16 @@ int main(int argc, char** argv)
     ZarnetOptions options;
     std::string error;
     if (!ParseZarnetOptions(argc, argv, std::getenv("XSCREENSAVER_WINDOW"), &options, &error)) {
-        if (error.empty()) {
-            std::fputs(ZarnetUsage(), stdout);  // --help
-            return 0;
-        }
         std::fprintf(stderr, "zarnet: %s (zarnet --help lists the options)\n", error.c_str());
         return 2;
+    }
+    if (options.help) {
+        std::fputs(ZarnetUsage(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("zarnet %s\n", ZARNET_VERSION);
+        return 0;
     }
     if (options.settings)
         return RunSettingsProgram(argv[0]);

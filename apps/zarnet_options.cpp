@@ -54,12 +54,21 @@ const char* ZarnetUsage()
     return "usage: zarnet [--window-id ID | --root | --fullscreen] [--preview] [--fps] [--size WxH]\n"
            "       zarnet --record DIR [--size WxH] [--seconds S] [--fps N] [--seed N] [--every N]\n"
            "              [--cycles N] [--desktop-image FILE] [--desktop-picture FILE] [--stats] [--preview]\n"
-           "       zarnet --settings\n"
+           "       zarnet --settings | --help | --version\n"
            "On a display zarnet draws into the window given by --window-id (or\n"
            "$XSCREENSAVER_WINDOW, which --root also means when set), the root window,\n"
            "one full-screen window per monitor, or a window of its own. --record renders\n"
            "a fixed-step run to PNG files without any display. The saver's settings are\n"
-           "edited in zarnet-settings.\n";
+           "edited in zarnet-settings. Options also take XScreenSaver's single-dash form.\n"
+           "  --window-id ID  draw into window ID (decimal or 0x hex)\n"
+           "  --root          draw into the root window ($XSCREENSAVER_WINDOW when set)\n"
+           "  --fullscreen    one full-screen window per monitor\n"
+           "  --preview       a preview view: no overlay, a small grab\n"
+           "  --fps           show the frame rate and CPU load (with --record: N frames a second)\n"
+           "  --size WxH      size of the own window, or of the recorded frames\n"
+           "  --settings      run zarnet-settings\n"
+           "  --help          print this text\n"
+           "  --version       print the version\n";
 }
 
 bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOptions* options,
@@ -150,8 +159,11 @@ bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOpti
         } else if (name == "--stats") {
             options->stats = true;
         } else if (name == "--help" || name == "--h") {
-            *error = "";
-            return false;
+            options->help = true;
+            return true;
+        } else if (name == "--version") {
+            options->version = true;
+            return true;
         } else {
             *error = "unknown option " + std::string(argv[i]);
             return false;

@@ -15,6 +15,8 @@ struct ZarnetOptions {
     bool preview = false;         // --preview: a preview view (no overlay, small grab)
     bool showFps = false;         // --fps on a display: frame rate and CPU load on screen
     bool settings = false;        // --settings: run the settings program instead
+    bool help = false;            // --help / -h: print the usage and end
+    bool version = false;         // --version: print the version and end
     int width = 0;                // --size W x H: own window size, or record size (pixels)
     int height = 0;
 
@@ -33,7 +35,8 @@ struct ZarnetOptions {
 
 // Parses argv (options in "--name" or XScreenSaver's "-name" form) and
 // $XSCREENSAVER_WINDOW (`envWindow`, may be null). False, with `*error`
-// saying why, on an unknown option or a bad value.
+// saying why, on an unknown option or a bad value. --help and --version
+// set their fields and end the parse (true).
 bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOptions* options,
                         std::string* error);
 

@@ -27,7 +27,7 @@ constexpr int kPreviewWidth = 640;   // the preview's first size, pixels
 constexpr int kPreviewHeight = 400;  // pixels
 
 const char* const kUsage =
-    "usage: zarnet-settings [--open-options]\n"
+    "usage: zarnet-settings [--open-options] | --help | --version\n"
     "  The preferences window of the Zarnet screen saver: a live preview and\n"
     "  the \"Options...\" button. The settings are kept in\n"
     "  $XDG_CONFIG_HOME/zarnet/vmZarnetSS.conf.\n"
@@ -273,6 +273,9 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(kUsage, stdout);
+            return 0;
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("zarnet-settings %s\n", ZARNET_VERSION);
             return 0;
         }
     // GDK's X11 backend is the only one with the preview's child window.

@@ -22,9 +22,10 @@ bool GrabX11Screen(_XDisplay* display, const ScreenRect& area, ScreenGrab* grab)
 // Under XScreenSaver its window already covers the screen when a hack
 // starts, so the root shows the saver, not the desktop. XScreenSaver keeps
 // a screenshot of what lay under its window, a pixmap named by the PIXMAP
-// property _SCREENSAVER_SCREENSHOT of that window (in its settings
-// dialog's preview: of a window further up). Grabs `area` (root
-// coordinates) of that screenshot, clipped to it. False when `saverWindow`
+// property _SCREENSAVER_SCREENSHOT of that window (or of a window further
+// up). A screenshot of the window's size shows what lay under the window;
+// any other size (the settings dialog's preview) the root from its corner.
+// Grabs `area` (root coordinates) of that screenshot, clipped to it. False when `saverWindow`
 // and its ancestors carry none, the area misses it, or the server refuses
 // (the pixmap went away: X errors are caught); `*grab` is then untouched.
 bool GrabX11SaverScreenshot(_XDisplay* display, unsigned long saverWindow, const ScreenRect& area,

@@ -211,8 +211,9 @@ bool GrabX11SaverScreenshot(Display* display, unsigned long saverWindow, const S
     for (Window w = static_cast<Window>(saverWindow); w && w != root;) {
         const Pixmap pixmap = PixmapProperty(display, w, property);
         if (pixmap) {
-            // The screenshot shows what lay under that window: its
-            // top-left pixel is the window's origin on the root.
+            // A screenshot of the window's own size shows what lay under
+            // the window (the saver's window on one monitor); any other
+            // shows the whole root (the settings dialog's preview).
             ScreenRect where;
             Window ignored = 0;
             int x = 0, y = 0;
@@ -220,8 +221,12 @@ bool GrabX11SaverScreenshot(Display* display, unsigned long saverWindow, const S
             GrabTrap trap(display);
             const bool measured = XGetGeometry(display, pixmap, &ignored, &x, &y, &width, &height, &border, &depth)
                                   && XTranslateCoordinates(display, w, root, 0, 0, &x, &y, &ignored);
-            if (trap.Failed() || !measured)
+            XWindowAttributes attributes;
+            const bool windowMeasured = XGetWindowAttributes(display, w, &attributes);
+            if (trap.Failed() || !measured || !windowMeasured)
                 return false;
+            if (attributes.width != static_cast<int>(width) || attributes.height != static_cast<int>(height))
+                x = y = 0;
             where = ScreenRect{x, y, static_cast<int>(width), static_cast<int>(height)};
             ScreenRect r = IntersectRects(area, where);
             if (IsEmptyRect(r))
