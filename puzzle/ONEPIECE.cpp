@@ -88,53 +88,61 @@ VECTOR3D ONEPIECE::RealPos()
     return realPos;
 }
 
+bool ONEPIECE::MustWalkChainFirst() const
+{
+    return parent != nullptr && parent->parent != nullptr;
+}
+
+bool ONEPIECE::PassesOver(const ONEPIECE& other) const
+{
+    return &other == this || other.parent == this || (parent != nullptr && other.parent == parent);
+}
+
+ONEPIECE* ONEPIECE::JoinTarget(ONEPIECE& other, int pieceCount)
+{
+    const VECTOR3D a = RealPos();
+    const VECTOR3D b = other.RealPos();
+    if (!(std::fabs(b.x - a.x) < kJoinDistance && std::fabs(b.y - a.y) < kJoinDistance &&
+          std::fabs(b.z - a.z) < kJoinDistance))
+        return nullptr;
+    if (!GridNeighbours(*this, other))
+        return nullptr;
+
+    // The other piece's root, unless its chain leads through this piece.
+    ONEPIECE* root = &other;
+    for (int steps = 0; root->parent != nullptr; ++steps) {
+        if (steps > pieceCount)   // a broken chain: join nothing
+            return nullptr;
+        root = root->parent;
+        if (root == this)
+            return nullptr;
+    }
+    ONEPIECE* const joiner = parent != nullptr ? parent : this;  // this piece's root
+    return root == joiner ? nullptr : root;
+}
+
+ONEPIECE* ONEPIECE::HangGroupUnder(ONEPIECE* root)
+{
+    ONEPIECE* const joiner = parent != nullptr ? parent : this;
+    joiner->parent = root;
+    joiner->velocity = VECTOR3D{static_cast<float>(joiner->column - root->column),
+                                static_cast<float>(joiner->row - root->row), 0.0f};
+    joiner->blend = 0.0f;
+    return joiner;
+}
+
 void ONEPIECE::Move(float dt, ONEPUZZLE* puzzle)
+{
+    // Step 1: joining, only while the countdown is above zero.
+    if (puzzle->restartTimer > 0.0f)
+        puzzle->joinIndex.Join(*this, *puzzle);
+    Advance(dt, puzzle);
+}
+
+void ONEPIECE::Advance(float dt, ONEPUZZLE* puzzle)
 {
     ONEPIECE* const all = puzzle->pieces;
     const int count = puzzle->pieceCount;
-
-    // Step 1: joining, only while the countdown is above zero.
-    if (puzzle->restartTimer > 0.0f) {
-        for (int k = 0; k < count; ++k) {
-            ONEPIECE* other = &all[k];
-            // This piece's group was hung under another one: it must walk its
-            // chain (in its motion step) before it can join anything more.
-            if (parent != nullptr && parent->parent != nullptr)
-                break;
-            if (other == this || other->parent == this ||
-                (parent != nullptr && other->parent == parent))
-                continue;
-            const VECTOR3D a = RealPos();
-            const VECTOR3D b = other->RealPos();
-            if (!(std::fabs(b.x - a.x) < kJoinDistance && std::fabs(b.y - a.y) < kJoinDistance &&
-                  std::fabs(b.z - a.z) < kJoinDistance))
-                continue;
-            if (!GridNeighbours(*this, *other))
-                continue;
-
-            // The other piece's root, unless its chain leads through this piece.
-            ONEPIECE* root = other;
-            bool reachedThis = false;
-            for (int steps = 0; root->parent != nullptr; ++steps) {
-                if (steps > count) {     // a broken chain: join nothing
-                    reachedThis = true;
-                    break;
-                }
-                root = root->parent;
-                if (root == this) {
-                    reachedThis = true;
-                    break;
-                }
-            }
-            ONEPIECE* const joiner = parent != nullptr ? parent : this;  // this piece's root
-            if (root == joiner || reachedThis)
-                continue;
-            joiner->parent = root;
-            joiner->velocity = VECTOR3D{static_cast<float>(joiner->column - root->column),
-                                        static_cast<float>(joiner->row - root->row), 0.0f};
-            joiner->blend = 0.0f;
-        }
-    }
 
     // Step 2: new motion targets for a free piece whose timer ran out.
     moveTimer -= dt;

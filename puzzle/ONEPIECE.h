@@ -39,9 +39,27 @@ public:
     // Frees the piece and gives it a random heading, zero spin and speed 2;
     // keeps pos, rotation, shape and cell. Draws three rand() values.
     void Reset();
-    // Advances the piece by dt seconds: joining, new targets, motion.
+    // Advances the piece by dt seconds: joining (while the puzzle's timer is
+    // above zero, through the puzzle's join index), then Advance.
     // Called only by ONEPUZZLE::Move, once per piece in array order.
     void Move(float dt, ONEPUZZLE* puzzle);
+    // The rest of a move after joining: new motion targets, then motion.
+    void Advance(float dt, ONEPUZZLE* puzzle);
+
+    // The pieces of a joining step, in the order it takes them:
+    // This piece's group was hung under another one: it must walk its chain
+    // (in its motion step) before it can join anything more.
+    bool MustWalkChainFirst() const;
+    // `other` is this piece, one of its children, or one of its siblings.
+    bool PassesOver(const ONEPIECE& other) const;
+    // The root to hang this piece's group under when `other` is a grid
+    // neighbour within reach (asking both real positions); null when the two
+    // are out of reach, not neighbours, or already one group. `pieceCount`
+    // bounds the walk up `other`'s chain.
+    ONEPIECE* JoinTarget(ONEPIECE& other, int pieceCount);
+    // Hangs this piece's group (its parent if it has one, else itself) under
+    // `root`, to settle in anew; returns the piece that was hung.
+    ONEPIECE* HangGroupUnder(ONEPIECE* root);
     // Where the piece really is: a root's pos, or the parent's real position
     // plus the offset turned by the parent's rotation; cached per pass.
     VECTOR3D RealPos();

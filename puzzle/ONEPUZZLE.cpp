@@ -154,6 +154,11 @@ void ONEPUZZLE::Cleanup()
 
 void ONEPUZZLE::Move(float dt)
 {
+    MoveWith(dt, nullptr);
+}
+
+void ONEPUZZLE::MoveWith(float dt, JoinStep join)
+{
     // Group shares from the counts the previous pass made; a count of 0 or 1
     // leaves the old share in place.
     largestGroup = 0.0f;
@@ -168,8 +173,19 @@ void ONEPUZZLE::Move(float dt)
         piece.realPosValid = false;
     }
 
-    for (int i = 0; i < pieceCount; ++i)
-        pieces[i].Move(dt, this);
+    if (join == nullptr) {
+        if (restartTimer > 0.0f)
+            joinIndex.Begin(*this);
+        for (int i = 0; i < pieceCount; ++i)
+            pieces[i].Move(dt, this);
+        joinIndex.End();
+    } else {
+        for (int i = 0; i < pieceCount; ++i) {
+            if (restartTimer > 0.0f)
+                join(pieces[i], *this);
+            pieces[i].Advance(dt, this);
+        }
+    }
 
     // The countdown: held at 21 while assembling, running once the board is
     // nearly whole or once it has started.

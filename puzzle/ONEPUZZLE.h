@@ -1,5 +1,6 @@
 #pragma once
 #include "host/SETTINGS.h"
+#include "puzzle/JoinIndex.h"
 #include "puzzle/ONEPIECE.h"
 
 // The board: the grid of pieces cut from one picture, the 64 piece shapes,
@@ -28,6 +29,11 @@ public:
     float finishFraction;          // group share beyond which every free piece flies home
     int puzzleWidth;               // pieces along the picture's longer side
     bool lockInPlace;              // a group of three or more flies home on its own
+    JoinIndex joinIndex;           // the joining step's view of the board during a pass
+
+    // A joining step for one piece, for running a pass with another one than
+    // the join index (a piece's step 1, called only while restartTimer > 0).
+    using JoinStep = void (*)(ONEPIECE& piece, ONEPUZZLE& puzzle);
 
     ONEPUZZLE();
     // Runs Cleanup.
@@ -52,6 +58,8 @@ public:
     // One pass of the animation: every piece moves by dt seconds, then the
     // countdown runs. Only after a successful NewPuzzle.
     void Move(float dt);
+    // The same pass with `join` as every piece's joining step.
+    void MoveWith(float dt, JoinStep join);
     // Draws every piece with its shape, transform and texture cell (GL).
     void Draw();
 };
