@@ -69,25 +69,6 @@ bool ParseOptions(int argc, char** argv, Options* options)
     return true;
 }
 
-// The frustum planes of the engine's view: perspective of 45 degrees
-// vertically, near 1, far 120, seen from (0, 0, 40) toward the origin.
-void SetViewFrustum(int width, int height)
-{
-    const float aspect = static_cast<float>(width) / static_cast<float>(height);
-    const double zNear = 1.0, zFar = 120.0;
-    const double f = 1.0 / std::tan(22.5 * 3.141592653589793 / 180.0);
-    float projection[16] = {};
-    projection[0] = static_cast<float>(f / aspect);
-    projection[5] = static_cast<float>(f);
-    projection[10] = static_cast<float>((zFar + zNear) / (zNear - zFar));
-    projection[11] = -1.0f;
-    projection[14] = static_cast<float>(2.0 * zFar * zNear / (zNear - zFar));
-    float modelview[16] = {};
-    modelview[0] = modelview[5] = modelview[10] = modelview[15] = 1.0f;
-    modelview[14] = -40.0f;
-    FrustumPlanesFromMatrices(projection, modelview, frustum);
-}
-
 // Share of the board in the largest group, by walking every chain.
 double LargestGroupShare(const ONEPUZZLE& puzzle, int* groups)
 {
@@ -134,7 +115,7 @@ int main(int argc, char** argv)
         return 2;
     }
     std::srand(options.seed);
-    SetViewFrustum(options.width, options.height);
+    SetEngineFrustum(static_cast<float>(options.width) / static_cast<float>(options.height));
 
     ONEPUZZLE puzzle;
     puzzle.picWidth = options.width;

@@ -4,6 +4,28 @@
 
 float frustum[6][4];
 
+void EngineCameraMatrices(float aspect, float projection[16], float modelview[16])
+{
+    const double zNear = 1.0, zFar = 120.0;
+    const double f = 1.0 / std::tan(22.5 * 3.141592653589793 / 180.0);
+    for (int i = 0; i < 16; ++i)
+        projection[i] = modelview[i] = 0.0f;
+    projection[0] = static_cast<float>(f / aspect);
+    projection[5] = static_cast<float>(f);
+    projection[10] = static_cast<float>((zFar + zNear) / (zNear - zFar));
+    projection[11] = -1.0f;
+    projection[14] = static_cast<float>(2.0 * zFar * zNear / (zNear - zFar));
+    modelview[0] = modelview[5] = modelview[10] = modelview[15] = 1.0f;
+    modelview[14] = -40.0f;
+}
+
+void SetEngineFrustum(float aspect)
+{
+    float projection[16], modelview[16];
+    EngineCameraMatrices(aspect, projection, modelview);
+    FrustumPlanesFromMatrices(projection, modelview, frustum);
+}
+
 void FrustumPlanesFromMatrices(const float projection[16], const float modelview[16],
                                float planes[6][4])
 {

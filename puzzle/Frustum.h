@@ -17,6 +17,14 @@ extern float frustum[6][4];
 void FrustumPlanesFromMatrices(const float projection[16], const float modelview[16],
                                float planes[6][4]);
 
+// The engine's camera as GL leaves it after gluPerspective(45, aspect, 1, 120)
+// and gluLookAt((0, 0, 40), origin, +y): both matrices column-major. Pure.
+void EngineCameraMatrices(float aspect, float projection[16], float modelview[16]);
+
+// Fills frustum from the engine's camera for a view of the given aspect
+// (width / height), without GL.
+void SetEngineFrustum(float aspect);
+
 // Reads the current GL projection and model-view matrices and fills frustum.
 // Needs a current GL context.
 void ExtractFrustum();

@@ -18,21 +18,6 @@ namespace {
 constexpr float kStep = 1.0f / 60.0f;
 const double kTan = std::tan(22.5 * 3.141592653589793 / 180.0);
 
-// The frustum planes of the engine's view, without GL: the matrices that
-// gluPerspective(45, aspect, 1, 120) and gluLookAt((0, 0, 40), origin, +y) leave.
-void SetEngineFrustum(float aspect)
-{
-    float projection[16] = {}, modelview[16] = {};
-    projection[0] = static_cast<float>(1.0 / kTan / aspect);
-    projection[5] = static_cast<float>(1.0 / kTan);
-    projection[10] = static_cast<float>(121.0 / -119.0);  // (far + near) / (near - far)
-    projection[11] = -1.0f;
-    projection[14] = static_cast<float>(240.0 / -119.0);  // 2 far near / (near - far)
-    modelview[0] = modelview[5] = modelview[10] = modelview[15] = 1.0f;
-    modelview[14] = -40.0f;
-    FrustumPlanesFromMatrices(projection, modelview, frustum);
-}
-
 // A board cut for a picture of width x height pixels under the engine's view.
 bool MakeBoard(ONEPUZZLE& p, int width, int height, int puzzleWidth, float aspect = 4.0f / 3.0f)
 {
