@@ -25,6 +25,8 @@ public:
     void Start(const char* path, const char* fallbackPath, int resolution);
     // Started and not yet taken.
     bool Pending() const { return stage_ != Stage::Idle; }
+    // The worker is done and the texture is being filled.
+    bool Uploading() const { return stage_ == Stage::Uploading; }
     // One frame's share of the work: collects the worker's pixels once they
     // are ready and uploads at most `budgetBytes` of them (at least one
     // row). True when the picture is complete, or when none could be made.
