@@ -22,15 +22,27 @@ struct DesktopBackground {
 struct DesktopBackgroundSources {
     const char* schemaDir = nullptr;       // folder of compiled GSettings schemas read with their default values; null = the installed schemas and the user's settings
     const char* xfceDesktopXml = nullptr;  // XFCE's desktop channel file; null = "$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml"
-    const char* currentDesktop = nullptr;  // desktop names as in XDG_CURRENT_DESKTOP ("GNOME", "X-Cinnamon", "XFCE", "MATE"); null = the environment's
+    const char* currentDesktop = nullptr;  // desktop names as in XDG_CURRENT_DESKTOP ("GNOME", "X-Cinnamon", "XFCE", "MATE", "KDE", "LXQt", "LXDE"); null = the environment's
 };
 
-// Builds the wallpaper settings of the running desktop for `screens`:
-// "default" from GNOME's, Cinnamon's or MATE's GSettings key (the running
-// desktop's first; a schema that isn't installed is skipped) and per-monitor
-// pictures from XFCE's desktop channel (when XFCE runs, or when no desktop is
-// named and GSettings gave nothing). URIs "file://..." become paths. Never
-// fails: what can't be read is left out.
+// Builds the wallpaper settings of the running desktop for `screens`, from,
+// in this order until a "default" is found:
+//   1. the desktops XDG_CURRENT_DESKTOP names, in its order: XFCE's desktop
+//      channel and KDE Plasma's desktop containments (per monitor), LXQt's
+//      PCManFM-Qt settings, LXDE's PCManFM desktop files (per monitor), and
+//      for GNOME, Cinnamon and MATE their GSettings key (the running
+//      desktop's first, then the others'; a schema that isn't installed is
+//      skipped);
+//   2. feh's ~/.fehbg and nitrogen's saved wallpapers (per monitor when set
+//      so), as window-manager sessions use them;
+//   3. the GSettings keys, if not read in step 1;
+//   4. when the session names no desktop known here, the files of step 1 of
+//      every desktop.
+// Settings files are looked for under $XDG_CONFIG_HOME (~/.config when unset
+// or relative). URIs "file://..." become paths. A GNOME background
+// description (.xml) or a wallpaper package folder (contents/images/WxH.ext)
+// becomes its picture that best fits the screen. Never fails: what can't be
+// read is left out.
 DesktopBackground ReadDesktopBackground(const ScreenList& screens,
                                         const DesktopBackgroundSources& sources = {});
 
