@@ -128,6 +128,66 @@ void BM_Frame(benchmark::State& state)
 
 BENCHMARK(BM_Frame)->ArgName("phase")->Arg(0)->Arg(1)->Arg(2)->Iterations(300)->Unit(benchmark::kMillisecond);
 
+// Where a frame of the assembled board goes: the same frame drawn whole, with
+// the pieces' back faces culled, without lighting, into a one-pixel viewport
+// (everything but the fill), and without the pieces (clear and overlay). Run
+// with LP_NUM_THREADS=0 so that llvmpipe's work is counted in this thread.
+enum CostPart { kWhole, kCulled, kUnlit, kNoFill, kNoPieces };
+
+void BM_FrameCost(benchmark::State& state)
+{
+    const int part = static_cast<int>(state.range(0));
+    srand(1);
+    HeadlessGLContext gl;
+    if (!gl.Create(kWidth, kHeight)) {
+        state.SkipWithError(gl.Error().c_str());
+        return;
+    }
+    ApplyViewGLState(kWidth, kHeight);
+    LoadViewProjection(kWidth, kHeight);
+    SETTINGS settings{};
+    settings.BGRES = 1;
+    settings.PERCENTAGE = 75;
+    settings.PUZZLEWIDTH = 25;
+    settings.LOCKINPLACE = true;
+    settings.picWidth = kWidth;
+    settings.picHeight = kHeight;
+    char resources[] = ZARNET_BUILD_RESOURCES;
+    SSMAIN engine;
+    engine.SetSize(kWidth, kHeight);
+    engine.pictureTex = GrabTexture();
+    if (!engine.Setup(false, kWidth, kHeight, &settings, resources)) {
+        state.SkipWithError("engine set-up failed (data files built?)");
+        return;
+    }
+    ONEPUZZLE& puzzle = *engine.puzzle;
+    puzzle.restartTimer = 21.0f;   // stands assembled: no countdown, no blow-up
+    for (auto _ : state) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        engine.Update(kStep);
+        LoadViewProjection(kWidth, kHeight);
+        if (part == kCulled)
+            glEnable(GL_CULL_FACE);
+        if (part == kUnlit)
+            glDisable(GL_LIGHTING);
+        if (part == kNoFill)
+            glViewport(0, 0, 1, 1);
+        const int columns = puzzle.columns;
+        if (part == kNoPieces)
+            puzzle.columns = 0;
+        engine.Draw();
+        puzzle.columns = columns;
+        glFinish();
+        glDisable(GL_CULL_FACE);
+        glEnable(GL_LIGHTING);
+        glViewport(0, 0, kWidth, kHeight);
+    }
+    state.counters["pieces"] = puzzle.pieceCount;
+}
+
+BENCHMARK(BM_FrameCost)->ArgName("part")->DenseRange(kWhole, kNoPieces)->Iterations(60)
+    ->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

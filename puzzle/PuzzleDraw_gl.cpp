@@ -5,10 +5,42 @@
 //   u = (i + 0.5 + x/40) / columns,  v = 1 - (j + 0.5 - y/40) / rows,
 // so tabs show the neighbour's part of the picture and the assembled board
 // shows it unbroken. v is negative before the texture's repeat wraps it.
+//
+// The pieces are closed, opaque shapes, so only their front faces are drawn,
+// and a piece whose bounding sphere lies wholly outside the view is skipped;
+// neither changes a pixel, and both spare a software renderer most of its work.
 #include <GL/gl.h>
 
+#include "puzzle/Frustum.h"
 #include "puzzle/ONEPIECE.h"
 #include "puzzle/ONEPUZZLE.h"
+
+namespace {
+
+// Radius of a sphere about a shape's origin that holds every shape: a knob
+// reaches 33.8 model units from the centre, the faces lie 2 units off the
+// middle, and a model unit is 1/40 of a cell. With some room to spare.
+constexpr float kPieceRadius = 0.86f;
+
+// The planes of the view in the coordinates of the current model-view
+// matrix (the board's, as the engine set it up, board scale included).
+void CurrentViewPlanes(float planes[6][4])
+{
+    float projection[16], modelview[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    FrustumPlanesFromMatrices(projection, modelview, planes);
+}
+
+bool InView(const float planes[6][4], const VECTOR3D& at)
+{
+    for (int k = 0; k < 6; ++k)
+        if (planes[k][0] * at.x + planes[k][1] * at.y + planes[k][2] * at.z + planes[k][3] < -kPieceRadius)
+            return false;
+    return true;
+}
+
+}  // namespace
 
 void ONEPIECE::ReadyDraw()
 {
@@ -19,8 +51,14 @@ void ONEPIECE::ReadyDraw()
 void ONEPUZZLE::Draw()
 {
     if (pieces != nullptr) {
+        float planes[6][4];
+        CurrentViewPlanes(planes);
+        const GLboolean culling = glIsEnabled(GL_CULL_FACE);
+        glEnable(GL_CULL_FACE);
         for (int i = 0; i < columns; ++i) {
             for (int j = 0; j < rows; ++j) {
+                if (!InView(planes, pieces[j * columns + i].pos))
+                    continue;
                 glMatrixMode(GL_TEXTURE);
                 glLoadIdentity();
                 glTranslatef(static_cast<float>(i) * texCellWidth,
@@ -36,6 +74,8 @@ void ONEPUZZLE::Draw()
                 glPopMatrix();
             }
         }
+        if (!culling)
+            glDisable(GL_CULL_FACE);
     }
     glMatrixMode(GL_TEXTURE);
     glLoadIdentity();
