@@ -34,6 +34,10 @@ build() { # build DIR [extra cmake args...]
 
 cmd=${1:-}
 case "$cmd" in
+  build)   # install what is missing and build, nothing more (used by bench scripts)
+    install_packages
+    build "$ROOT/build"
+    ;;
   run)
     install_packages
     build "$ROOT/build"
@@ -53,5 +57,5 @@ case "$cmd" in
       ctest --output-on-failure -j "$JOBS" --timeout 2400 -L 'unit|gl')
     ;;
   *)
-    echo "usage: $0 run|test" >&2; exit 2 ;;
+    echo "usage: $0 run|test|build" >&2; exit 2 ;;
 esac
