@@ -11,7 +11,8 @@ PACKAGES=(build-essential cmake pkg-config libegl-dev libopengl-dev libgl-dev
   libglu1-mesa-dev libegl-mesa0 libglx-mesa0 libgl1-mesa-dri libx11-dev libxrandr-dev
   libglib2.0-dev libgtk-3-dev libjpeg62-turbo-dev libpng-dev libgif-dev libfreetype-dev
   fonts-dejavu-core libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
-  x11-xserver-utils xdotool libexif-dev libwebp-dev librsvg2-dev)
+  x11-xserver-utils xdotool libexif-dev libwebp-dev librsvg2-dev
+  xscreensaver desktop-file-utils libxml2-utils man-db dpkg-dev file)
 
 install_packages() {
   local missing=()

@@ -1,0 +1,343 @@
+// `zarnet` run by the XScreenSaver daemon itself on a private Xvfb: the picture is the desktop as it was before
+// the saver's window covered it, the daemon's kills end it promptly and normally, one zarnet per monitor with
+// main-monitor-only, and the preview in the daemon's settings dialog.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+#include "host/Preferences.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/support/xvfb_server.h"
+#include "tests/apps/x11_shots.h"  // last: it brings in Xlib
+
+namespace {
+
+using namespace x11shots;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr uid_t kNobody = 65534;  // Debian's "nobody" / "nogroup"
+
+// Runs `argv` as an ordinary user: XScreenSaver launches no hacks for root.
+std::vector<std::string> AsUser(std::vector<std::string> argv)
+{
+    if (geteuid() == 0)
+        argv.insert(argv.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    return argv;
+}
+
+// True when the process has ended (gone, or a zombie nobody has reaped yet).
+bool ProcessGone(int pid)
+{
+    std::string stat;
+    if (!ReadWholeFile("/proc/" + std::to_string(pid) + "/stat", &stat))
+        return true;
+    const size_t paren = stat.rfind(')');
+    return paren != std::string::npos && paren + 2 < stat.size() && (stat[paren + 2] == 'Z' || stat[paren + 2] == 'X');
+}
+
+// The daemon on a private Xvfb whose root shows four coloured quarters, with a throwaway home whose
+// .xscreensaver runs only `zarnet --root`, and zarnet's own settings there.
+class SaverDaemon {
+public:
+    ~SaverDaemon() { Stop(); }
+
+    bool Start(int width, int height, bool twoMonitors, bool mainOnly)
+    {
+        if (!server_.Start(width, height, 24)) {
+            error_ = server_.Error();
+            return false;
+        }
+        if (twoMonitors) {  // the primary one on the right
+            const std::string half = std::to_string(width / 2) + "/80x" + std::to_string(height) + "/60";
+            if (server_.Run({"xrandr", "--setmonitor", "left", half + "+0+0", "none"}) != 0 ||
+                server_.Run({"xrandr", "--setmonitor", "*right", half + "+" + std::to_string(width / 2) + "+0",
+                             "screen"}) != 0) {
+                error_ = "xrandr --setmonitor failed";
+                return false;
+            }
+        }
+        display_.reset(XOpenDisplay(server_.DisplayName().c_str()));
+        if (!display_) {
+            error_ = "can't open the display";
+            return false;
+        }
+        PaintQuarters(display_.get(), width, height);
+
+        const std::string home = dir_.Path();
+        mkdir(dir_.Join(".config").c_str(), 0700);
+        mkdir(dir_.Join(".config/zarnet").c_str(), 0700);
+        bool written = WriteWholeFile(dir_.Join(".config/zarnet/vmZarnetSS.conf"),
+                                      std::string("[vmZarnetSS]\nversion=") + kPrefsVersion + "\nMainMonitorOnly=" +
+                                          (mainOnly ? "true" : "false") +
+                                          "\nLockInPlace=true\nPuzzleWidth=6\nPercentage=75\nBGType=0\n"
+                                          "BGPath=/nowhere/\nBGRes=0\n");
+        written = written && WriteWholeFile(dir_.Join(".xscreensaver"),
+                                            "mode: one\nselected: 0\nlock: False\nfade: False\nunfade: False\n"
+                                            "splash: False\nprograms: " + Program() + " --root \\n\n");
+        if (!written) {
+            error_ = "can't write the home folder";
+            return false;
+        }
+        if (geteuid() == 0)
+            for (const auto& entry : fs::recursive_directory_iterator(home))
+                if (chown(entry.path().c_str(), kNobody, kNobody) != 0)
+                    return false;
+        if (geteuid() == 0 && chown(home.c_str(), kNobody, kNobody) != 0)
+            return false;
+        environment_ = EnvironmentWith({"DISPLAY=" + server_.DisplayName(), "HOME=" + home,
+                                        "XDG_CONFIG_HOME=" + home + "/.config", "GSETTINGS_BACKEND=memory"},
+                                       {"XSCREENSAVER_WINDOW", "XDG_CURRENT_DESKTOP", "XDG_RUNTIME_DIR",
+                                        "DBUS_SESSION_BUS_ADDRESS"});
+        if (!daemon_.Start(AsUser({"sh", "-c", "exec xscreensaver -no-splash -verbose 2>&1"}), environment_,
+                           logPath_)) {
+            error_ = "can't run xscreensaver";
+            return false;
+        }
+        // Ready once it answers.
+        for (int i = 0; i < 100; ++i, usleep(100000))
+            if (Command("-time"))
+                return true;
+        error_ = "the daemon doesn't answer: " + Log();
+        return false;
+    }
+
+    // The program the daemon runs: the built one, or a copy readable by the ordinary user the daemon runs as
+    // (the build folder may lie in root's home), beside its data files as an installation has them.
+    std::string Program()
+    {
+        const std::string built = BuildProgramPath("zarnet");
+        if (geteuid() != 0 || OthersCanRun(built))
+            return built;
+        const fs::path bin = dir_.Join("bin"), data = dir_.Join("share/zarnet");
+        std::error_code e;
+        fs::create_directories(bin, e);
+        fs::create_directories(data, e);
+        fs::copy_file(built, bin / "zarnet", e);
+        const fs::path resources = fs::path(built).parent_path().parent_path() / "resources";
+        for (const char* name : {"zar.vnt", "vantor.morvence", "zarnet-default.png"})
+            fs::copy_file(resources / name, data / name, e);
+        return (bin / "zarnet").string();
+    }
+
+    // xscreensaver-command with `option`; true when it succeeded.
+    bool Command(const std::string& option)
+    {
+        return RunProgram({"xscreensaver-command", option}, environment_, nullptr, 10000) == 0;
+    }
+
+    // Starts `argv` as the daemon's user with its environment, its output into `ChildLog()`.
+    bool Spawn(ChildProcess* child, const std::vector<std::string>& argv)
+    {
+        std::vector<std::string> shell = {"sh", "-c", "exec \"$0\" \"$@\" 2>&1"};
+        shell.insert(shell.end(), argv.begin(), argv.end());
+        return child->Start(AsUser(shell), environment_, dir_.Join("child.log"));
+    }
+
+    std::string Log() const
+    {
+        std::string text;
+        ReadWholeFile(logPath_, &text);
+        return text;
+    }
+    std::string ChildLog() const
+    {
+        std::string text;
+        ReadWholeFile(dir_.Join("child.log"), &text);
+        return text;
+    }
+
+    // The pids of the zarnet processes the daemon has started, in order.
+    std::vector<int> Hacks() const
+    {
+        static const std::regex forked(R"(forked "[^"]*zarnet --root" in pid (\d+))");
+        std::vector<int> pids;
+        const std::string log = Log();
+        for (std::sregex_iterator it(log.begin(), log.end(), forked), end; it != end; ++it)
+            pids.push_back(std::stoi((*it)[1]));
+        return pids;
+    }
+
+    // Waits until the daemon has started `count` zarnets; true when it has within 15 s.
+    bool WaitForHacks(size_t count) const
+    {
+        for (int i = 0; i < 300; ++i, usleep(50000))
+            if (Hacks().size() >= count)
+                return true;
+        return false;
+    }
+
+    void Stop()
+    {
+        // The daemon ends its helpers and their hacks; then the server goes.
+        if (daemon_.Signal(SIGTERM) && !daemon_.Wait(5000, nullptr))
+            daemon_.Signal(SIGKILL), daemon_.Wait(2000, nullptr);
+        display_.reset();
+        server_.Stop();
+    }
+
+    Display* display() { return display_.get(); }
+    const std::string& Error() const { return error_; }
+
+private:
+    static bool OthersCanRun(const fs::path& program)
+    {
+        for (fs::path p = program; !p.empty() && p != p.root_path(); p = p.parent_path()) {
+            struct stat st;
+            if (stat(p.c_str(), &st) != 0 || !(st.st_mode & S_IXOTH))
+                return false;
+        }
+        return true;
+    }
+
+    XvfbServer server_;
+    ScratchDir dir_;
+    std::unique_ptr<Display, int (*)(Display*)> display_{nullptr, XCloseDisplay};
+    std::vector<std::string> environment_;
+    ChildProcess daemon_;
+    std::string logPath_ = dir_.Join("xscreensaver.log");
+    std::string error_;
+};
+
+// Nothing in the daemon's log says a hack misbehaved.
+void ExpectCleanLog(const std::string& log)
+{
+    for (const char* bad : {"abnormally", "X error", "zarnet:"})
+        EXPECT_EQ(log.find(bad), std::string::npos) << "\"" << bad << "\" in the daemon's log:\n" << log;
+}
+
+TEST(XScreenSaverDaemon, ShowsTheDesktopItCoveredAndItsKillsEndZarnetPromptlyAndNormally)
+{
+    SaverDaemon daemon;
+    ASSERT_TRUE(daemon.Start(640, 480, false, false)) << daemon.Error();
+    Display* d = daemon.display();
+    ASSERT_TRUE(daemon.Command("-activate"));
+    ASSERT_TRUE(daemon.WaitForHacks(1)) << daemon.Log();
+
+    // First the assembled board of the screenshot, quarter for quarter.
+    Frame shot;
+    ASSERT_TRUE(WaitFor(d, {0, 0, 640, 480}, ShowsQuarters, &shot))        << "no board of the desktop's picture (frames/xscreensaver-daemon-start.png); the log:\n"
+               << daemon.Log() << (SaveFrame(shot, "xscreensaver-daemon-start") ? "" : "");
+
+    // A few seconds on the pieces fly, still of the picture: no white pieces, no black screen.
+    sleep(4);
+    shot = Shot(d, {0, 0, 640, 480});
+    SaveFrame(shot, "xscreensaver-daemon");
+    const auto hues = HueShares(shot);
+    EXPECT_GT(shot.LitFraction(40), 0.05);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_GT(hues[i], 0.08) << "hue " << i;
+    EXPECT_LT(hues[4], 0.02) << "white";
+
+    // -cycle kills the running zarnet and starts another; the daemon reports how the first ended.
+    const int first = daemon.Hacks()[0];
+    ASSERT_TRUE(daemon.Command("-cycle"));
+    ASSERT_TRUE(daemon.WaitForHacks(2));
+    const std::regex ended("child pid " + std::to_string(first) + R"( \([^)]*\) exited ([a-z]+ with [A-Z0-9]+))");
+    std::smatch how;
+    std::string log = daemon.Log();
+    for (int i = 0; i < 100 && !std::regex_search(log, how, ended); ++i, log = daemon.Log())
+        usleep(50000);
+    ASSERT_TRUE(std::regex_search(log, how, ended)) << log;
+    EXPECT_EQ(how[1].str(), "normally with SIGTERM");
+    EXPECT_TRUE(ProcessGone(first));
+
+    // -deactivate: the second one is gone within half a second.
+    const int second = daemon.Hacks()[1];
+    sleep(1);
+    ASSERT_FALSE(ProcessGone(second));
+    ASSERT_TRUE(daemon.Command("-deactivate"));
+    const auto sent = Clock::now();
+    while (!ProcessGone(second) && Clock::now() - sent < std::chrono::seconds(3))
+        usleep(5000);
+    EXPECT_TRUE(ProcessGone(second));
+    EXPECT_LT(Clock::now() - sent, std::chrono::milliseconds(500));
+    usleep(300000);
+    ExpectCleanLog(daemon.Log());
+}
+
+TEST(XScreenSaverDaemon, OneZarnetPerMonitorEachShowingItsOwnMonitorAndMainMonitorOnlyHonoured)
+{
+    SaverDaemon daemon;
+    ASSERT_TRUE(daemon.Start(640, 240, true, true)) << daemon.Error();
+    Display* d = daemon.display();
+    ASSERT_TRUE(daemon.Command("-activate"));
+    ASSERT_TRUE(daemon.WaitForHacks(2)) << daemon.Log();
+    // The primary (right) monitor shows its own quarters, green over yellow; red and blue were on the other.
+    Frame right;
+    ASSERT_TRUE(WaitFor(d, {320, 0, 320, 240}, [](const Frame& f) {
+        const auto top = HueShares(Crop(f, {0, 0, 320, 120})), bottom = HueShares(Crop(f, {0, 120, 320, 120}));
+        return f.LitFraction(40) > 0.6 && top[1] > 0.8 && bottom[3] > 0.8;
+    }, &right)) << daemon.Log();
+    sleep(2);
+    right = Shot(d, {320, 0, 320, 240});
+    const auto hues = HueShares(right);
+    EXPECT_GT(hues[1], 0.1);
+    EXPECT_GT(hues[3], 0.1);
+    EXPECT_LT(hues[0] + hues[2], 0.02);
+    // The other monitor's zarnet runs but keeps its monitor black.
+    EXPECT_EQ(Shot(d, {0, 0, 320, 240}).LitFraction(20), 0.0);
+    for (int pid : daemon.Hacks())
+        EXPECT_FALSE(ProcessGone(pid));
+    ASSERT_TRUE(daemon.Command("-deactivate"));
+    usleep(500000);
+    for (int pid : daemon.Hacks())
+        EXPECT_TRUE(ProcessGone(pid));
+    ExpectCleanLog(daemon.Log());
+}
+
+// The pid and window of a zarnet running as a preview (with -window-id); {0, 0} when there is none.
+std::pair<int, unsigned long> FindPreview()
+{
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::string cmdline;
+        if (!ReadWholeFile((entry.path() / "cmdline").string(), &cmdline) || cmdline.find("zarnet") == std::string::npos)
+            continue;
+        const size_t option = cmdline.find(std::string("-window-id") + '\0');
+        if (option != std::string::npos && !ProcessGone(std::atoi(entry.path().filename().c_str())))
+            return {std::atoi(entry.path().filename().c_str()),
+                    std::strtoul(cmdline.c_str() + option + 11, nullptr, 0)};
+    }
+    return {0, 0};
+}
+
+TEST(XScreenSaverDaemon, SettingsDialogPreviewShowsTheDesktopAndEndsCleanly)
+{
+    SaverDaemon daemon;
+    ASSERT_TRUE(daemon.Start(1024, 640, false, false)) << daemon.Error();
+    Display* d = daemon.display();
+    ChildProcess settings;
+    ASSERT_TRUE(daemon.Spawn(&settings, {"xscreensaver-settings"}));
+    std::pair<int, unsigned long> preview;
+    for (int i = 0; i < 300 && !(preview = FindPreview()).first; ++i)
+        usleep(50000);
+    ASSERT_NE(preview.first, 0) << "no preview; the dialog's output:\n" << daemon.ChildLog();
+    Window child = 0;
+    int x = 0, y = 0;
+    XWindowAttributes a;
+    ASSERT_TRUE(XGetWindowAttributes(d, preview.second, &a));
+    ASSERT_TRUE(XTranslateCoordinates(d, preview.second, DefaultRootWindow(d), 0, 0, &x, &y, &child));
+    // The preview's board is of the whole screen as the dialog found it: the four quarters.
+    Frame shot;
+    EXPECT_TRUE(WaitFor(d, {x, y, a.width, a.height}, ShowsQuarters, &shot)) << "the preview doesn't show the desktop";
+    SaveFrame(Shot(d, {0, 0, 1024, 640}), "xscreensaver-settings-preview");
+    // Closing the dialog ends the preview, without X errors.
+    ASSERT_TRUE(settings.Signal(SIGTERM));
+    settings.Wait(5000, nullptr);
+    for (int i = 0; i < 100 && !ProcessGone(preview.first); ++i)
+        usleep(20000);
+    EXPECT_TRUE(ProcessGone(preview.first));
+    const std::string out = daemon.ChildLog();
+    EXPECT_EQ(out.find("zarnet:"), std::string::npos) << out;
+}
+
+}  // namespace
