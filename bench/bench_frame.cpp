@@ -128,15 +128,17 @@ void BM_Frame(benchmark::State& state)
 
 BENCHMARK(BM_Frame)->ArgName("phase")->Arg(0)->Arg(1)->Arg(2)->Iterations(300)->Unit(benchmark::kMillisecond);
 
-// Where a frame of the assembled board goes: the same frame drawn whole, with
-// the pieces' back faces culled, without lighting, into a one-pixel viewport
-// (everything but the fill), and without the pieces (clear and overlay). Run
-// with LP_NUM_THREADS=0 so that llvmpipe's work is counted in this thread.
+// Where a frame of the assembled board goes (25 and 100 pieces across): the
+// same frame drawn whole, with GL_CULL_FACE on, without lighting, into a
+// one-pixel viewport (everything but the fill), and without the pieces (clear
+// and overlay). Run with LP_NUM_THREADS=0 so that llvmpipe's work is counted
+// in this thread.
 enum CostPart { kWhole, kCulled, kUnlit, kNoFill, kNoPieces };
 
 void BM_FrameCost(benchmark::State& state)
 {
     const int part = static_cast<int>(state.range(0));
+    const int across = static_cast<int>(state.range(1));
     srand(1);
     HeadlessGLContext gl;
     if (!gl.Create(kWidth, kHeight)) {
@@ -148,7 +150,7 @@ void BM_FrameCost(benchmark::State& state)
     SETTINGS settings{};
     settings.BGRES = 1;
     settings.PERCENTAGE = 75;
-    settings.PUZZLEWIDTH = 25;
+    settings.PUZZLEWIDTH = across;
     settings.LOCKINPLACE = true;
     settings.picWidth = kWidth;
     settings.picHeight = kHeight;
@@ -185,7 +187,7 @@ void BM_FrameCost(benchmark::State& state)
     state.counters["pieces"] = puzzle.pieceCount;
 }
 
-BENCHMARK(BM_FrameCost)->ArgName("part")->DenseRange(kWhole, kNoPieces)->Iterations(60)
+BENCHMARK(BM_FrameCost)->ArgNames({"part", "across"})->ArgsProduct({{kWhole, kCulled, kUnlit, kNoFill, kNoPieces}, {25, 100}})->Iterations(30)
     ->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
