@@ -47,11 +47,12 @@ struct Target {
 // run quietly instead of being reported. Xlib's error handler takes no user
 // data, hence these two (main thread only).
 Window g_foreignWindow = 0;     // 0 = none
+Window g_foreignDrawable = 0;   // what we draw into in it (it, or our child of it); 0 = none
 bool g_foreignWindowGone = false;
 
 int ReportXError(Display* display, XErrorEvent* event)
 {
-    if (g_foreignWindow && event->resourceid == g_foreignWindow &&
+    if (g_foreignWindow && (event->resourceid == g_foreignWindow || event->resourceid == g_foreignDrawable) &&
         (event->error_code == BadWindow || event->error_code == BadDrawable || event->error_code == BadMatch)) {
         g_foreignWindowGone = true;
         return 0;
@@ -229,6 +230,8 @@ int RunOnDisplay(const ZarnetOptions& options)
             status = 1;
             break;
         }
+        if (t->window == g_foreignWindow)
+            g_foreignDrawable = t->host->drawable();
         if (options.showFps) {
             Target* self = t.get();
             t->view->glView->setBeforeFlush([self]() {
@@ -326,7 +329,7 @@ int RunOnDisplay(const ZarnetOptions& options)
     targets.clear();
     XCloseDisplay(display);
     close(signals);
-    g_foreignWindow = 0;
+    g_foreignWindow = g_foreignDrawable = 0;
     if (endSignal != 0) {
         // Killed by the host, cleaned up: end by that signal as the host
         // expects, so it sees a normal kill rather than an odd exit.

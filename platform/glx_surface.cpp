@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+
 namespace {
 
 // Bracket for X calls that may fail asynchronously (a foreign window that
@@ -130,10 +132,43 @@ bool GlxSurface::Create(Display* display, Window window, const GLPixelFormat& fo
         error_ = "the window's visual is unknown";
         return false;
     }
-    if (Score(display, vi, format) < 0) {
+    Window target = window;
+    if (Score(display, vi, format) < 0 || Config(display, vi, GLX_DEPTH_SIZE) < format.depthSize) {
+        // A window made for other drawing (a settings dialog's preview
+        // area) may have no GL or no depth buffer: draw into a child
+        // window of our own visual that covers it.
+        const int screen = vi->screen;
         XFree(vi);
-        error_ = "the window's visual has no RGBA OpenGL";
-        return false;
+        vi = nullptr;
+        XVisualInfo chosen;
+        if (!ChooseVisual(display, screen, format, &chosen)) {
+            error_ = "the window's visual has no RGBA OpenGL, and the display offers none";
+            return false;
+        }
+        XSetWindowAttributes child = {};
+        child.colormap = XCreateColormap(display, RootWindow(display, screen), chosen.visual, AllocNone);
+        child.border_pixel = 0;
+        child.background_pixel = BlackPixel(display, screen);
+        target = XCreateWindow(display, window, 0, 0, static_cast<unsigned>(std::max(attributes.width, 1)),
+                               static_cast<unsigned>(std::max(attributes.height, 1)), 0, chosen.depth, InputOutput,
+                               chosen.visual, CWColormap | CWBorderPixel | CWBackPixel, &child);
+        XMapWindow(display, target);
+        if (trap.Failed()) {
+            error_ = "no window of a GL visual inside the window";
+            trap.Release();
+            XFreeColormap(display, child.colormap);
+            return false;
+        }
+        childWindow_ = target;
+        childColormap_ = child.colormap;
+        templ.visualid = chosen.visualid;
+        vi = XGetVisualInfo(display, VisualIDMask, &templ, &count);
+        if (!vi || count < 1) {
+            display_ = display;
+            Destroy();
+            error_ = "the chosen visual is unknown";
+            return false;
+        }
     }
     doubleBuffered_ = Config(display, vi, GLX_DOUBLEBUFFER) != 0;
     visualId_ = vi->visualid;
@@ -143,11 +178,13 @@ bool GlxSurface::Create(Display* display, Window window, const GLPixelFormat& fo
         if (context_)
             glXDestroyContext(display, context_);
         context_ = nullptr;
+        display_ = display;
+        Destroy();
         error_ = "no GLX context for the window";
         return false;
     }
     display_ = display;
-    window_ = window;
+    window_ = target;
     width_ = attributes.width;
     height_ = attributes.height;
     return true;
@@ -164,8 +201,17 @@ void GlxSurface::Destroy()
         XDestroyWindow(display_, privateWindow_);
     if (display_ && privateColormap_)
         XFreeColormap(display_, privateColormap_);
+    if (display_ && childWindow_) {
+        // Gone already when its parent went.
+        ErrorTrap trap(display_);
+        XDestroyWindow(display_, childWindow_);
+    }
+    if (display_ && childColormap_)
+        XFreeColormap(display_, childColormap_);
     privateWindow_ = 0;
     privateColormap_ = 0;
+    childWindow_ = 0;
+    childColormap_ = 0;
     context_ = nullptr;
     display_ = nullptr;
     window_ = 0;
@@ -231,6 +277,8 @@ void GlxSurface::setFrameSize(int width, int height)
 {
     width_ = width;
     height_ = height;
+    if (display_ && childWindow_ && window_ == childWindow_ && width > 0 && height > 0)
+        XResizeWindow(display_, childWindow_, static_cast<unsigned>(width), static_cast<unsigned>(height));
 }
 
 int GlxSurface::width() const { return width_; }

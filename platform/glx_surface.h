@@ -25,9 +25,11 @@ public:
                              XVisualInfo* visual);
 
     // Makes a context for `window`, which may belong to another client (the
-    // XScreenSaver window): the window's own visual must support RGBA GL.
-    // X errors are caught. False, with Error() saying why, when the visual
-    // has no GL or the context can't be made.
+    // XScreenSaver window). When the window's visual has no RGBA GL or too
+    // small a depth buffer, the surface draws into a child window of its
+    // own, of the best visual for `format`, covering the window and resized
+    // by setFrameSize. X errors are caught. False, with Error() saying why,
+    // when the display has no GL visual or the context can't be made.
     bool Create(Display* display, Window window, const GLPixelFormat& format);
     // Releases the context; safe on a half-made surface and twice. The
     // window stays (it isn't the surface's).
@@ -46,6 +48,8 @@ public:
     int height() const override;
 
     bool doubleBuffered() const { return doubleBuffered_; }
+    // What the context draws into: the given window, the child window made
+    // for it, or the private one.
     Window window() const { return window_; }
     const std::string& Error() const { return error_; }
 
@@ -55,6 +59,8 @@ private:
     VisualID visualId_ = 0;           // the window's visual
     Window privateWindow_ = 0;        // MoveToPrivateDrawable's window; owned, 0 = none
     Colormap privateColormap_ = 0;    // its colormap; owned, 0 = none
+    Window childWindow_ = 0;          // child of the given window drawn into instead; owned, 0 = none
+    Colormap childColormap_ = 0;      // its colormap; owned, 0 = none
     GLXContext context_ = nullptr;    // owned
     bool doubleBuffered_ = false;     // the window's visual has a back buffer
     int width_ = 0;                   // last size given by setFrameSize, pixels

@@ -81,6 +81,8 @@ GLSurface* X11ViewWindow::createGLSurface(const GLPixelFormat& format)
     return surface;
 }
 
+Window X11ViewWindow::drawable() const { return surface_ ? surface_->window() : window_; }
+
 void X11ViewWindow::leaveWindow()
 {
     if (surface_)

@@ -50,6 +50,9 @@ public:
     // to the window. Harmless when no surface was made.
     void leaveWindow();
     Window window() const { return window_; }
+    // What the view's surface draws into: the window, or a child window the
+    // surface made inside it; the window until a surface is made.
+    Window drawable() const;
 
 private:
     Display* display_;            // not owned
