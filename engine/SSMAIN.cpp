@@ -122,8 +122,16 @@ bool SSMAIN::Setup(bool isPreview, int width, int height, SETTINGS* viewSettings
     gluLookAt(0.0, 0.0, 40.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
     ExtractFrustum();
 
-    if (settings->BGTYPE == 2)
+    if (settings->BGTYPE == 2) {
         LoadPic();
+        // Storage for the next picture, made now rather than in a frame.
+        if (nextPicture == nullptr)
+            nextPicture = new (std::nothrow) NextPicture;
+        if (nextPicture != nullptr) {
+            nextPicture->Drop();
+            nextPicture->Reserve(pictureTex);
+        }
+    }
 
     puzzle->picWidth = pictureWidth;
     puzzle->picHeight = pictureHeight;
@@ -237,7 +245,7 @@ bool SSMAIN::ChangePic()
 
     unsigned texture = 0;
     int width = 0, height = 0;
-    glDeleteTextures(1, &pictureTex);
+    nextPicture->Recycle(pictureTex);  // the shown picture's texture, to be filled by a later one
     pictureTex = 0;
     if (nextPicture->Take(&texture, &width, &height)) {
         pictureTex = texture;

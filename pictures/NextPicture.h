@@ -13,7 +13,7 @@
 class NextPicture {
 public:
     NextPicture() = default;
-    // Drop.
+    // Drop and ReleaseSpare.
     ~NextPicture();
     NextPicture(const NextPicture&) = delete;
     NextPicture& operator=(const NextPicture&) = delete;
@@ -40,10 +40,22 @@ public:
     void MakeNow(const char* path, const char* fallbackPath, int resolution);
     // Forgets a picture in the making and deletes its texture.
     void Drop();
+    // Keeps `texture` (a picture texture no longer shown; from now on owned
+    // here) to be filled by a later picture of the same texture size:
+    // making a texture's storage costs a software renderer far more than
+    // filling it (some 370 ms against 10 ms for 8192 x 4096). Replaces and
+    // deletes the one kept before. 0 keeps nothing.
+    void Recycle(unsigned texture);
+    // Makes a texture of the same size as `texture` to be recycled, so that
+    // already the first picture of that size finds one. Meant for the
+    // engine's set-up, which may take long.
+    void Reserve(unsigned texture);
+    // Deletes the kept texture.
+    void ReleaseSpare();
 
 private:
     enum class Stage { Idle, Making, Uploading, Done };
-    bool BeginUpload();       // storage for pixels_; false when GL refuses it
+    bool BeginUpload();       // storage for pixels_ (the spare when it fits); false when GL refuses it
     bool UploadRows(size_t budgetBytes);  // true when every row is in
 
     PictureWorker worker_;
@@ -51,6 +63,9 @@ private:
     PicturePixels pixels_{};  // the worker's result while it is uploaded; owned
     unsigned texture_ = 0;    // the texture being filled; owned until taken
     int rowsDone_ = 0;        // rows of pixels_ uploaded so far
+    unsigned spare_ = 0;      // a texture kept for a picture of its size; owned
+    int spareWidth_ = 0;      // its size, texels
+    int spareHeight_ = 0;
     int pictureWidth_ = 0;    // the finished picture's own size, pixels
     int pictureHeight_ = 0;
 };

@@ -20,6 +20,52 @@ int MaxTextureSizeFor(int resolution)
 NextPicture::~NextPicture()
 {
     Drop();
+    ReleaseSpare();
+}
+
+void NextPicture::Recycle(unsigned texture)
+{
+    ReleaseSpare();
+    if (texture == 0 || !glIsTexture(texture))
+        return;
+    GLint bound = 0, width = 0, height = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+    spare_ = texture;
+    spareWidth_ = width;
+    spareHeight_ = height;
+}
+
+void NextPicture::Reserve(unsigned texture)
+{
+    ReleaseSpare();
+    if (texture == 0 || !glIsTexture(texture))
+        return;
+    GLint bound = 0, width = 0, height = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    GLuint spare = 0;
+    glGenTextures(1, &spare);
+    glBindTexture(GL_TEXTURE_2D, spare);
+    glTexImage2D(GL_TEXTURE_2D, 0, 4, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+    spare_ = spare;
+    spareWidth_ = width;
+    spareHeight_ = height;
+}
+
+void NextPicture::ReleaseSpare()
+{
+    if (spare_ != 0)
+        glDeleteTextures(1, &spare_);
+    spare_ = 0;
+    spareWidth_ = 0;
+    spareHeight_ = 0;
 }
 
 void NextPicture::Start(const char* path, const char* fallbackPath, int resolution)
@@ -99,10 +145,18 @@ bool NextPicture::BeginUpload()
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     for (int k = 0; k < 8 && glGetError() != GL_NO_ERROR; ++k) {
     }  // earlier errors are not this upload's
-    glGenTextures(1, &texture_);
+    const bool reuse = spare_ != 0 && spareWidth_ == pixels_.width && spareHeight_ == pixels_.height;
+    if (reuse) {
+        texture_ = spare_;
+        spare_ = 0;
+    } else {
+        ReleaseSpare();
+        glGenTextures(1, &texture_);
+    }
     glBindTexture(GL_TEXTURE_2D, texture_);
     // As BuildTexture makes a picture's texture: RGBA, repeat, linear.
-    glTexImage2D(GL_TEXTURE_2D, 0, 4, pixels_.width, pixels_.height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    if (!reuse)
+        glTexImage2D(GL_TEXTURE_2D, 0, 4, pixels_.width, pixels_.height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);

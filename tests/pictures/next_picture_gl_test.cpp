@@ -99,6 +99,39 @@ TEST(NextPictureGL, UploadsInSharesOfBoundedSizeTheLoadersTextureOrTheFallback)
         glDeleteTextures(1, &texture);
     }
 
+    // A texture handed back is filled again by a picture of its size (its
+    // storage isn't made anew) and deleted for one of another size; a
+    // reserved one serves the first picture already.
+    {
+        NextPicture next;
+        const auto make = [&](const char* file, int resolution) {
+            next.Start(dir.Join(file).c_str(), "", resolution);
+            while (!next.Advance(size_t(1) << 20)) {
+            }
+            unsigned texture = 0;
+            int width = 0, height = 0;
+            EXPECT_TRUE(next.Take(&texture, &width, &height));
+            return texture;
+        };
+        const unsigned first = make("big.jpg", 2);
+        next.Recycle(first);
+        const unsigned second = make("big.jpg", 2);
+        EXPECT_EQ(second, first);
+        int tw = 0, th = 0;
+        EXPECT_TRUE(Texels(second, &tw, &th) == LoaderTexels(dir.Join("big.jpg"), 2));
+        next.Recycle(second);
+        const unsigned third = make("small.png", 2);  // 64 x 32: another size, storage made anew
+        EXPECT_TRUE(Texels(third, &tw, &th) == LoaderTexels(dir.Join("small.png"), 2));
+        EXPECT_EQ(std::make_pair(tw, th), std::make_pair(64, 32));
+        next.Reserve(third);
+        const unsigned fourth = make("small.png", 2);
+        EXPECT_TRUE(glIsTexture(third) && glIsTexture(fourth) && fourth != third);
+        EXPECT_TRUE(Texels(fourth, &tw, &th) == LoaderTexels(dir.Join("small.png"), 2));
+        glDeleteTextures(1, &third);
+        glDeleteTextures(1, &fourth);
+        next.Recycle(make("small.png", 0));
+    }
+
     // Dropped while its texture is half filled, or before the worker is
     // done, or destroyed so: no texture is left behind.
     const auto liveTextures = [] {
