@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <webp/encode.h>
+#include <GL/gl.h>
 
 #include <cstdlib>
 #include <string>
@@ -496,6 +497,42 @@ TEST(SvgPictures, TranslucentExternalAndDamagedDocuments)
         EXPECT_FALSE(ReadPictureSize(file.data(), file.size(), &w, &h));
         EXPECT_FALSE(DecodePicture(file.data(), file.size(), 0, 0, &p));
         EXPECT_EQ(p.pixels, nullptr);
+    }
+}
+
+TEST(PictureKinds, ReducedDecodesFillTheTextureLikeTheFullPicture)
+{
+    // The picture loader maps texels to the picture's own pixels and from
+    // there to the reduced decode: each quadrant's middle must keep its colour.
+    ScratchDir dir;
+    struct Case {
+        const char* name;
+        Bytes bytes;
+    } const cases[] = {
+        {"photo.webp", EncodeWebp(800, 600, Quadrants(800, 600), false, false)},
+        {"wide.svg", AsBytes(QuadrantSvg("width='1920' height='1080'", 1920, 1080))},
+        {"tall.svg", AsBytes(QuadrantSvg("", 600, 1800))},
+    };
+    for (const Case& c : cases) {
+        const std::string path = dir.Join(c.name);
+        ASSERT_TRUE(WriteWholeFile(path, c.bytes));
+        for (int resolution : {0, 1, 2}) {
+            SCOPED_TRACE(testing::Message() << c.name << " at " << resolution);
+            PictureTexels t;
+            ASSERT_TRUE(MakePictureTexels(path.c_str(), resolution, 16384, &t));
+            const size_t px = t.type == GL_RGBA ? 4 : 3;
+            auto texel = [&](int i, int j) {  // j counted from the picture's top
+                const unsigned char* p = t.texels + (size_t(t.height - 1 - j) * size_t(t.width) + size_t(i)) * px;
+                return Rgb{p[0], p[1], p[2]};
+            };
+            const int w = t.width, h = t.height;
+            EXPECT_TRUE(Near(texel(w / 4, h / 4), kRed));
+            EXPECT_TRUE(Near(texel(3 * w / 4, h / 4), kGreen));
+            EXPECT_TRUE(Near(texel(w / 4, 3 * h / 4), kBlue));
+            EXPECT_TRUE(Near(texel(3 * w / 4, 3 * h / 4), kWhite));
+            EXPECT_TRUE(Near(texel(w - 1, h - 1), kWhite));
+            std::free(t.texels);
+        }
     }
 }
 
