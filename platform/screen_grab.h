@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/screens.h"
@@ -30,6 +31,12 @@ bool GrabX11Screen(_XDisplay* display, const ScreenRect& area, ScreenGrab* grab)
 // (the pixmap went away: X errors are caught); `*grab` is then untouched.
 bool GrabX11SaverScreenshot(_XDisplay* display, unsigned long saverWindow, const ScreenRect& area,
                             ScreenGrab* grab);
+
+// Whether XScreenSaver's settings, the text of ~/.xscreensaver, let its
+// hacks show the desktop: false when "grabDesktopImages" is set to False
+// (or off, no, 0: XScreenSaver's spellings of false, in any case), true
+// when it is set otherwise or not at all (XScreenSaver's default).
+bool XScreenSaverAllowsDesktopGrab(const std::string& settingsText);
 
 // Headless: a grab made from an image given as RGBA rows top first (as a
 // picture decoder delivers them). False when the size is not positive or

@@ -1,9 +1,11 @@
 #include "platform/x11_saver_platform.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/bundle.h"
 #include "platform/glx_surface.h"
+#include "platform/posix_small_file.h"
 
 X11SaverPlatform::X11SaverPlatform(Display* display) : display_(display) {}
 
@@ -18,9 +20,18 @@ ScreenList X11SaverPlatform::screens()
 bool X11SaverPlatform::grabScreen(const ScreenInfo& screen, ScreenGrab* grab)
 {
     // Under XScreenSaver the root shows its (black) window by now: its
-    // screenshot of the desktop first, then the root as it is.
-    if (saverWindow_ && GrabX11SaverScreenshot(display_, saverWindow_, screen.frame, grab))
-        return true;
+    // screenshot of the desktop first, then the root as it is. Users who
+    // told XScreenSaver that hacks mustn't show the desktop get no grab
+    // (the view falls back to the wallpaper).
+    if (saverWindow_) {
+        const char* home = std::getenv("HOME");
+        std::string settings;
+        if (home && *home && ReadSmallFile((std::string(home) + "/.xscreensaver").c_str(), 1 << 20, &settings) &&
+            !XScreenSaverAllowsDesktopGrab(settings))
+            return false;
+        if (GrabX11SaverScreenshot(display_, saverWindow_, screen.frame, grab))
+            return true;
+    }
     return GrabX11Screen(display_, screen.frame, grab);
 }
 

@@ -51,7 +51,8 @@ class SaverDaemon {
 public:
     ~SaverDaemon() { Stop(); }
 
-    bool Start(int width, int height, bool twoMonitors, bool mainOnly)
+    // `extraSettings`: more lines for .xscreensaver.
+    bool Start(int width, int height, bool twoMonitors, bool mainOnly, const std::string& extraSettings = "")
     {
         if (!server_.Start(width, height, 24)) {
             error_ = server_.Error();
@@ -83,7 +84,8 @@ public:
                                           "BGPath=/nowhere/\nBGRes=0\n");
         written = written && WriteWholeFile(dir_.Join(".xscreensaver"),
                                             "mode: one\nselected: 0\nlock: False\nfade: False\nunfade: False\n"
-                                            "splash: False\nprograms: " + Program() + " --root \\n\n");
+                                            "splash: False\n" + extraSettings + "programs: " + Program() +
+                                                " --root \\n\n");
         if (!written) {
             error_ = "can't write the home folder";
             return false;
@@ -293,6 +295,23 @@ TEST(XScreenSaverDaemon, OneZarnetPerMonitorEachShowingItsOwnMonitorAndMainMonit
     usleep(500000);
     for (int pid : daemon.Hacks())
         EXPECT_TRUE(ProcessGone(pid));
+    ExpectCleanLog(daemon.Log());
+}
+
+TEST(XScreenSaverDaemon, NoDesktopWhenItsSettingsForbidHacksToShowIt)
+{
+    SaverDaemon daemon;
+    ASSERT_TRUE(daemon.Start(640, 480, false, false, "grabDesktopImages: False\n")) << daemon.Error();
+    ASSERT_TRUE(daemon.Command("-activate"));
+    ASSERT_TRUE(daemon.WaitForHacks(1)) << daemon.Log();
+    // The wallpaper instead (here the bundled picture): a board, but none of the desktop's four colours.
+    Frame shot;
+    ASSERT_TRUE(WaitFor(daemon.display(), {0, 0, 640, 480}, [](const Frame& f) { return f.LitFraction(40) > 0.6; },
+                        &shot)) << daemon.Log();
+    const auto hues = HueShares(shot);
+    EXPECT_LT(hues[0] + hues[1] + hues[2] + hues[3], 0.5);
+    ASSERT_TRUE(daemon.Command("-deactivate"));
+    usleep(300000);
     ExpectCleanLog(daemon.Log());
 }
 
