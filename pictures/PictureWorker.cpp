@@ -75,89 +75,96 @@ bool MakePicturePixels(const std::string& path, const std::string& fallbackPath,
 
 PictureWorker::~PictureWorker()
 {
+    bool working = false;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stop_ = true;
-        jobWaiting_ = false;
+        std::lock_guard<std::mutex> lock(shared_->mutex);
+        shared_->stop = true;
+        shared_->jobWaiting = false;
+        working = shared_->working;
     }
-    wake_.notify_one();
-    if (thread_.joinable())
-        thread_.join();
-    FreePicturePixels(&result_);
+    shared_->wake.notify_one();
+    if (thread_.joinable()) {
+        if (working)
+            thread_.detach();  // it frees its pixels and the shared state when done
+        else
+            thread_.join();
+    }
 }
 
 void PictureWorker::Start(const std::string& path, const std::string& fallbackPath, int resolution,
                           int maxTextureSize)
 {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        FreePicturePixels(&result_);  // an earlier result nobody took
-        job_ = Job{path, fallbackPath, resolution, maxTextureSize, ++started_};
-        jobWaiting_ = true;
+        std::lock_guard<std::mutex> lock(shared_->mutex);
+        FreePicturePixels(&shared_->result);  // an earlier result nobody took
+        shared_->job = Job{path, fallbackPath, resolution, maxTextureSize, ++shared_->started};
+        shared_->jobWaiting = true;
     }
     outstanding_ = true;
     if (!thread_.joinable())
-        thread_ = std::thread(&PictureWorker::Run, this);
-    wake_.notify_one();
+        thread_ = std::thread(&PictureWorker::Run, shared_);
+    shared_->wake.notify_one();
 }
 
 bool PictureWorker::TakeLocked(PicturePixels* pixels)
 {
-    if (!outstanding_ || finished_ != started_)
+    if (!outstanding_ || shared_->finished != shared_->started)
         return false;
-    *pixels = result_;
-    result_ = PicturePixels{};
+    *pixels = shared_->result;
+    shared_->result = PicturePixels{};
     outstanding_ = false;
     return true;
 }
 
 bool PictureWorker::Take(PicturePixels* pixels)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(shared_->mutex);
     return TakeLocked(pixels);
 }
 
 bool PictureWorker::Wait(PicturePixels* pixels)
 {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(shared_->mutex);
     if (!outstanding_)
         return false;
-    done_.wait(lock, [this] { return finished_ == started_; });
+    shared_->done.wait(lock, [this] { return shared_->finished == shared_->started; });
     return TakeLocked(pixels);
 }
 
 void PictureWorker::Drop()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    jobWaiting_ = false;
-    FreePicturePixels(&result_);
-    finished_ = ++started_;  // a job still running finishes under an old number
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    shared_->jobWaiting = false;
+    FreePicturePixels(&shared_->result);
+    shared_->finished = ++shared_->started;  // a job still running finishes under an old number
     outstanding_ = false;
 }
 
-void PictureWorker::Run()
+void PictureWorker::Run(std::shared_ptr<Shared> shared)
 {
     // The frames come first: on two cores a decode at full priority halves
     // what a software renderer gets.
     LowerCurrentThreadPriority();
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(shared->mutex);
     for (;;) {
-        wake_.wait(lock, [this] { return stop_ || jobWaiting_; });
-        if (stop_)
+        shared->wake.wait(lock, [&] { return shared->stop || shared->jobWaiting; });
+        if (shared->stop)
             return;
-        const Job job = std::move(job_);
-        jobWaiting_ = false;
+        const Job job = std::move(shared->job);
+        shared->jobWaiting = false;
+        shared->working = true;
         lock.unlock();
         PicturePixels made;
         MakePicturePixels(job.path, job.fallbackPath, job.resolution, job.maxTextureSize, &made);
         lock.lock();
-        if (job.number == started_) {
-            FreePicturePixels(&result_);
-            result_ = made;
-            finished_ = job.number;
-            done_.notify_all();
+        shared->working = false;
+        if (job.number == shared->started && !shared->stop) {
+            FreePicturePixels(&shared->result);
+            shared->result = made;
+            shared->finished = job.number;
+            shared->done.notify_all();
         } else {
-            FreePicturePixels(&made);  // dropped or overtaken meanwhile
+            FreePicturePixels(&made);  // dropped, overtaken or abandoned meanwhile
         }
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -33,8 +34,9 @@ bool MakePicturePixels(const std::string& path, const std::string& fallbackPath,
 class PictureWorker {
 public:
     PictureWorker() = default;
-    // Waits for a job in progress (a decode can't be interrupted), drops its
-    // result and ends the thread.
+    // Drops the job and ends the thread. A decode in progress can't be
+    // interrupted: the thread is then left to finish it on its own and free
+    // what it made, so that a saver told to stop isn't held up by it.
     ~PictureWorker();
     PictureWorker(const PictureWorker&) = delete;
     PictureWorker& operator=(const PictureWorker&) = delete;
@@ -60,18 +62,24 @@ private:
         int resolution = 0, maxTextureSize = 0;
         uint64_t number = 0;  // which Start made it
     };
-    void Run();                  // the thread's loop
+    // What the owner and the thread share; the last of them to go frees it.
+    struct Shared {
+        std::mutex mutex;                // guards everything below
+        std::condition_variable wake;    // a job or the end, for the thread
+        std::condition_variable done;    // a result, for the owner
+        Job job;                         // the job waiting for the thread
+        bool jobWaiting = false;         // job holds a job not yet begun
+        bool working = false;            // the thread is making a job's pixels
+        bool stop = false;               // the thread is to end
+        uint64_t started = 0;            // number of the job started last (0 = none)
+        uint64_t finished = 0;           // number of the job whose result is in result
+        PicturePixels result{};          // that result; owned until taken
+        ~Shared() { FreePicturePixels(&result); }
+    };
+    static void Run(std::shared_ptr<Shared> shared);  // the thread's loop
     bool TakeLocked(PicturePixels* pixels);
 
-    std::mutex mutex_;            // guards everything below but thread_ and outstanding_
-    std::condition_variable wake_;  // a job or the end for the thread
-    std::condition_variable done_;  // a result for the owner
-    Job job_;                     // the job waiting for the thread
-    bool jobWaiting_ = false;     // job_ holds a job not yet begun
-    bool stop_ = false;           // the thread is to end
-    uint64_t started_ = 0;        // number of the job started last (0 = none)
-    uint64_t finished_ = 0;       // number of the job whose result is in result_
-    PicturePixels result_{};      // that result; owned until taken
+    std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
     std::thread thread_;          // made with the first job
-    bool outstanding_ = false;    // owner's view: a job not yet taken (owner's thread only)
+    bool outstanding_ = false;    // a job not yet taken (owner's thread only)
 };

@@ -3,8 +3,10 @@
 // overtakes an older one, and dropped or abandoned jobs free what they made.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -130,6 +132,31 @@ TEST_F(PictureWorkerTest, TheLastJobWinsAndDroppedOrAbandonedJobsFreeTheirPixels
             FreePicturePixels(&made);
             abandoned.Start(dir.Join("wide.png"), "", 1, 0);
         }
+    }
+}
+
+TEST_F(PictureWorkerTest, AWorkerGoingAwayDoesntWaitForTheDecodeInProgress)
+{
+    // A picture whose making takes a while, timed through to the end first.
+    ASSERT_TRUE(WriteWholeFile(dir.Join("large.jpg"), testpics::EncodeJpeg(3000, 2000, 3, testpics::PatternPixels(3000, 2000, 3))));
+    using Clock = std::chrono::steady_clock;
+    double whole = 0.0;
+    {
+        PictureWorker worker;
+        const auto start = Clock::now();
+        worker.Start(dir.Join("large.jpg"), "", 2, 0);
+        PicturePixels made;
+        ASSERT_TRUE(worker.Wait(&made));
+        whole = std::chrono::duration<double>(Clock::now() - start).count();
+        FreePicturePixels(&made);
+    }
+    for (int k = 0; k < 3; ++k) {
+        auto* worker = new PictureWorker;
+        worker->Start(dir.Join("large.jpg"), "", 2, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5 * k));
+        const auto start = Clock::now();
+        delete worker;  // the thread, if it is decoding, finishes alone and frees its pixels
+        EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), whole / 2) << k;
     }
 }
 
