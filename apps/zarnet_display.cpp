@@ -1,21 +1,25 @@
 // The X11 host driver: makes the views for the chosen windows, calls the
 // host contract in its order, and runs the event loop: the animation timer,
-// window size changes, and SIGTERM/SIGINT (through a signalfd, so a signal
-// ends the loop at once, the views are released in the normal way, and the
-// program then dies by that signal as a host expects of its hacks).
+// window size changes, and SIGTERM/SIGINT (through a signalfd watched on a
+// thread of its own, so a signal ends the loop at once, the views are
+// released in the normal way, and the program then dies by that signal as a
+// host expects of its hacks; half a second at most).
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "apps/fps_meter.h"
@@ -52,8 +56,10 @@ bool g_foreignWindowGone = false;
 
 int ReportXError(Display* display, XErrorEvent* event)
 {
-    if (g_foreignWindow && (event->resourceid == g_foreignWindow || event->resourceid == g_foreignDrawable) &&
-        (event->error_code == BadWindow || event->error_code == BadDrawable || event->error_code == BadMatch)) {
+    // Once it is gone, what the GL library made for it (its GCs, its GLX
+    // drawable) fails in turn: expected, not reported.
+    if (g_foreignWindow &&
+        (g_foreignWindowGone || event->resourceid == g_foreignWindow || event->resourceid == g_foreignDrawable)) {
         g_foreignWindowGone = true;
         return 0;
     }
@@ -131,6 +137,79 @@ int BlockEndSignals()
     return signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
 }
 
+// Waits for the end signals on its own thread, so a host's kill is met in
+// time even while the main thread is busy (building the engine on the first
+// frame): it wakes the event loop, and when the orderly release hasn't
+// finished half a second later, the program dies by the signal at once.
+class EndSignalWatch {
+public:
+    static constexpr int kGraceMs = 300;  // the release's share of the half second a host waits, the rest its own
+
+    // Takes `signals` (a signalfd of the blocked end signals).
+    explicit EndSignalWatch(int signals) : signals_(signals)
+    {
+        wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        done_ = eventfd(0, EFD_CLOEXEC);
+        if (wake_ >= 0 && done_ >= 0)
+            thread_ = std::thread([this] { Watch(); });
+    }
+    ~EndSignalWatch()
+    {
+        Done();
+        for (int fd : {wake_, done_, signals_})
+            if (fd >= 0)
+                close(fd);
+    }
+    bool ok() const { return thread_.joinable(); }
+    // Readable once an end signal has come.
+    int wakeFd() const { return wake_; }
+    // The signal that came; 0 = none yet.
+    int signal() const { return signal_.load(); }
+    // The release is over: the thread ends without killing.
+    void Done()
+    {
+        if (thread_.joinable()) {
+            const uint64_t one = 1;
+            [[maybe_unused]] const ssize_t n = write(done_, &one, sizeof one);  // can't fail: no overflow
+            thread_.join();
+        }
+    }
+
+private:
+    void Watch()
+    {
+        pollfd fds[2] = {{signals_, POLLIN, 0}, {done_, POLLIN, 0}};
+        while (poll(fds, 2, -1) < 0) {
+        }
+        if (!(fds[0].revents & POLLIN))
+            return;  // done before any signal
+        signalfd_siginfo info = {};
+        if (read(signals_, &info, sizeof info) != static_cast<ssize_t>(sizeof info))
+            return;
+        const int signo = static_cast<int>(info.ssi_signo);
+        signal_.store(signo);
+        const uint64_t one = 1;
+        if (write(wake_, &one, sizeof one) != sizeof one)
+            return;
+        pollfd done = {done_, POLLIN, 0};
+        if (poll(&done, 1, kGraceMs) > 0)
+            return;
+        // Too slow: the server frees what the connection held.
+        ::signal(signo, SIG_DFL);
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, signo);
+        pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+        raise(signo);
+    }
+
+    int signals_ = -1;                 // signalfd of the end signals; owned
+    int wake_ = -1;                    // eventfd the event loop polls; owned
+    int done_ = -1;                    // eventfd: the release is over; owned
+    std::atomic<int> signal_{0};       // the end signal that came; 0 = none
+    std::thread thread_;               // runs Watch
+};
+
 ViewSize WindowSize(Display* display, Window window)
 {
     XWindowAttributes attributes;
@@ -144,8 +223,8 @@ ViewSize WindowSize(Display* display, Window window)
 int RunOnDisplay(const ZarnetOptions& options)
 {
     signal(SIGPIPE, SIG_IGN);
-    const int signals = BlockEndSignals();
-    if (signals < 0) {
+    EndSignalWatch endWatch(BlockEndSignals());
+    if (!endWatch.ok()) {
         std::fprintf(stderr, "zarnet: can't watch for signals\n");
         return 1;
     }
@@ -154,7 +233,6 @@ int RunOnDisplay(const ZarnetOptions& options)
         const char* name = std::getenv("DISPLAY");
         std::fprintf(stderr, "zarnet: can't open the display \"%s\" (headless: zarnet --record DIR)\n",
                      name ? name : "");
-        close(signals);
         return 1;
     }
     XSetErrorHandler(ReportXError);
@@ -257,20 +335,15 @@ int RunOnDisplay(const ZarnetOptions& options)
                                                                  : targets[0]->view->animationTimeInterval();
     double next = clock.MonotonicSeconds();
     bool running = status == 0;
-    int endSignal = 0;  // the signal that ended the run; 0 = none
     while (running) {
         double now = clock.MonotonicSeconds();
         int timeout = static_cast<int>(std::ceil((next - now) * 1000.0));
         if (timeout < 0 || XPending(display))
             timeout = 0;
-        pollfd fds[2] = {{signals, POLLIN, 0}, {ConnectionNumber(display), POLLIN, 0}};
+        pollfd fds[2] = {{endWatch.wakeFd(), POLLIN, 0}, {ConnectionNumber(display), POLLIN, 0}};
         poll(fds, 2, timeout);
-        if (fds[0].revents & POLLIN) {
-            signalfd_siginfo info = {};
-            if (read(signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
-                endSignal = static_cast<int>(info.ssi_signo);
+        if (endWatch.signal() != 0)
             break;
-        }
         while (running && XPending(display)) {
             XEvent event;
             XNextEvent(display, &event);
@@ -328,9 +401,9 @@ int RunOnDisplay(const ZarnetOptions& options)
     }
     targets.clear();
     XCloseDisplay(display);
-    close(signals);
+    endWatch.Done();
     g_foreignWindow = g_foreignDrawable = 0;
-    if (endSignal != 0) {
+    if (const int endSignal = endWatch.signal(); endSignal != 0) {
         // Killed by the host, cleaned up: end by that signal as the host
         // expects, so it sees a normal kill rather than an odd exit.
         signal(endSignal, SIG_DFL);

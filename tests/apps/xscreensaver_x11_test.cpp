@@ -239,7 +239,7 @@ TEST(XScreenSaverDaemon, ShowsTheDesktopItCoveredAndItsKillsEndZarnetPromptlyAnd
     EXPECT_GT(hues[0] + hues[1] + hues[2] + hues[3], 0.8) << "mostly of the picture's four colours";
     for (int i = 0; i < 4; ++i)
         EXPECT_GT(hues[i], 0.01) << "hue " << i;
-    EXPECT_LT(hues[4], 0.02) << "white";
+    EXPECT_LT(hues[4], 0.1) << "white (beyond the highlights)";
 
     // -cycle kills the running zarnet and starts another; the daemon reports how the first ended.
     const int first = daemon.Hacks()[0];
