@@ -2,6 +2,8 @@
 // display. No display and no GL are needed.
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"
 
@@ -33,6 +35,11 @@ TEST(ZarnetCommandLine, UsageErrorsAndMissingDisplay)
     std::string out;
     EXPECT_EQ(RunProgram({BuildProgramPath("zarnet"), "--help"}, EnvironmentWith({}), &out, 20000), 0);
     EXPECT_NE(out.find("--record DIR"), std::string::npos);
+    // --version and its XScreenSaver spelling: the project's version, and nothing needs a display.
+    for (const char* option : {"--version", "-version"}) {
+        EXPECT_EQ(RunProgram({BuildProgramPath("zarnet"), option}, EnvironmentWith({}, {"DISPLAY"}), &out, 20000), 0);
+        EXPECT_TRUE(std::regex_match(out, std::regex(R"(zarnet \d+\.\d+(\.\d+)?\n)"))) << out;
+    }
 }
 
 }  // namespace
