@@ -54,6 +54,7 @@ const char* ZarnetUsage()
     return "usage: zarnet [--window-id ID | --root | --fullscreen] [--preview] [--fps] [--size WxH]\n"
            "       zarnet --record DIR [--size WxH] [--seconds S] [--fps N] [--seed N] [--every N]\n"
            "              [--cycles N] [--desktop-image FILE] [--desktop-picture FILE] [--stats] [--preview]\n"
+           "              [--picture-change-every S] [--resize-every S] [--soak-report FILE] [--sample-every S]\n"
            "       zarnet --settings | --help | --version\n"
            "On a display zarnet draws into the window given by --window-id (or\n"
            "$XSCREENSAVER_WINDOW, which --root also means when set), the root window,\n"
@@ -124,8 +125,8 @@ bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOpti
             options->recordDir = value;
             ++i;
         } else if (name == "--seconds") {
-            if (!ParseDouble(value, 0.0, 86400.0, &options->seconds))
-                return bad("needs seconds (0 to 86400)");
+            if (!ParseDouble(value, 0.0, 31.0 * 86400.0, &options->seconds))
+                return bad("needs seconds (0 to 2678400, 31 days)");
             ++i;
         } else if (name == "--seed") {
             double seed = 0.0;
@@ -156,6 +157,18 @@ bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOpti
                 return bad("needs a whole number");
             options->cycles = static_cast<int>(cycles);
             ++i;
+        } else if (name == "--picture-change-every" || name == "--resize-every" || name == "--sample-every") {
+            double* field = name == "--picture-change-every" ? &options->pictureChangeEvery
+                            : name == "--resize-every"       ? &options->resizeEvery
+                                                             : &options->sampleEvery;
+            if (!ParseDouble(value, 1.0, 31.0 * 86400.0, field))
+                return bad("needs simulated seconds (1 to 2678400)");
+            ++i;
+        } else if (name == "--soak-report") {
+            if (!value || !*value)
+                return bad("needs a file");
+            options->soakReport = value;
+            ++i;
         } else if (name == "--stats") {
             options->stats = true;
         } else if (name == "--help" || name == "--h") {
@@ -170,8 +183,11 @@ bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOpti
         }
     }
     if (!recording && (options->stats || options->haveSeed || options->every != 1 || options->cycles != 0 ||
-                       !options->desktopImage.empty() || !options->desktopPicture.empty())) {
-        *error = "--stats, --seed, --every, --cycles, --desktop-image and --desktop-picture go with --record";
+                       !options->desktopImage.empty() || !options->desktopPicture.empty() ||
+                       options->pictureChangeEvery != 0.0 || options->resizeEvery != 0.0 ||
+                       !options->soakReport.empty() || options->sampleEvery != 600.0)) {
+        *error = "--stats, --seed, --every, --cycles, --desktop-image, --desktop-picture, --picture-change-every, "
+                 "--resize-every, --soak-report and --sample-every go with --record";
         return false;
     }
     if (!targetGiven && options->target != ZarnetOptions::Target::FullScreen && envWindow && *envWindow) {

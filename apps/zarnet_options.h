@@ -31,6 +31,13 @@ struct ZarnetOptions {
     std::string desktopPicture;   // --desktop-picture FILE: the wallpaper setting (source 1)
     bool stats = false;           // --stats: cycle events as JSON lines on stdout
     int cycles = 0;               // --cycles N: end 1 s after the N-th completed cycle (0 = never early)
+
+    // Long unattended runs (with --record): forced picture changes and size
+    // changes, and samples of what the process holds.
+    double pictureChangeEvery = 0.0;  // --picture-change-every S: ask for the next folder picture every S s (0 = never)
+    double resizeEvery = 0.0;         // --resize-every S: change the view's size every S s (0 = never)
+    std::string soakReport;           // --soak-report FILE: samples and a summary as JSON lines
+    double sampleEvery = 600.0;       // --sample-every S: simulated seconds between samples
 };
 
 // Parses argv (options in "--name" or XScreenSaver's "-name" form) and

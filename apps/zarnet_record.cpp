@@ -1,22 +1,33 @@
 // The headless recorder: one view on a virtual screen, driven through the
 // host contract with a manual clock stepped 1/fps per tick, its frames
 // written as PNG files and, with --stats, its cycle reported as JSON lines.
+// For long unattended runs it can force picture changes and size changes
+// and sample what the process holds (--soak-report).
+#include <dirent.h>
+#include <malloc.h>
 #include <sys/stat.h>
+#include <GL/gl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "apps/zarnet_drivers.h"
 #include "engine/SSMAIN.h"
+#include "pictures/NextPicture.h"
 #include "host/CycleWatch.h"
 #include "host/ZarnetView.h"
 #include "platform/clock.h"
 #include "platform/egl_surface.h"
 #include "platform/null_saver_platform.h"
 #include "platform/png_writer.h"
+#include "puzzle/ONEPIECE.h"
+#include "puzzle/ONEPUZZLE.h"
 
 namespace {
 
@@ -36,6 +47,151 @@ bool MakeFolders(const std::string& path)
     }
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Entries of a /proc folder, "." and ".." and the reader's own descriptor left out.
+int CountEntries(const char* folder, bool ownDescriptor)
+{
+    DIR* dir = opendir(folder);
+    if (!dir)
+        return -1;
+    int n = 0;
+    while (const dirent* entry = readdir(dir))
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            ++n;
+    closedir(dir);
+    return ownDescriptor ? n - 1 : n;
+}
+
+// A "Name:   value kB" line of /proc/self/status; -1 when missing.
+long StatusKb(const char* name)
+{
+    FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f)
+        return -1;
+    char line[256];
+    long value = -1;
+    const size_t length = std::strlen(name);
+    while (std::fgets(line, sizeof line, f))
+        if (std::strncmp(line, name, length) == 0 && line[length] == ':') {
+            value = std::strtol(line + length + 1, nullptr, 10);
+            break;
+        }
+    std::fclose(f);
+    return value;
+}
+
+// Bytes the program holds from the allocator (every arena, mapped blocks
+// included), kB: unlike resident memory, not raised by freed memory the
+// allocator keeps for later.
+long HeapKb()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<long>((info.uordblks + info.hblkhd) / 1024);
+}
+
+// Live GL names of the current context: textures and display lists. The
+// name a fresh glGen* gives is taken too; every name up to past the highest
+// seen so far is asked, since a GL may hand out freed names again.
+struct GLNames {
+    int textures = 0, lists = 0;
+    unsigned nextTexture = 0, nextList = 0;
+};
+
+GLNames CountGLNames(unsigned* highest)
+{
+    GLNames names;
+    glGenTextures(1, &names.nextTexture);
+    glDeleteTextures(1, &names.nextTexture);
+    names.nextList = glGenLists(1);
+    if (names.nextList != 0)
+        glDeleteLists(names.nextList, 1);
+    *highest = std::max({*highest, names.nextTexture, names.nextList});
+    const unsigned last = *highest + 1024;
+    for (unsigned name = 1; name <= last; ++name) {
+        if (glIsTexture(name)) {
+            ++names.textures;
+            *highest = std::max(*highest, name);
+        }
+        if (glIsList(name)) {
+            ++names.lists;
+            *highest = std::max(*highest, name);
+        }
+    }
+    return names;
+}
+
+bool Finite(const VECTOR3D& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// Pieces of the engine's board whose position, angles or rotation aren't finite.
+int NonFinitePieces(const SSMAIN& engine)
+{
+    const ONEPUZZLE* puzzle = engine.puzzle;
+    if (!puzzle || !puzzle->pieces)
+        return 0;
+    int bad = 0;
+    for (int i = 0; i < puzzle->pieceCount; ++i) {
+        const ONEPIECE& piece = puzzle->pieces[i];
+        bool ok = Finite(piece.pos) && Finite(piece.angle);
+        for (double m : piece.rotation.m)
+            ok = ok && std::isfinite(m);
+        bad += ok ? 0 : 1;
+    }
+    return bad;
+}
+
+// Frame times in a fixed histogram (no allocation while running, so it
+// can't make the memory it samples grow): bins of 0.05 ms up to 5 s.
+class FrameTimes {
+public:
+    FrameTimes() : bins_(kBins, 0) {}
+    void Add(double ms)
+    {
+        const long bin = std::lround(std::max(0.0, ms) / kBinMs);
+        ++bins_[static_cast<size_t>(std::min<long>(bin, kBins - 1))];
+        ++count_;
+        max_ = std::max(max_, ms);
+    }
+    // The time that a share `q` of the frames doesn't exceed, ms.
+    double Quantile(double q) const
+    {
+        const long long want = std::max<long long>(1, std::llround(q * static_cast<double>(count_)));
+        long long seen = 0;
+        for (size_t i = 0; i < bins_.size(); ++i)
+            if ((seen += bins_[i]) >= want)
+                return static_cast<double>(i) * kBinMs;
+        return max_;
+    }
+    // Frames longer than `ms`.
+    long long Over(double ms) const
+    {
+        long long n = 0;
+        for (size_t i = static_cast<size_t>(std::max(0.0, ms / kBinMs)) + 1; i < bins_.size(); ++i)
+            n += bins_[i];
+        return n;
+    }
+    double max() const { return max_; }
+
+private:
+    static constexpr double kBinMs = 0.05;
+    static constexpr long kBins = 100000;
+    std::vector<long long> bins_;
+    long long count_ = 0;
+    double max_ = 0.0;
+};
+
+// The sizes a view is given in turn with --resize-every: the recorded size,
+// one wider, one turned on its side.
+ViewSize SizeNumber(int n, int width, int height)
+{
+    switch (n % 3) {
+    case 1:
+        return ViewSize{std::max(16, width * 3 / 2), std::max(16, height * 3 / 4)};
+    case 2:
+        return ViewSize{std::max(16, height), std::max(16, width)};
+    default:
+        return ViewSize{width, height};
+    }
 }
 
 }  // namespace
@@ -79,20 +235,67 @@ int RunRecord(const ZarnetOptions& options)
                     view->mySettings.PUZZLEWIDTH, view->mySettings.PERCENTAGE,
                     view->mySettings.LOCKINPLACE ? "true" : "false");
 
+    FILE* report = nullptr;
+    if (!options.soakReport.empty() && !(report = std::fopen(options.soakReport.c_str(), "w"))) {
+        std::fprintf(stderr, "zarnet: can't write %s\n", options.soakReport.c_str());
+        return 1;
+    }
+
     const double step = 1.0 / options.fps;
     const long long ticks = std::llround(options.seconds * options.fps);
     CycleWatch watch;
     SystemClock realTime;
+    const double realStart = realTime.MonotonicSeconds();
     long long drawn = 0, saved = 0;
     int status = 0;
     double lastTime = 0.0;  // time of the last frame drawn, seconds
     double stopAt = -1.0;  // time to end early (--cycles), seconds; < 0 = not yet known
+
+    // The soak's own records.
+    FrameTimes frameTimes;
+    double nextChange = options.pictureChangeEvery > 0.0 ? options.pictureChangeEvery : -1.0;
+    double nextResize = options.resizeEvery > 0.0 ? options.resizeEvery : -1.0;
+    double nextSample = 0.0;
+    int forcedChanges = 0, resizes = 0, samples = 0;
+    long long nonFiniteFrames = 0, framesSinceSample = 0;
+    double assemblingSince = -1.0;  // time the current board began assembling; < 0 = not assembling
+    double longestAssembling = 0.0, maxSinceSample = 0.0;
+    int assembled = 0, assemblingCut = 0;
+    unsigned highestName = 0;
+    auto sample = [&](double t) {
+        const GLNames names = CountGLNames(&highestName);
+        std::fprintf(report,
+                     "{\"t\":%.1f,\"sample\":%d,\"wallS\":%.1f,\"frames\":%lld,\"cycles\":%d,\"boards\":%d,"
+                     "\"rssKb\":%ld,\"hwmKb\":%ld,\"heapKb\":%ld,\"fds\":%d,\"threads\":%d,\"textures\":%d,\"lists\":%d,"
+                     "\"nextTexture\":%u,\"nextList\":%u,\"maxFrameMs\":%.2f,\"nonFiniteFrames\":%lld}\n",
+                     t, samples++, realTime.MonotonicSeconds() - realStart, drawn, watch.cycles(), watch.boards(),
+                     StatusKb("VmRSS"), StatusKb("VmHWM"), HeapKb(), CountEntries("/proc/self/fd", true),
+                     CountEntries("/proc/self/task", false), names.textures, names.lists, names.nextTexture,
+                     names.nextList, maxSinceSample, nonFiniteFrames);
+        std::fflush(report);
+        maxSinceSample = 0.0;
+        framesSinceSample = 0;
+    };
+
     for (long long tick = 0; tick <= ticks && view->isAnimating(); ++tick) {
         const double t = static_cast<double>(tick) * step;
         if (stopAt >= 0.0 && t > stopAt)
             break;
         clock.SetMonotonic(kStartTime + t);
         clock.SetWall(wallStart + t);
+        if (nextChange >= 0.0 && t >= nextChange) {
+            // As the puzzle itself asks near the end of a countdown.
+            nextChange += options.pictureChangeEvery;
+            if (view->ssMain && view->ssMain->puzzle && view->mySettings.BGTYPE == 2 &&
+                !view->ssMain->puzzle->newPicture) {
+                view->ssMain->puzzle->newPicture = true;
+                ++forcedChanges;
+            }
+        }
+        if (nextResize >= 0.0 && t >= nextResize) {
+            nextResize += options.resizeEvery;
+            view->setFrameSize(SizeNumber(++resizes, width, height));
+        }
         const long long before = surface->flushCount();
         const double started = realTime.MonotonicSeconds();
         view->animateOneFrame();
@@ -108,6 +311,33 @@ int RunRecord(const ZarnetOptions& options)
                 std::fputs(lines.c_str(), stdout);
             if (options.cycles > 0 && stopAt < 0.0 && watch.cycles() >= options.cycles)
                 stopAt = t + 1.0;  // a second of the new scatter
+            if (report) {
+                frameTimes.Add(ms);
+                maxSinceSample = std::max(maxSinceSample, ms);
+                ++framesSinceSample;
+                if (NonFinitePieces(*view->ssMain) > 0)
+                    ++nonFiniteFrames;
+                // Assembling runs from the end of the scatter to the
+                // countdown; a new board before that cuts it short.
+                if (lines.find("\"event\":\"countdown\"") != std::string::npos && assemblingSince >= 0.0) {
+                    longestAssembling = std::max(longestAssembling, t - assemblingSince);
+                    ++assembled;
+                    assemblingSince = -1.0;
+                }
+                if (lines.find("\"event\":\"new-board\"") != std::string::npos && assemblingSince >= 0.0) {
+                    ++assemblingCut;
+                    assemblingSince = -1.0;
+                }
+                if (lines.find("\"event\":\"assembling\"") != std::string::npos)
+                    assemblingSince = t;
+                // Sampled while no picture is being made, so that a file
+                // the worker happens to be reading isn't counted.
+                const bool making = view->ssMain->nextPicture && view->ssMain->nextPicture->Pending();
+                if (t >= nextSample && !making) {
+                    sample(t);
+                    nextSample = t + options.sampleEvery;
+                }
+            }
         }
         if ((drawn - 1) % options.every != 0)
             continue;
@@ -125,6 +355,29 @@ int RunRecord(const ZarnetOptions& options)
             break;
         }
         ++saved;
+    }
+    if (report) {
+        if (framesSinceSample > 0 && view->ssMain &&
+            !(view->ssMain->nextPicture && view->ssMain->nextPicture->Pending()))
+            sample(lastTime);
+        const double median = frameTimes.Quantile(0.5);
+        std::fprintf(report,
+                     "{\"t\":%.1f,\"event\":\"soak-end\",\"wallS\":%.1f,\"frames\":%lld,\"cycles\":%d,"
+                     "\"boards\":%d,\"blowAparts\":%d,\"countdowns\":%d,\"forcedChanges\":%d,\"resizes\":%d,"
+                     "\"assembled\":%d,\"assemblingCut\":%d,\"stillAssembling\":%s,\"assemblingNowS\":%.1f,"
+                     "\"longestAssemblingS\":%.1f,\"nonFiniteFrames\":%lld,\"medianFrameMs\":%.2f,"
+                     "\"p99FrameMs\":%.2f,\"p999FrameMs\":%.2f,\"maxFrameMs\":%.2f,\"framesOver2xMedian\":%lld,"
+                     "\"hwmKb\":%ld}\n",
+                     lastTime, realTime.MonotonicSeconds() - realStart, drawn, watch.cycles(), watch.boards(),
+                     watch.blowAparts(), watch.countdowns(), forcedChanges, resizes, assembled, assemblingCut,
+                     assemblingSince >= 0.0 ? "true" : "false",
+                     assemblingSince >= 0.0 ? lastTime - assemblingSince : 0.0, longestAssembling,
+                     nonFiniteFrames, median, frameTimes.Quantile(0.99), frameTimes.Quantile(0.999),
+                     frameTimes.max(), frameTimes.Over(2.0 * median), StatusKb("VmHWM"));
+        if (std::fclose(report) != 0) {
+            std::fprintf(stderr, "zarnet: can't write %s\n", options.soakReport.c_str());
+            status = 1;
+        }
     }
     view->stopAnimation();
     view.reset();  // dealloc: releases the engine with its context current

@@ -1,0 +1,127 @@
+// A long unattended run of `zarnet --record` with the folder source over a
+// folder of mixed pictures (a few of them damaged): forced picture changes,
+// size changes every few minutes, and the process sampled every twenty
+// simulated minutes. Everything the process holds must stay flat after the first cycle,
+// no piece may ever stand at a non-finite place, and every assembling must
+// end in a countdown.
+//
+// The CI run covers a few simulated hours; ZARNET_SOAK_SECONDS sets a longer
+// one (tools/soak.sh runs seven days), ZARNET_SOAK_KEEP a folder to keep the
+// report in.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "host/Preferences.h"
+#include "tests/soak/soak_report.h"
+#include "tests/support/child_process.h"
+#include "tests/support/picture_writers.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+using testpics::Kind;
+
+// The mixed folder: every kind the folder source takes, sizes from a few
+// pixels to a few megapixels, odd shapes; then files that give no picture.
+void MakeMixedFolder(const std::string& folder)
+{
+    struct Picture {
+        const char* name;
+        Kind kind;
+        int width, height;
+    };
+    const Picture pictures[] = {
+        {"tiny.png", Kind::Png, 3, 2},          {"strip.jpg", Kind::Jpeg, 1200, 40},
+        {"tower.gif", Kind::Gif, 30, 700},      {"photo.jpg", Kind::Jpeg, 2400, 1600},
+        {"portrait.JPG", Kind::Jpeg, 900, 1350}, {"grey.jpg", Kind::GreyJpeg, 640, 480},
+        {"deep.png", Kind::Png16, 800, 600},    {"wide.png", Kind::Png, 1920, 1080},
+        {"square.gif", Kind::Gif, 512, 512},    {"odd.png", Kind::Png, 723, 725},
+        {"small.jpg", Kind::Jpeg, 160, 120},    {"Screen Shot.PNG", Kind::Png, 1366, 768},
+    };
+    for (const Picture& p : pictures) {
+        testpics::Bytes rgb = testpics::PatternPixels(p.width, p.height, 3);
+        if (p.kind == Kind::Gif)  // at most 256 colours
+            for (unsigned char& c : rgb)
+                c &= 0xC0;
+        const testpics::Bytes bytes = testpics::EncodeAs(p.kind, p.width, p.height, rgb);
+        ASSERT_FALSE(bytes.empty()) << p.name;
+        ASSERT_TRUE(WriteWholeFile(folder + "/" + p.name, bytes)) << p.name;
+    }
+    // RGBA and interlaced PNG.
+    ASSERT_TRUE(WriteWholeFile(folder + "/alpha.png", testpics::EncodePng(300, 200, 6, 8,
+                                                                          testpics::PatternPixels(300, 200, 4))));
+    ASSERT_TRUE(WriteWholeFile(folder + "/interlaced.png",
+                               testpics::EncodePng(400, 300, 2, 8, testpics::PatternPixels(400, 300, 3), true)));
+    // Damaged: a JPEG and a PNG cut short, text named like a GIF, an empty
+    // PNG, a folder named like a JPEG.
+    const testpics::Bytes jpeg = testpics::EncodeAs(Kind::Jpeg, 640, 480, testpics::PatternPixels(640, 480, 3));
+    ASSERT_TRUE(WriteWholeFile(folder + "/cut.jpg", testpics::Bytes(jpeg.begin(), jpeg.begin() + jpeg.size() / 3)));
+    const testpics::Bytes png = testpics::EncodeAs(Kind::Png, 640, 480, testpics::PatternPixels(640, 480, 3));
+    ASSERT_TRUE(WriteWholeFile(folder + "/cut.png", testpics::Bytes(png.begin(), png.begin() + png.size() / 2)));
+    ASSERT_TRUE(WriteWholeFile(folder + "/notes.gif", std::string("not a picture\n")));
+    ASSERT_TRUE(WriteWholeFile(folder + "/empty.png", std::string()));
+    ASSERT_EQ(mkdir((folder + "/album.jpg").c_str(), 0755), 0);
+}
+
+double SoakSeconds()
+{
+    const char* text = std::getenv("ZARNET_SOAK_SECONDS");
+    return text && std::atof(text) > 0 ? std::atof(text) : 3 * 3600.0;  // three simulated hours
+}
+
+TEST(Soak, FolderSourceHoldsFlatOverManyCycles)
+{
+    ScratchDir dir;
+    ASSERT_EQ(mkdir(dir.Join("pictures").c_str(), 0755), 0);
+    MakeMixedFolder(dir.Join("pictures"));
+    ASSERT_EQ(mkdir(dir.Join("zarnet").c_str(), 0700), 0);
+    ASSERT_TRUE(WriteWholeFile(dir.Join("zarnet/vmZarnetSS.conf"),
+                               std::string("[vmZarnetSS]\nversion=") + kPrefsVersion +
+                                   "\nMainMonitorOnly=false\nLockInPlace=true\nPuzzleWidth=8\nPercentage=75\n"
+                                   "BGType=2\nBGPath=" + dir.Join("pictures") + "/\nBGRes=2\n"));
+
+    const double seconds = SoakSeconds();
+    const char* keep = std::getenv("ZARNET_SOAK_KEEP");
+    const std::string report = keep && *keep ? std::string(keep) + "/soak.jsonl" : dir.Join("soak.jsonl");
+    // Steps of half a second at a small viewport: the frame loop takes any
+    // step up to 2 s, and the board's cost barely depends on the pixels.
+    std::string out;
+    ASSERT_EQ(RunProgram({BuildProgramPath("zarnet"), "--record", dir.Join("frames"), "--size", "64x48", "--seconds",
+                          std::to_string(seconds), "--fps", "2", "--seed", "11", "--every", "1000000",
+                          "--picture-change-every", "1800", "--resize-every", "240", "--sample-every", "1200",
+                          "--soak-report", report},
+                         EnvironmentWith({"XDG_CONFIG_HOME=" + dir.Path()}), &out, 24 * 3600 * 1000),
+              0);
+
+    const SoakReport soak = ReadSoakReport(report);
+    ASSERT_TRUE(soak.complete) << "no summary in " << report;
+    ASSERT_GE(soak.samples.size(), 3u);
+    const SoakSample& end = soak.end;
+    std::printf("soak: %.0f simulated s in %.0f s, %.0f frames, %.0f cycles, %.0f forced picture changes, "
+                "%.0f size changes, longest assembling %.1f s, frames median %.2f ms, max %.2f ms, peak %.0f kB\n",
+                end.at("t"), end.at("wallS"), end.at("frames"), end.at("cycles"), end.at("forcedChanges"),
+                end.at("resizes"), end.at("longestAssemblingS"), end.at("medianFrameMs"), end.at("maxFrameMs"),
+                end.at("hwmKb"));
+
+    // Every cycle runs to its end: a cycle of a board this size takes a few
+    // simulated minutes, so there is one for at least every fifteen.
+    EXPECT_GE(end.at("cycles"), seconds / 900.0);
+    EXPECT_GE(end.at("forcedChanges"), seconds / 1800.0 - 1.0);
+    EXPECT_EQ(end.at("nonFiniteFrames"), 0);
+    EXPECT_LT(end.at("longestAssemblingS"), 900.0);
+    EXPECT_LT(end.at("assemblingNowS"), 900.0);
+
+    // Flat after the first cycle: descriptors, threads and GL objects the
+    // same in every later sample; resident memory settled (soak_report.h).
+    const FlatCheck flat = CheckFlatAfterFirstCycle(soak);
+    EXPECT_TRUE(flat.ok) << flat.why;
+}
+
+}  // namespace

@@ -1,0 +1,116 @@
+#pragma once
+// Reading `zarnet --record --soak-report` files: one JSON object per line of
+// plain numbers (and the odd true/false), samples first, the "soak-end"
+// summary last.
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+using SoakSample = std::map<std::string, double>;
+
+struct SoakReport {
+    std::vector<SoakSample> samples;
+    SoakSample end;         // the summary line
+    bool complete = false;  // the summary was found
+};
+
+// The numeric (and true = 1 / false = 0) fields of one flat JSON line.
+inline SoakSample ParseSoakLine(const std::string& line)
+{
+    SoakSample fields;
+    size_t at = 0;
+    while ((at = line.find('"', at)) != std::string::npos) {
+        const size_t close = line.find('"', at + 1);
+        if (close == std::string::npos || close + 1 >= line.size() || line[close + 1] != ':')
+            break;
+        const std::string key = line.substr(at + 1, close - at - 1);
+        const char* value = line.c_str() + close + 2;
+        if (*value == '"') {  // a string value: skip it
+            at = line.find('"', close + 3);
+            if (at == std::string::npos)
+                break;
+            ++at;
+            continue;
+        }
+        fields[key] = std::strncmp(value, "true", 4) == 0 ? 1.0 : std::strtod(value, nullptr);
+        at = close + 2;
+    }
+    return fields;
+}
+
+inline SoakReport ReadSoakReport(const std::string& path)
+{
+    SoakReport report;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.find("\"event\":\"soak-end\"") != std::string::npos) {
+            report.end = ParseSoakLine(line);
+            report.complete = true;
+        } else if (line.find("\"sample\":") != std::string::npos) {
+            report.samples.push_back(ParseSoakLine(line));
+        }
+    }
+    return report;
+}
+
+// What the program holds from the allocator must settle after the first
+// cycle: over the later half of the samples after it, it may not exceed the
+// earlier half's peak by more than this, about a picture texture of the
+// largest size the soak's pictures give and its spare, which are counted
+// while they exist. (Resident memory grows for longer:
+// the allocator keeps freed decoder buffers, the software renderer its
+// caches; it is held under a ceiling instead.)
+constexpr double kSoakHeapGrowthKb = 24 * 1024;
+// The ceiling of resident memory, for the soak's folder of pictures of at
+// most a few megapixels.
+constexpr double kSoakMemoryCeilingKb = 384 * 1024;
+
+struct FlatCheck {
+    bool ok = true;
+    std::string why;
+};
+
+// From the first sample after the first completed cycle on: descriptors,
+// threads, live textures and display lists never change, allocated memory
+// shows no growth and resident memory stays under its ceiling.
+inline FlatCheck CheckFlatAfterFirstCycle(const SoakReport& report)
+{
+    FlatCheck check;
+    std::vector<const SoakSample*> after;
+    for (const SoakSample& s : report.samples)
+        if (s.count("cycles") && s.at("cycles") >= 1)
+            after.push_back(&s);
+    if (after.size() < 4) {
+        check.ok = false;
+        check.why = "fewer than four samples after the first cycle";
+        return check;
+    }
+    const SoakSample& base = *after.front();
+    double earlierPeak = 0.0, laterPeak = 0.0;
+    for (size_t i = 0; i < after.size(); ++i) {
+        const SoakSample& s = *after[i];
+        for (const char* key : {"fds", "threads", "textures", "lists"})
+            if (s.at(key) != base.at(key)) {
+                check.ok = false;
+                check.why += std::string(key) + " " + std::to_string(base.at(key)) + " -> " +
+                             std::to_string(s.at(key)) + " at t " + std::to_string(s.at("t")) + "\n";
+            }
+        double& peak = i < after.size() / 2 ? earlierPeak : laterPeak;
+        peak = std::max(peak, s.at("heapKb"));
+        if (s.at("rssKb") > kSoakMemoryCeilingKb) {
+            check.ok = false;
+            check.why += "resident " + std::to_string(s.at("rssKb")) + " kB at t " + std::to_string(s.at("t")) + "\n";
+        }
+    }
+    if (laterPeak > earlierPeak + kSoakHeapGrowthKb) {
+        check.ok = false;
+        check.why += "allocated memory grows: peak " + std::to_string(earlierPeak) + " kB, later " +
+                     std::to_string(laterPeak) + " kB\n";
+    }
+    return check;
+}
