@@ -7,15 +7,18 @@
 
 namespace {
 
-// Weight about a tenth of a normal thread's under the kernel's fair
-// scheduler: the decode keeps going under full load, at a fraction.
-constexpr int kBackgroundNice = 10;
+// Ten nice steps below the thread that calls: under the kernel's fair
+// scheduler about a tenth of its weight, so the decode keeps going under
+// full load, at a fraction.
+constexpr int kBackgroundSteps = 10;
+constexpr int kLowestNice = 19;
 
 }  // namespace
 
 void LowerCurrentThreadPriority()
 {
-    const int current = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
-    if (current < kBackgroundNice)
-        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kBackgroundNice);
+    const id_t self = static_cast<id_t>(gettid());
+    const int current = getpriority(PRIO_PROCESS, self);  // -1 on failure reads as a nice value: harmless
+    const int lowered = current + kBackgroundSteps > kLowestNice ? kLowestNice : current + kBackgroundSteps;
+    setpriority(PRIO_PROCESS, self, lowered);
 }
