@@ -55,8 +55,13 @@ void PictureTextureSize(int resolution, int pictureWidth, int pictureHeight, int
     *height = h;
 }
 
-bool ResamplePicture(DecodedPicture const& picture, int width, int height, unsigned char* texels) {
+namespace {
+
+// Nearest-neighbour resampling with the flip: texels as the picture's
+// pixels, or with `opaque` RGBA of alpha 255.
+bool Resample(DecodedPicture const& picture, int width, int height, bool opaque, unsigned char* texels) {
     size_t const c = picture.bitsPerPixel == 32 ? 4 : 3;
+    size_t const outChannels = opaque ? 4 : c;
     float const fx = static_cast<float>(picture.fullWidth) / static_cast<float>(width);
     float const fy = static_cast<float>(picture.fullHeight) / static_cast<float>(height);
     // Byte offset of each texture column's source pixel within a row.
@@ -70,16 +75,36 @@ bool ResamplePicture(DecodedPicture const& picture, int width, int height, unsig
     for (int j = 0; j < height; ++j) {
         int const sy = SourceIndex(fy, j, picture.scaleNum, picture.scaleDenom, picture.height);
         unsigned char const* source = picture.pixels + size_t(sy) * picture.bytesPerRow;
-        unsigned char* target = texels + size_t(height - 1 - j) * size_t(width) * c;
-        for (int i = 0; i < width; ++i, target += c) {
-            std::memcpy(target, source + columns[i], c);
+        unsigned char* target = texels + size_t(height - 1 - j) * size_t(width) * outChannels;
+        if (opaque) {
+            for (int i = 0; i < width; ++i, target += 4) {
+                unsigned char const* p = source + columns[i];
+                target[0] = p[0];
+                target[1] = p[1];
+                target[2] = p[2];
+                target[3] = 255;
+            }
+        } else {
+            for (int i = 0; i < width; ++i, target += c) {
+                std::memcpy(target, source + columns[i], c);
+            }
         }
     }
     std::free(columns);
     return true;
 }
 
-bool MakePictureTexels(char const* path, int resolution, int maxTextureSize, PictureTexels* texels) {
+}  // namespace
+
+bool ResamplePicture(DecodedPicture const& picture, int width, int height, unsigned char* texels) {
+    return Resample(picture, width, height, false, texels);
+}
+
+bool ResamplePictureOpaque(DecodedPicture const& picture, int width, int height, unsigned char* texels) {
+    return Resample(picture, width, height, true, texels);
+}
+
+bool MakePictureTexels(char const* path, int resolution, int maxTextureSize, PictureTexels* texels, bool opaque) {
     *texels = PictureTexels{nullptr, 0, 0, GL_RGB, 0, 0};
     PictureFile file;
     if (!ReadPictureFile(path, &file)) {
@@ -100,9 +125,9 @@ bool MakePictureTexels(char const* path, int resolution, int maxTextureSize, Pic
     if (!decoded) {
         return false;
     }
-    size_t const c = picture.bitsPerPixel == 32 ? 4 : 3;
+    size_t const c = opaque || picture.bitsPerPixel == 32 ? 4 : 3;
     auto* buffer = static_cast<unsigned char*>(std::malloc(c * size_t(width) * size_t(height)));
-    if (buffer == nullptr || !ResamplePicture(picture, width, height, buffer)) {
+    if (buffer == nullptr || !Resample(picture, width, height, opaque, buffer)) {
         std::free(buffer);
         FreeDecodedPicture(&picture);
         return false;

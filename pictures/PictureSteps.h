@@ -26,6 +26,9 @@ void PictureTextureSize(int resolution, int pictureWidth, int pictureHeight, int
 // precision, read from the decoded pixel that covers it when the picture was
 // decoded at a reduced scale. False only when working memory runs out.
 bool ResamplePicture(DecodedPicture const& picture, int width, int height, unsigned char* texels);
+// The same sampling into opaque RGBA texels (4 bytes, alpha 255, whatever
+// the picture's own alpha), as BuildTexture would upload them in alpha mode 0.
+bool ResamplePictureOpaque(DecodedPicture const& picture, int width, int height, unsigned char* texels);
 
 // A picture file made ready for upload.
 struct PictureTexels {
@@ -40,4 +43,6 @@ struct PictureTexels {
 // Reads, decodes (JPEG at the smallest DCT scale that covers the texture
 // size) and resamples the picture at `path`. False, `texels` null, when the
 // file is no decodable picture within the size bound or memory runs out.
-bool MakePictureTexels(char const* path, int resolution, int maxTextureSize, PictureTexels* texels);
+// With `opaque` the texels are always opaque RGBA (ResamplePictureOpaque).
+bool MakePictureTexels(char const* path, int resolution, int maxTextureSize, PictureTexels* texels,
+                       bool opaque = false);

@@ -2,8 +2,6 @@
 // that touches nothing but the files and its own buffers.
 #include "pictures/PictureWorker.h"
 
-#include <GL/gl.h>  // GL_RGBA only; no GL calls here
-
 #include <cstdlib>
 #include <utility>
 
@@ -12,44 +10,14 @@
 
 namespace {
 
-// Widens RGB texels to RGBA in place of the buffer (alpha 255 everywhere,
-// also over an RGBA picture's own alpha, as alpha mode 0 uploads it).
-unsigned char* OpaqueRgba(PictureTexels& texels)
-{
-    size_t const count = size_t(texels.width) * size_t(texels.height);
-    if (texels.type == GL_RGBA) {
-        for (size_t i = 0; i < count; ++i)
-            texels.texels[i * 4 + 3] = 255;
-        unsigned char* rgba = texels.texels;
-        texels.texels = nullptr;
-        return rgba;
-    }
-    auto* rgba = static_cast<unsigned char*>(std::malloc(count * 4));
-    if (rgba == nullptr)
-        return nullptr;
-    unsigned char const* in = texels.texels;
-    unsigned char* out = rgba;
-    for (size_t i = 0; i < count; ++i, in += 3, out += 4) {
-        out[0] = in[0];
-        out[1] = in[1];
-        out[2] = in[2];
-        out[3] = 255;
-    }
-    return rgba;
-}
-
 bool MakeOne(const std::string& path, int resolution, int maxTextureSize, PicturePixels* pixels)
 {
     if (path.empty())
         return false;
     PictureTexels texels;
-    if (!MakePictureTexels(path.c_str(), resolution, maxTextureSize, &texels))
+    if (!MakePictureTexels(path.c_str(), resolution, maxTextureSize, &texels, true))
         return false;
-    unsigned char* rgba = OpaqueRgba(texels);
-    std::free(texels.texels);
-    if (rgba == nullptr)
-        return false;
-    *pixels = PicturePixels{rgba, texels.width, texels.height, texels.pictureWidth, texels.pictureHeight, false};
+    *pixels = PicturePixels{texels.texels, texels.width, texels.height, texels.pictureWidth, texels.pictureHeight, false};
     return true;
 }
 
