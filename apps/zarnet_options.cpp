@@ -55,6 +55,7 @@ const char* ZarnetUsage()
            "       zarnet --record DIR [--size WxH] [--seconds S] [--fps N] [--seed N] [--every N]\n"
            "              [--cycles N] [--desktop-image FILE] [--desktop-picture FILE] [--stats] [--preview]\n"
            "              [--picture-change-every S] [--resize-every S] [--soak-report FILE] [--sample-every S]\n"
+           "              [--wait-real-time]\n"
            "       zarnet --settings | --help | --version\n"
            "On a display zarnet draws into the window given by --window-id (or\n"
            "$XSCREENSAVER_WINDOW, which --root also means when set), the root window,\n"
@@ -169,6 +170,8 @@ bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOpti
                 return bad("needs a file");
             options->soakReport = value;
             ++i;
+        } else if (name == "--wait-real-time") {
+            options->waitRealTime = true;
         } else if (name == "--stats") {
             options->stats = true;
         } else if (name == "--help" || name == "--h") {
@@ -185,9 +188,9 @@ bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOpti
     if (!recording && (options->stats || options->haveSeed || options->every != 1 || options->cycles != 0 ||
                        !options->desktopImage.empty() || !options->desktopPicture.empty() ||
                        options->pictureChangeEvery != 0.0 || options->resizeEvery != 0.0 ||
-                       !options->soakReport.empty() || options->sampleEvery != 600.0)) {
+                       !options->soakReport.empty() || options->sampleEvery != 600.0 || options->waitRealTime)) {
         *error = "--stats, --seed, --every, --cycles, --desktop-image, --desktop-picture, --picture-change-every, "
-                 "--resize-every, --soak-report and --sample-every go with --record";
+                 "--resize-every, --soak-report, --sample-every and --wait-real-time go with --record";
         return false;
     }
     if (!targetGiven && options->target != ZarnetOptions::Target::FullScreen && envWindow && *envWindow) {

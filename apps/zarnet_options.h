@@ -38,6 +38,7 @@ struct ZarnetOptions {
     double resizeEvery = 0.0;         // --resize-every S: change the view's size every S s (0 = never)
     std::string soakReport;           // --soak-report FILE: samples and a summary as JSON lines
     double sampleEvery = 600.0;       // --sample-every S: simulated seconds between samples
+    bool waitRealTime = false;        // --wait-real-time: ticks follow the real clock while a picture is made
 };
 
 // Parses argv (options in "--name" or XScreenSaver's "-name" form) and

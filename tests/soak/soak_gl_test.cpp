@@ -95,7 +95,7 @@ TEST(Soak, FolderSourceHoldsFlatOverManyCycles)
     std::string out;
     ASSERT_EQ(RunProgram({BuildProgramPath("zarnet"), "--record", dir.Join("frames"), "--size", "64x48", "--seconds",
                           std::to_string(seconds), "--fps", "2", "--seed", "11", "--every", "1000000",
-                          "--picture-change-every", "1800", "--resize-every", "240", "--sample-every", "1200",
+                          "--picture-change-every", "1800", "--resize-every", "240", "--sample-every", "1200", "--wait-real-time",
                           "--soak-report", report},
                          EnvironmentWith({"XDG_CONFIG_HOME=" + dir.Path()}), &out, 24 * 3600 * 1000),
               0);
@@ -116,7 +116,11 @@ TEST(Soak, FolderSourceHoldsFlatOverManyCycles)
     EXPECT_GE(end.at("forcedChanges"), seconds / 1800.0 - 1.0);
     EXPECT_EQ(end.at("nonFiniteFrames"), 0);
     EXPECT_LT(end.at("longestAssemblingS"), 900.0);
-    EXPECT_LT(end.at("assemblingNowS"), 900.0);
+    // A board of 20 pieces or fewer (the strip and the tower cut 8 across)
+    // never counts down: one group of the whole board holds all but its
+    // root, 19 of 20 at best, short of the 95 % the countdown needs. Only
+    // the next forced picture change ends it.
+    EXPECT_LT(end.at("assemblingNowS"), 1800.0 + 900.0);
 
     // Flat after the first cycle: descriptors, threads and GL objects the
     // same in every later sample; resident memory settled (soak_report.h).
