@@ -34,7 +34,7 @@ public:
     int pictureWidth;      // picture width handed to the puzzle, pixels
     int pictureHeight;     // picture height handed to the puzzle, pixels
     SETTINGS* settings;    // the view's settings; not owned, outlives the engine
-    NextPicture* nextPicture;     // folder source: the picture being made for the next board; owned, made on first use
+    NextPicture* nextPicture;     // folder source: the next board's picture in the making and a spare texture for it; owned, made at set-up
     char fallbackPicture[1025];   // the bundled picture beside the data files, shown when the folder gives none
 
     // Sets the initial values: no puzzle, no textures, overlay timers at their start.

@@ -15,6 +15,17 @@ int MaxTextureSizeFor(int resolution)
     return size;
 }
 
+// The size of level 0 of `texture`; the binding is left as it was.
+void TextureSize(unsigned texture, GLint* width, GLint* height)
+{
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, height);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+}
+
 }  // namespace
 
 NextPicture::~NextPicture()
@@ -28,12 +39,8 @@ void NextPicture::Recycle(unsigned texture)
     ReleaseSpare();
     if (texture == 0 || !glIsTexture(texture))
         return;
-    GLint bound = 0, width = 0, height = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
-    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+    GLint width = 0, height = 0;
+    TextureSize(texture, &width, &height);
     spare_ = texture;
     spareWidth_ = width;
     spareHeight_ = height;
@@ -45,10 +52,8 @@ void NextPicture::Reserve(unsigned texture)
     if (texture == 0 || !glIsTexture(texture))
         return;
     GLint bound = 0, width = 0, height = 0;
+    TextureSize(texture, &width, &height);
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
     GLuint spare = 0;
     glGenTextures(1, &spare);
     glBindTexture(GL_TEXTURE_2D, spare);
