@@ -254,6 +254,10 @@ int RunRecord(const ZarnetOptions& options)
 
     // The soak's own records.
     FrameTimes frameTimes;
+    // Assembling times in a histogram of the same kind, one unit standing
+    // for 200 s (a bin for 10 s).
+    constexpr double kSecondsPerUnit = 200.0;
+    FrameTimes assemblingTimes;
     double nextChange = options.pictureChangeEvery > 0.0 ? options.pictureChangeEvery : -1.0;
     double nextResize = options.resizeEvery > 0.0 ? options.resizeEvery : -1.0;
     double nextSample = 0.0;
@@ -340,6 +344,7 @@ int RunRecord(const ZarnetOptions& options)
                 // countdown; a new board before that cuts it short.
                 if (lines.find("\"event\":\"countdown\"") != std::string::npos && assemblingSince >= 0.0) {
                     longestAssembling = std::max(longestAssembling, t - assemblingSince);
+                    assemblingTimes.Add((t - assemblingSince) / kSecondsPerUnit);
                     ++assembled;
                     assemblingSince = -1.0;
                 }
@@ -384,7 +389,7 @@ int RunRecord(const ZarnetOptions& options)
                      "{\"t\":%.1f,\"event\":\"soak-end\",\"wallS\":%.1f,\"frames\":%lld,\"cycles\":%d,"
                      "\"boards\":%d,\"blowAparts\":%d,\"countdowns\":%d,\"forcedChanges\":%d,\"resizes\":%d,"
                      "\"assembled\":%d,\"assemblingCut\":%d,\"stillAssembling\":%s,\"assemblingNowS\":%.1f,"
-                     "\"longestAssemblingS\":%.1f,\"nonFiniteFrames\":%lld,\"firstFrameMs\":%.2f,\"medianFrameMs\":%.2f,"
+                     "\"longestAssemblingS\":%.1f,\"medianAssemblingS\":%.0f,\"p99AssemblingS\":%.0f,\"nonFiniteFrames\":%lld,\"firstFrameMs\":%.2f,\"medianFrameMs\":%.2f,"
                      "\"p99FrameMs\":%.2f,\"p999FrameMs\":%.2f,\"maxFrameMs\":%.2f,\"maxFrameT\":%.1f,"
                      "\"framesOver2xMedian\":%lld,"
                      "\"hwmKb\":%ld}\n",
@@ -392,6 +397,7 @@ int RunRecord(const ZarnetOptions& options)
                      watch.blowAparts(), watch.countdowns(), forcedChanges, resizes, assembled, assemblingCut,
                      assemblingSince >= 0.0 ? "true" : "false",
                      assemblingSince >= 0.0 ? lastTime - assemblingSince : 0.0, longestAssembling,
+                     assemblingTimes.Quantile(0.5) * kSecondsPerUnit, assemblingTimes.Quantile(0.99) * kSecondsPerUnit,
                      nonFiniteFrames, firstFrameMs, median, frameTimes.Quantile(0.99), frameTimes.Quantile(0.999),
                      frameTimes.max(), longestFrameAt, frameTimes.Over(2.0 * median), StatusKb("VmHWM"));
         if (std::fclose(report) != 0) {
