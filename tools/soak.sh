@@ -11,7 +11,7 @@
 #
 # Usage: tools/soak.sh [DAYS] [BUILD_DIR]   (BUILD_DIR: build/ unless given)
 # The samples, one JSON object per line, are kept in BUILD_DIR/soak/soak.jsonl;
-# seven days take about half an hour on two cores.
+# seven days take about an hour and a quarter on two shared cores.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 DAYS=${1:-7}
