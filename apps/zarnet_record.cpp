@@ -389,9 +389,9 @@ int RunRecord(const ZarnetOptions& options)
                      "{\"t\":%.1f,\"event\":\"soak-end\",\"wallS\":%.1f,\"frames\":%lld,\"cycles\":%d,"
                      "\"boards\":%d,\"blowAparts\":%d,\"countdowns\":%d,\"forcedChanges\":%d,\"resizes\":%d,"
                      "\"assembled\":%d,\"assemblingCut\":%d,\"stillAssembling\":%s,\"assemblingNowS\":%.1f,"
-                     "\"longestAssemblingS\":%.1f,\"medianAssemblingS\":%.0f,\"p99AssemblingS\":%.0f,\"nonFiniteFrames\":%lld,\"firstFrameMs\":%.2f,\"medianFrameMs\":%.2f,"
-                     "\"p99FrameMs\":%.2f,\"p999FrameMs\":%.2f,\"maxFrameMs\":%.2f,\"maxFrameT\":%.1f,"
-                     "\"framesOver2xMedian\":%lld,"
+                     "\"longestAssemblingS\":%.1f,\"medianAssemblingS\":%.0f,\"p99AssemblingS\":%.0f,"
+                     "\"nonFiniteFrames\":%lld,\"firstFrameMs\":%.2f,\"medianFrameMs\":%.2f,\"p99FrameMs\":%.2f,"
+                     "\"p999FrameMs\":%.2f,\"maxFrameMs\":%.2f,\"maxFrameT\":%.1f,\"framesOver2xMedian\":%lld,"
                      "\"hwmKb\":%ld}\n",
                      lastTime, realTime.MonotonicSeconds() - realStart, drawn, watch.cycles(), watch.boards(),
                      watch.blowAparts(), watch.countdowns(), forcedChanges, resizes, assembled, assemblingCut,
