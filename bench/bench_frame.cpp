@@ -60,38 +60,49 @@ double Percentile(std::vector<double> v, double q)
     return v[std::min(k, v.size() - 1)];
 }
 
+// The default board (desktop grab, texture 1024, 75 %, lock in place) with
+// `across` pieces along the longer side, set up in a fresh headless context of
+// 1280 x 720. False, with the benchmark skipped, when that can't be done. The
+// caller declares gl, settings and engine in that order, so the engine goes first.
+bool SetUpEngine(benchmark::State& state, HeadlessGLContext& gl, SETTINGS& settings, SSMAIN& engine, int across)
+{
+    srand(1);
+    if (!gl.Create(kWidth, kHeight)) {
+        state.SkipWithError(gl.Error().c_str());
+        return false;
+    }
+    ApplyViewGLState(kWidth, kHeight);
+    LoadViewProjection(kWidth, kHeight);
+    settings = SETTINGS{};
+    settings.BGRES = 1;
+    settings.BGTYPE = 0;
+    settings.PERCENTAGE = 75;
+    settings.PUZZLEWIDTH = across;
+    settings.LOCKINPLACE = true;
+    settings.picWidth = kWidth;
+    settings.picHeight = kHeight;
+    char resources[] = ZARNET_BUILD_RESOURCES;
+    engine.SetSize(kWidth, kHeight);
+    engine.pictureTex = GrabTexture();
+    if (!engine.Setup(false, kWidth, kHeight, &settings, resources)) {
+        state.SkipWithError("engine set-up failed (data files built?)");
+        return false;
+    }
+    return true;
+}
+
 // Phases of the cycle: 0 the board standing assembled (re-cut whenever it
 // would blow apart), 1 scattering (no joining), 2 assembling (joining on:
 // every piece compared with every other).
 void BM_Frame(benchmark::State& state)
 {
     const int phase = static_cast<int>(state.range(0));
-    srand(1);
     HeadlessGLContext gl;
-    if (!gl.Create(kWidth, kHeight)) {
-        state.SkipWithError(gl.Error().c_str());
-        return;
-    }
-    ApplyViewGLState(kWidth, kHeight);
-    LoadViewProjection(kWidth, kHeight);
-
-    SETTINGS settings{};
-    settings.BGRES = 1;
-    settings.BGTYPE = 0;
-    settings.PERCENTAGE = 75;
-    settings.PUZZLEWIDTH = 25;
-    settings.LOCKINPLACE = true;
-    settings.picWidth = kWidth;
-    settings.picHeight = kHeight;
-    char resources[] = ZARNET_BUILD_RESOURCES;
+    SETTINGS settings;
     {
         SSMAIN engine;
-        engine.SetSize(kWidth, kHeight);
-        engine.pictureTex = GrabTexture();
-        if (!engine.Setup(false, kWidth, kHeight, &settings, resources)) {
-            state.SkipWithError("engine set-up failed (data files built?)");
+        if (!SetUpEngine(state, gl, settings, engine, 25))
             return;
-        }
         ONEPUZZLE& puzzle = *engine.puzzle;
         if (phase == 1) {
             while (puzzle.restartTimer > -1.0f)
@@ -139,29 +150,11 @@ void BM_FrameCost(benchmark::State& state)
 {
     const int part = static_cast<int>(state.range(0));
     const int across = static_cast<int>(state.range(1));
-    srand(1);
     HeadlessGLContext gl;
-    if (!gl.Create(kWidth, kHeight)) {
-        state.SkipWithError(gl.Error().c_str());
-        return;
-    }
-    ApplyViewGLState(kWidth, kHeight);
-    LoadViewProjection(kWidth, kHeight);
-    SETTINGS settings{};
-    settings.BGRES = 1;
-    settings.PERCENTAGE = 75;
-    settings.PUZZLEWIDTH = across;
-    settings.LOCKINPLACE = true;
-    settings.picWidth = kWidth;
-    settings.picHeight = kHeight;
-    char resources[] = ZARNET_BUILD_RESOURCES;
+    SETTINGS settings;
     SSMAIN engine;
-    engine.SetSize(kWidth, kHeight);
-    engine.pictureTex = GrabTexture();
-    if (!engine.Setup(false, kWidth, kHeight, &settings, resources)) {
-        state.SkipWithError("engine set-up failed (data files built?)");
+    if (!SetUpEngine(state, gl, settings, engine, across))
         return;
-    }
     ONEPUZZLE& puzzle = *engine.puzzle;
     puzzle.restartTimer = 21.0f;   // stands assembled: no countdown, no blow-up
     for (auto _ : state) {
