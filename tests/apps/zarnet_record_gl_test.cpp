@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include "host/Preferences.h"
-#include "platform/picture_decoder.h"
 #include "tests/support/child_process.h"
 #include "tests/support/engine_view.h"
 #include "tests/support/picture_writers.h"
@@ -15,22 +14,6 @@ namespace {
 
 // The four quarters of the picture: top left, top right, bottom left, bottom right.
 const uint8_t kQuarters[4][3] = {{220, 30, 30}, {30, 200, 30}, {30, 30, 220}, {220, 200, 30}};
-
-// A saved frame, read back.
-Frame Load(const std::string& path)
-{
-    DecodedPicture p = {};
-    if (!DecodePictureFile(path.c_str(), 0, 0, &p))
-        return Frame{};
-    Frame frame{p.width, p.height, {}};
-    for (int y = 0; y < p.height; ++y)
-        for (int x = 0; x < p.width; ++x) {
-            const unsigned char* c = &p.pixels[y * p.bytesPerRow + x * (p.bitsPerPixel / 8)];
-            frame.rgba.insert(frame.rgba.end(), {c[0], c[1], c[2], 255});
-        }
-    FreeDecodedPicture(&p);
-    return frame;
-}
 
 TEST(ZarnetRecord, WholePictureFirstScatteredAtFiveSecondsAndACompletedCycle)
 {
@@ -55,7 +38,7 @@ TEST(ZarnetRecord, WholePictureFirstScatteredAtFiveSecondsAndACompletedCycle)
                           "--desktop-picture", dir.Join("quarters.png")},
                          EnvironmentWith({"XDG_CONFIG_HOME=" + dir.Path()}), &out, 120000),
               0);
-    const Frame first = Load(dir.Join("frames/frame-000001.png")), later = Load(dir.Join("frames/frame-000050.png"));
+    const Frame first = LoadFrame(dir.Join("frames/frame-000001.png")), later = LoadFrame(dir.Join("frames/frame-000050.png"));
     ASSERT_TRUE(first.width == 240 && first.height == 150 && later.width == 240) << first.width << " " << later.width;
     // The assembled board: each quarter of the view shows its quarter's colour.
     for (int q = 0; q < 4; ++q) {

@@ -23,7 +23,6 @@
 
 #include "host/Preferences.h"
 #include "pictures/Pictures.h"
-#include "platform/picture_decoder.h"
 #include "tests/soak/soak_report.h"
 #include "tests/support/child_process.h"
 #include "tests/support/engine_view.h"
@@ -243,21 +242,6 @@ std::string PrefsFolder(const ScratchDir& dir, const std::string& pictures)
                        "\nMainMonitorOnly=false\nLockInPlace=true\nPuzzleWidth=7\nPercentage=5\n"
                        "BGType=2\nBGPath=" + pictures + "/\nBGRes=2\n");
     return dir.Join("config");
-}
-
-Frame LoadFrame(const std::string& path)
-{
-    DecodedPicture p = {};
-    if (!DecodePictureFile(path.c_str(), 0, 0, &p))
-        return Frame{};
-    Frame frame{p.width, p.height, {}};
-    for (int y = 0; y < p.height; ++y)
-        for (int x = 0; x < p.width; ++x) {
-            const unsigned char* c = &p.pixels[y * p.bytesPerRow + x * (p.bitsPerPixel / 8)];
-            frame.rgba.insert(frame.rgba.end(), {c[0], c[1], c[2], 255});
-        }
-    FreeDecodedPicture(&p);
-    return frame;
 }
 
 // 24 simulated seconds at 10 frames a second, a picture change asked for

@@ -11,6 +11,7 @@
 #include "host/DesktopCapture.h"
 #include "host/ViewGL.h"
 #include "platform/screen_grab.h"
+#include "platform/picture_decoder.h"
 #include "platform/png_writer.h"
 #include "puzzle/ONEPUZZLE.h"
 
@@ -151,4 +152,19 @@ CellReport CheckBoardCells(const Frame& frame, const EngineView& view, const ONE
                     "," + std::to_string(seen.g) + "," + std::to_string(seen.b) + "); ";
         }
     return report;
+}
+
+Frame LoadFrame(const std::string& path)
+{
+    DecodedPicture p = {};
+    if (!DecodePictureFile(path.c_str(), 0, 0, &p))
+        return Frame{};
+    Frame frame{p.width, p.height, {}};
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) {
+            const unsigned char* c = &p.pixels[y * p.bytesPerRow + x * (p.bitsPerPixel / 8)];
+            frame.rgba.insert(frame.rgba.end(), {c[0], c[1], c[2], 255});
+        }
+    FreeDecodedPicture(&p);
+    return frame;
 }

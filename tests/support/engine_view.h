@@ -24,6 +24,9 @@ struct Frame {
     double MeanDifference(const Frame& other) const;  // per channel, 0..255 (255 when sizes differ)
 };
 
+// A picture file (a saved frame) read back as a Frame, rows as stored; empty when it can't be decoded.
+Frame LoadFrame(const std::string& path);
+
 class EngineView {
 public:
     HeadlessGLContext context;
