@@ -143,8 +143,6 @@ void JoinIndex::Join(ONEPIECE& piece, ONEPUZZLE& puzzle)
 
     for (int c = 0; c < found; ++c) {
         const int at = candidates[c];
-        if (at < 0 || at >= count)
-            continue;
         ONEPIECE& other = pieces[at];
         if (piece.PassesOver(other))
             continue;
