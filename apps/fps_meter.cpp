@@ -51,7 +51,7 @@ void FpsMeter::Draw(int width, int height) const
     if (width <= 0 || height <= 0)
         return;
     const std::string text = Text();
-    const int scale = height >= 400 ? 3 : 2;     // pixels per font pixel
+    const int scale = height >= 400 ? 3 : 2;  // pixels per font pixel
     const int margin = 4 * scale;
     const int textWidth = static_cast<int>(text.size()) * kGlyphAdvance * scale;
 

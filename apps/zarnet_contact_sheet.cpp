@@ -30,10 +30,10 @@
 namespace {
 
 struct Options {
-    std::string frames;   // folder of frame-NNNNNN.png (NNNNNN = tick)
-    std::string stats;    // JSON lines of --stats
-    std::string out;      // PNG to write
-    int columns = 3;      // tiles per row
+    std::string frames;  // folder of frame-NNNNNN.png (NNNNNN = tick)
+    std::string stats;   // JSON lines of --stats
+    std::string out;     // PNG to write
+    int columns = 3;     // tiles per row
 };
 
 struct Moment {
@@ -130,7 +130,8 @@ double DarkShare(const DecodedPicture& p)
     size_t dark = 0;
     for (int y = 0; y < p.height; ++y)
         for (int x = 0; x < p.width; ++x) {
-            const unsigned char* s = p.pixels + static_cast<size_t>(y) * p.bytesPerRow + static_cast<size_t>(x) * channels;
+            const unsigned char* s =
+                p.pixels + static_cast<size_t>(y) * p.bytesPerRow + static_cast<size_t>(x) * channels;
             if (s[0] + s[1] + s[2] < 24)
                 ++dark;
         }
@@ -167,8 +168,8 @@ struct Canvas {
                     if (rows[r] & (0x10 >> c))
                         for (int dy = 0; dy < scale; ++dy)
                             for (int dx = 0; dx < scale; ++dx)
-                                Put(x + (static_cast<int>(i) * kGlyphAdvance + c) * scale + dx, y + r * scale + dy,
-                                    235, 235, 220);
+                                Put(x + (static_cast<int>(i) * kGlyphAdvance + c) * scale + dx, y + r * scale + dy, 235,
+                                    235, 220);
         }
     }
 };
@@ -221,9 +222,8 @@ int main(int argc, char** argv)
         // one that the overlay's title card has turned black is passed over
         // for the next nearest, so each tile shows the board.
         std::vector<long> nearest = ticks;
-        std::sort(nearest.begin(), nearest.end(), [wanted](long a, long b) {
-            return std::labs(a - wanted) < std::labs(b - wanted);
-        });
+        std::sort(nearest.begin(), nearest.end(),
+                  [wanted](long a, long b) { return std::labs(a - wanted) < std::labs(b - wanted); });
         const long window = std::lround(5.0 * fps);
         Tile tile{"", {}};
         long chosen = -1;
@@ -271,7 +271,8 @@ int main(int argc, char** argv)
         const int channels = p.bitsPerPixel / 8;
         for (int y = 0; y < std::min(tileH, p.height); ++y)
             for (int x = 0; x < std::min(tileW, p.width); ++x) {
-                const unsigned char* s = p.pixels + static_cast<size_t>(y) * p.bytesPerRow + static_cast<size_t>(x) * channels;
+                const unsigned char* s =
+                    p.pixels + static_cast<size_t>(y) * p.bytesPerRow + static_cast<size_t>(x) * channels;
                 sheet.Put(x0 + x, y0 + y, s[0], s[1], s[2]);
             }
         sheet.Text(x0 + 2 * scale, y0 + tileH + 2 * scale, tiles[i].caption, scale);

@@ -20,21 +20,20 @@
 namespace {
 
 struct Options {
-    double seconds = 300.0;     // simulated time
-    unsigned seed = 1;          // srand seed
-    int width = 1920;           // picture and view width, pixels
-    int height = 1080;          // picture and view height, pixels
-    int puzzleWidth = 25;       // pieces along the picture's longer side
+    double seconds = 300.0;  // simulated time
+    unsigned seed = 1;       // srand seed
+    int width = 1920;        // picture and view width, pixels
+    int height = 1080;       // picture and view height, pixels
+    int puzzleWidth = 25;    // pieces along the picture's longer side
 };
 
-constexpr float kStep = 1.0f / 60.0f;     // seconds per pass
-constexpr double kStatusEvery = 5.0;      // seconds between status lines
+constexpr float kStep = 1.0f / 60.0f;  // seconds per pass
+constexpr double kStatusEvery = 5.0;   // seconds between status lines
 
 void Usage()
 {
-    std::fprintf(stderr,
-                 "usage: zarnet-cycle [--seconds S] [--seed N] [--width W] [--height H] "
-                 "[--puzzle-width P]\n");
+    std::fprintf(stderr, "usage: zarnet-cycle [--seconds S] [--seed N] [--width W] [--height H] "
+                         "[--puzzle-width P]\n");
 }
 
 bool ParseNumber(const char* text, double* value)
@@ -101,8 +100,8 @@ void PrintBoard(double t, const ONEPUZZLE& puzzle)
 {
     std::printf("{\"t\":%.3f,\"event\":\"new-board\",\"columns\":%d,\"rows\":%d,\"pieces\":%d,"
                 "\"boardZ\":%.3f,\"boardScaleX\":%.4f,\"boardScaleY\":%.4f}\n",
-                t, puzzle.columns, puzzle.rows, puzzle.pieceCount, puzzle.boardZ,
-                puzzle.boardScaleX, puzzle.boardScaleY);
+                t, puzzle.columns, puzzle.rows, puzzle.pieceCount, puzzle.boardZ, puzzle.boardScaleX,
+                puzzle.boardScaleY);
 }
 
 }  // namespace
@@ -133,7 +132,7 @@ int main(int argc, char** argv)
     PrintBoard(0.0, puzzle);
 
     const long passes = std::lround(options.seconds / kStep);
-    bool started = false;   // the first board has been blown apart
+    bool started = false;  // the first board has been blown apart
     int boards = 1, cycles = 0;
     double nextStatus = kStatusEvery;
     for (long pass = 0; pass < passes; ++pass) {
@@ -161,8 +160,7 @@ int main(int argc, char** argv)
         if (before < 0.0f && after == 21.0f)
             std::printf("{\"t\":%.3f,\"event\":\"assembling\"}\n", now);
         if (before == 21.0f && after < 21.0f)
-            std::printf("{\"t\":%.3f,\"event\":\"countdown\",\"largestGroup\":%.4f}\n", now,
-                        puzzle.largestGroup);
+            std::printf("{\"t\":%.3f,\"event\":\"countdown\",\"largestGroup\":%.4f}\n", now, puzzle.largestGroup);
         if (!requested && puzzle.newPicture)
             std::printf("{\"t\":%.3f,\"event\":\"new-picture\"}\n", now);
         if (now + 1e-9 >= nextStatus) {
@@ -174,7 +172,7 @@ int main(int argc, char** argv)
                         now, Phase(after, started), after, puzzle.largestGroup, share, groups);
         }
     }
-    std::printf("{\"t\":%.3f,\"event\":\"end\",\"boards\":%d,\"cycles\":%d}\n",
-                passes * static_cast<double>(kStep), boards, cycles);
+    std::printf("{\"t\":%.3f,\"event\":\"end\",\"boards\":%d,\"cycles\":%d}\n", passes * static_cast<double>(kStep),
+                boards, cycles);
     return 0;
 }

@@ -37,21 +37,21 @@ constexpr int kOwnHeight = 600;  // pixels
 
 // One window with its view.
 struct Target {
-    Window window = 0;                      // drawn into
-    bool own = false;                       // made (and destroyed) by this program
-    Colormap colormap = 0;                  // own window's colormap; 0 = none
-    ViewSize size = {0, 0};                 // last size given to the view
-    std::unique_ptr<X11ViewWindow> host;    // the view's window
-    std::unique_ptr<ZarnetView> view;       // the view
-    FpsMeter fps;                           // --fps read-out
+    Window window = 0;                    // drawn into
+    bool own = false;                     // made (and destroyed) by this program
+    Colormap colormap = 0;                // own window's colormap; 0 = none
+    ViewSize size = {0, 0};               // last size given to the view
+    std::unique_ptr<X11ViewWindow> host;  // the view's window
+    std::unique_ptr<ZarnetView> view;     // the view
+    FpsMeter fps;                         // --fps read-out
 };
 
 // The window a host handed over, which its owner may destroy at any moment
 // (XScreenSaver does so right after it signals us). Errors about it end the
 // run quietly instead of being reported. Xlib's error handler takes no user
 // data, hence these two (main thread only).
-Window g_foreignWindow = 0;     // 0 = none
-Window g_foreignDrawable = 0;   // what we draw into in it (it, or our child of it); 0 = none
+Window g_foreignWindow = 0;    // 0 = none
+Window g_foreignDrawable = 0;  // what we draw into in it (it, or our child of it); 0 = none
 bool g_foreignWindowGone = false;
 
 int ReportXError(Display* display, XErrorEvent* event)
@@ -77,8 +77,7 @@ int ConnectionLost(Display*)
 }
 
 // An own window for GL: the visual that best meets `format`, at `frame`.
-bool MakeOwnWindow(Display* display, const ScreenRect& frame, bool fullScreen, Atom wmDelete,
-                   Target* target)
+bool MakeOwnWindow(Display* display, const ScreenRect& frame, bool fullScreen, Atom wmDelete, Target* target)
 {
     const int screen = DefaultScreen(display);
     const Window root = RootWindow(display, screen);
@@ -94,9 +93,8 @@ bool MakeOwnWindow(Display* display, const ScreenRect& frame, bool fullScreen, A
     attributes.border_pixel = 0;
     attributes.event_mask = StructureNotifyMask | KeyPressMask | ExposureMask;
     target->window = XCreateWindow(display, root, frame.x, frame.y, static_cast<unsigned>(frame.width),
-                                   static_cast<unsigned>(frame.height), 0, visual.depth, InputOutput,
-                                   visual.visual, CWColormap | CWBackPixel | CWBorderPixel | CWEventMask,
-                                   &attributes);
+                                   static_cast<unsigned>(frame.height), 0, visual.depth, InputOutput, visual.visual,
+                                   CWColormap | CWBackPixel | CWBorderPixel | CWEventMask, &attributes);
     target->own = true;
     XStoreName(display, target->window, "Zarnet");
     XSetWMProtocols(display, target->window, &wmDelete, 1);
@@ -179,8 +177,7 @@ private:
     void Watch()
     {
         pollfd fds[2] = {{signals_, POLLIN, 0}, {done_, POLLIN, 0}};
-        while (poll(fds, 2, -1) < 0) {
-        }
+        while (poll(fds, 2, -1) < 0) {}
         if (!(fds[0].revents & POLLIN))
             return;  // done before any signal
         signalfd_siginfo info = {};
@@ -203,11 +200,11 @@ private:
         raise(signo);
     }
 
-    int signals_ = -1;                 // signalfd of the end signals; owned
-    int wake_ = -1;                    // eventfd the event loop polls; owned
-    int done_ = -1;                    // eventfd: the release is over; owned
-    std::atomic<int> signal_{0};       // the end signal that came; 0 = none
-    std::thread thread_;               // runs Watch
+    int signals_ = -1;            // signalfd of the end signals; owned
+    int wake_ = -1;               // eventfd the event loop polls; owned
+    int done_ = -1;               // eventfd: the release is over; owned
+    std::atomic<int> signal_{0};  // the end signal that came; 0 = none
+    std::thread thread_;          // runs Watch
 };
 
 ViewSize WindowSize(Display* display, Window window)
@@ -331,8 +328,8 @@ int RunOnDisplay(const ZarnetOptions& options)
     }
 
     Clock& clock = platform.clock();
-    const double interval = targets.empty() || !targets[0]->view ? 1.0 / 60.0
-                                                                 : targets[0]->view->animationTimeInterval();
+    const double interval =
+        targets.empty() || !targets[0]->view ? 1.0 / 60.0 : targets[0]->view->animationTimeInterval();
     double next = clock.MonotonicSeconds();
     bool running = status == 0;
     while (running) {
@@ -359,8 +356,7 @@ int RunOnDisplay(const ZarnetOptions& options)
                 } else if (event.type == DestroyNotify && event.xdestroywindow.window == t->window) {
                     running = false;  // XScreenSaver took its window away
                     t->window = 0;
-                } else if (event.type == ClientMessage &&
-                           static_cast<Atom>(event.xclient.data.l[0]) == wmDelete) {
+                } else if (event.type == ClientMessage && static_cast<Atom>(event.xclient.data.l[0]) == wmDelete) {
                     running = false;
                 } else if (event.type == KeyPress && t->own) {
                     const KeySym key = XLookupKeysym(&event.xkey, 0);

@@ -73,8 +73,7 @@ const char* ZarnetUsage()
            "  --version       print the version\n";
 }
 
-bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOptions* options,
-                        std::string* error)
+bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOptions* options, std::string* error)
 {
     // --fps is a switch on a display and takes the frame rate when recording.
     bool recording = false;

@@ -11,26 +11,26 @@ struct ZarnetOptions {
         FullScreen,  // one full-screen window per monitor
     };
     Target target = Target::OwnWindow;
-    unsigned long windowId = 0;   // --window-id / -window-id / $XSCREENSAVER_WINDOW
-    bool preview = false;         // --preview: a preview view (no overlay, small grab)
-    bool showFps = false;         // --fps on a display: frame rate and CPU load on screen
-    bool settings = false;        // --settings: run the settings program instead
-    bool help = false;            // --help / -h: print the usage and end
-    bool version = false;         // --version: print the version and end
-    int width = 0;                // --size W x H: own window size, or record size (pixels)
+    unsigned long windowId = 0;  // --window-id / -window-id / $XSCREENSAVER_WINDOW
+    bool preview = false;        // --preview: a preview view (no overlay, small grab)
+    bool showFps = false;        // --fps on a display: frame rate and CPU load on screen
+    bool settings = false;       // --settings: run the settings program instead
+    bool help = false;           // --help / -h: print the usage and end
+    bool version = false;        // --version: print the version and end
+    int width = 0;               // --size W x H: own window size, or record size (pixels)
     int height = 0;
 
     // Headless recording.
-    std::string recordDir;        // --record DIR; empty = draw on a display
-    double seconds = 10.0;        // --seconds: simulated time to record
-    double fps = 30.0;            // --fps N (with --record): fixed step 1/N seconds
-    bool haveSeed = false;        // --seed given
-    unsigned seed = 0;            // --seed N: the wall-clock seconds the views see at start
-    int every = 1;                // --every N: save every N-th drawn frame
-    std::string desktopImage;     // --desktop-image FILE: what the screen shows (source 0)
-    std::string desktopPicture;   // --desktop-picture FILE: the wallpaper setting (source 1)
-    bool stats = false;           // --stats: cycle events as JSON lines on stdout
-    int cycles = 0;               // --cycles N: end 1 s after the N-th completed cycle (0 = never early)
+    std::string recordDir;       // --record DIR; empty = draw on a display
+    double seconds = 10.0;       // --seconds: simulated time to record
+    double fps = 30.0;           // --fps N (with --record): fixed step 1/N seconds
+    bool haveSeed = false;       // --seed given
+    unsigned seed = 0;           // --seed N: the wall-clock seconds the views see at start
+    int every = 1;               // --every N: save every N-th drawn frame
+    std::string desktopImage;    // --desktop-image FILE: what the screen shows (source 0)
+    std::string desktopPicture;  // --desktop-picture FILE: the wallpaper setting (source 1)
+    bool stats = false;          // --stats: cycle events as JSON lines on stdout
+    int cycles = 0;              // --cycles N: end 1 s after the N-th completed cycle (0 = never early)
 
     // Long unattended runs (with --record): forced picture changes and size
     // changes, and samples of what the process holds.
@@ -45,8 +45,7 @@ struct ZarnetOptions {
 // $XSCREENSAVER_WINDOW (`envWindow`, may be null). False, with `*error`
 // saying why, on an unknown option or a bad value. --help and --version
 // set their fields and end the parse (true).
-bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOptions* options,
-                        std::string* error);
+bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOptions* options, std::string* error);
 
 // The usage text.
 const char* ZarnetUsage();

@@ -3,11 +3,11 @@
 // written as PNG files and, with --stats, its cycle reported as JSON lines.
 // For long unattended runs it can force picture changes and size changes
 // and sample what the process holds (--soak-report).
+#include <GL/gl.h>
 #include <dirent.h>
 #include <malloc.h>
 #include <sys/stat.h>
 #include <time.h>
-#include <GL/gl.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -20,9 +20,9 @@
 
 #include "apps/zarnet_drivers.h"
 #include "engine/SSMAIN.h"
-#include "pictures/NextPicture.h"
 #include "host/CycleWatch.h"
 #include "host/ZarnetView.h"
+#include "pictures/NextPicture.h"
 #include "platform/clock.h"
 #include "platform/egl_surface.h"
 #include "platform/null_saver_platform.h"
@@ -32,8 +32,8 @@
 
 namespace {
 
-constexpr int kDefaultWidth = 480;   // pixels
-constexpr int kDefaultHeight = 300;  // pixels
+constexpr int kDefaultWidth = 480;     // pixels
+constexpr int kDefaultHeight = 300;    // pixels
 constexpr double kStartTime = 1000.0;  // monotonic reading of the first tick, seconds
 
 // Makes `path` and its missing parents.
@@ -122,7 +122,10 @@ GLNames CountGLNames(unsigned* highest)
     return names;
 }
 
-bool Finite(const VECTOR3D& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+bool Finite(const VECTOR3D& v)
+{
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
 
 // Pieces of the engine's board whose position, angles or rotation aren't finite.
 int NonFinitePieces(const SSMAIN& engine)
@@ -232,9 +235,8 @@ int RunRecord(const ZarnetOptions& options)
     if (options.stats)
         std::printf("{\"t\":0.000,\"event\":\"start\",\"width\":%d,\"height\":%d,\"fps\":%g,\"seed\":%.0f,"
                     "\"source\":%d,\"puzzleWidth\":%d,\"percentage\":%d,\"lockInPlace\":%s}\n",
-                    width, height, options.fps, wallStart, view->mySettings.BGTYPE,
-                    view->mySettings.PUZZLEWIDTH, view->mySettings.PERCENTAGE,
-                    view->mySettings.LOCKINPLACE ? "true" : "false");
+                    width, height, options.fps, wallStart, view->mySettings.BGTYPE, view->mySettings.PUZZLEWIDTH,
+                    view->mySettings.PERCENTAGE, view->mySettings.LOCKINPLACE ? "true" : "false");
 
     FILE* report = nullptr;
     if (!options.soakReport.empty() && !(report = std::fopen(options.soakReport.c_str(), "w"))) {
@@ -250,7 +252,7 @@ int RunRecord(const ZarnetOptions& options)
     long long drawn = 0, saved = 0;
     int status = 0;
     double lastTime = 0.0;  // time of the last frame drawn, seconds
-    double stopAt = -1.0;  // time to end early (--cycles), seconds; < 0 = not yet known
+    double stopAt = -1.0;   // time to end early (--cycles), seconds; < 0 = not yet known
 
     // The soak's own records.
     FrameTimes frameTimes;
@@ -269,14 +271,15 @@ int RunRecord(const ZarnetOptions& options)
     unsigned highestName = 0;
     auto sample = [&](double t) {
         const GLNames names = CountGLNames(&highestName);
-        std::fprintf(report,
-                     "{\"t\":%.1f,\"sample\":%d,\"wallS\":%.1f,\"frames\":%lld,\"cycles\":%d,\"boards\":%d,"
-                     "\"rssKb\":%ld,\"hwmKb\":%ld,\"heapKb\":%ld,\"fds\":%d,\"threads\":%d,\"textures\":%d,\"lists\":%d,"
-                     "\"nextTexture\":%u,\"nextList\":%u,\"maxFrameMs\":%.2f,\"nonFiniteFrames\":%lld}\n",
-                     t, samples++, realTime.MonotonicSeconds() - realStart, drawn, watch.cycles(), watch.boards(),
-                     StatusKb("VmRSS"), StatusKb("VmHWM"), HeapKb(), CountEntries("/proc/self/fd", true),
-                     CountEntries("/proc/self/task", false), names.textures, names.lists, names.nextTexture,
-                     names.nextList, maxSinceSample, nonFiniteFrames);
+        std::fprintf(
+            report,
+            "{\"t\":%.1f,\"sample\":%d,\"wallS\":%.1f,\"frames\":%lld,\"cycles\":%d,\"boards\":%d,"
+            "\"rssKb\":%ld,\"hwmKb\":%ld,\"heapKb\":%ld,\"fds\":%d,\"threads\":%d,\"textures\":%d,\"lists\":%d,"
+            "\"nextTexture\":%u,\"nextList\":%u,\"maxFrameMs\":%.2f,\"nonFiniteFrames\":%lld}\n",
+            t, samples++, realTime.MonotonicSeconds() - realStart, drawn, watch.cycles(), watch.boards(),
+            StatusKb("VmRSS"), StatusKb("VmHWM"), HeapKb(), CountEntries("/proc/self/fd", true),
+            CountEntries("/proc/self/task", false), names.textures, names.lists, names.nextTexture, names.nextList,
+            maxSinceSample, nonFiniteFrames);
         std::fflush(report);
         maxSinceSample = 0.0;
         framesSinceSample = 0;
@@ -311,8 +314,7 @@ int RunRecord(const ZarnetOptions& options)
         // display would show it for as long as the decoding takes, so the
         // step takes that long here too, rather than the fraction of it
         // that drawing a small view takes.
-        if (options.waitRealTime && view->ssMain && view->ssMain->nextPicture &&
-            view->ssMain->nextPicture->Pending()) {
+        if (options.waitRealTime && view->ssMain && view->ssMain->nextPicture && view->ssMain->nextPicture->Pending()) {
             const double left = step - (realTime.MonotonicSeconds() - started);
             if (left > 0.0) {
                 const timespec pause{static_cast<time_t>(left), static_cast<long>(std::fmod(left, 1.0) * 1e9)};
@@ -411,11 +413,9 @@ int RunRecord(const ZarnetOptions& options)
     if (options.stats) {
         std::printf("{\"t\":%.3f,\"event\":\"end\",\"frames\":%lld,\"saved\":%lld,\"boards\":%d,"
                     "\"blowAparts\":%d,\"countdowns\":%d,\"cycles\":%d}\n",
-                    lastTime, drawn, saved, watch.boards(), watch.blowAparts(),
-                    watch.countdowns(), watch.cycles());
+                    lastTime, drawn, saved, watch.boards(), watch.blowAparts(), watch.countdowns(), watch.cycles());
     }
     std::fflush(stdout);
-    std::fprintf(stderr, "zarnet: %lld frames drawn, %lld saved in %s\n", drawn, saved,
-                 options.recordDir.c_str());
+    std::fprintf(stderr, "zarnet: %lld frames drawn, %lld saved in %s\n", drawn, saved, options.recordDir.c_str());
     return status;
 }

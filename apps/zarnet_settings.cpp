@@ -26,29 +26,28 @@ namespace {
 constexpr int kPreviewWidth = 640;   // the preview's first size, pixels
 constexpr int kPreviewHeight = 400;  // pixels
 
-const char* const kUsage =
-    "usage: zarnet-settings [--open-options] | --help | --version\n"
-    "  The preferences window of the Zarnet screen saver: a live preview and\n"
-    "  the \"Options...\" button. The settings are kept in\n"
-    "  $XDG_CONFIG_HOME/zarnet/vmZarnetSS.conf.\n"
-    "  --open-options  open the options sheet as soon as the window shows\n";
+const char* const kUsage = "usage: zarnet-settings [--open-options] | --help | --version\n"
+                           "  The preferences window of the Zarnet screen saver: a live preview and\n"
+                           "  the \"Options...\" button. The settings are kept in\n"
+                           "  $XDG_CONFIG_HOME/zarnet/vmZarnetSS.conf.\n"
+                           "  --open-options  open the options sheet as soon as the window shows\n";
 
 // The window, its preview and the view behind it.
 struct SettingsApp {
-    GtkWidget* window = nullptr;           // the preferences window
-    GtkWidget* previewArea = nullptr;      // holds the preview's GL window
-    GtkWidget* previewNote = nullptr;      // says why there is no preview
-    GdkDisplay* gdkDisplay = nullptr;      // GTK's display; not owned
-    Display* display = nullptr;            // its Xlib connection; not owned
-    Window previewWindow = 0;              // GL child window of previewArea; owned
-    Colormap colormap = 0;                 // previewWindow's colormap; owned
+    GtkWidget* window = nullptr;                      // the preferences window
+    GtkWidget* previewArea = nullptr;                 // holds the preview's GL window
+    GtkWidget* previewNote = nullptr;                 // says why there is no preview
+    GdkDisplay* gdkDisplay = nullptr;                 // GTK's display; not owned
+    Display* display = nullptr;                       // its Xlib connection; not owned
+    Window previewWindow = 0;                         // GL child window of previewArea; owned
+    Colormap colormap = 0;                            // previewWindow's colormap; owned
     ViewSize size = {kPreviewWidth, kPreviewHeight};  // preview size, pixels
-    std::unique_ptr<X11SaverPlatform> platform;  // desktop services for the view
-    std::unique_ptr<X11ViewWindow> host;         // previewWindow as the view's window
-    std::unique_ptr<ZarnetView> view;            // the preview view
-    guint timer = 0;                       // animation timer source; 0 = none
-    bool sheetOpen = false;                // the options sheet is running
-    bool quitting = false;                 // the window was closed while the sheet ran
+    std::unique_ptr<X11SaverPlatform> platform;       // desktop services for the view
+    std::unique_ptr<X11ViewWindow> host;              // previewWindow as the view's window
+    std::unique_ptr<ZarnetView> view;                 // the preview view
+    guint timer = 0;                                  // animation timer source; 0 = none
+    bool sheetOpen = false;                           // the options sheet is running
+    bool quitting = false;                            // the window was closed while the sheet ran
 };
 
 void ShowPreviewNote(SettingsApp* app, const char* text)
@@ -161,8 +160,8 @@ void OpenOptions(SettingsApp* app)
     SheetWindow* sheet = app->view->configureSheet();
     if (!sheet) {
         const std::string text = "The options can't be shown: the layout file \"Zarnet.ui\" is missing "
-                                 "or damaged in the folder \"" + app->platform->resourcePath() +
-                                 "\". Reinstalling Zarnet should bring it back.";
+                                 "or damaged in the folder \"" +
+                                 app->platform->resourcePath() + "\". Reinstalling Zarnet should bring it back.";
         GtkShowAlert(app->window, "Options Unavailable", text.c_str());
         return;
     }
@@ -317,8 +316,8 @@ int main(int argc, char** argv)
     // A tick a full interval after the last one: an early tick would find
     // less than the interval passed and draw nothing. Below GTK's events and
     // redraws, so a slow renderer can't starve the windows.
-    app.timer = g_timeout_add_full(G_PRIORITY_DEFAULT_IDLE, static_cast<guint>(std::ceil(interval * 1000.0)) + 1,
-                                   Tick, &app, nullptr);
+    app.timer = g_timeout_add_full(G_PRIORITY_DEFAULT_IDLE, static_cast<guint>(std::ceil(interval * 1000.0)) + 1, Tick,
+                                   &app, nullptr);
     if (openOptions)
         g_idle_add(OpenOptionsOnce, &app);
 

@@ -16,8 +16,8 @@
 
 #include "engine/SSMAIN.h"
 #include "host/SETTINGS.h"
-#include "platform/egl_headless.h"
 #include "host/ViewGL.h"
+#include "platform/egl_headless.h"
 #include "puzzle/ONEPUZZLE.h"
 
 namespace {
@@ -156,7 +156,7 @@ void BM_FrameCost(benchmark::State& state)
     if (!SetUpEngine(state, gl, settings, engine, across))
         return;
     ONEPUZZLE& puzzle = *engine.puzzle;
-    puzzle.restartTimer = 21.0f;   // stands assembled: no countdown, no blow-up
+    puzzle.restartTimer = 21.0f;  // stands assembled: no countdown, no blow-up
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         engine.Update(kStep);
@@ -180,8 +180,12 @@ void BM_FrameCost(benchmark::State& state)
     state.counters["pieces"] = puzzle.pieceCount;
 }
 
-BENCHMARK(BM_FrameCost)->ArgNames({"part", "across"})->ArgsProduct({{kWhole, kCulled, kUnlit, kNoFill, kNoPieces}, {25, 100}})->Iterations(30)
-    ->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FrameCost)
+    ->ArgNames({"part", "across"})
+    ->ArgsProduct({{kWhole, kCulled, kUnlit, kNoFill, kNoPieces}, {25, 100}})
+    ->Iterations(30)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -22,7 +22,7 @@ constexpr float kStep = 1.0f / 60.0f;
 struct Board {
     int pictureWidth, pictureHeight, puzzleWidth;  // gives the board's columns x rows
     int columns, rows;
-    int referencePasses;                           // measured passes of the reference while assembling
+    int referencePasses;  // measured passes of the reference while assembling
 };
 
 const Board kBoards[] = {
@@ -41,7 +41,7 @@ bool Scattered(ONEPUZZLE& puzzle, const Board& board, float seconds)
     puzzle.puzzleWidth = board.puzzleWidth;
     if (!puzzle.NewPuzzle() || puzzle.columns != board.columns || puzzle.rows != board.rows)
         return false;
-    puzzle.restartTimer = 0.0f;   // blow apart in the first pass
+    puzzle.restartTimer = 0.0f;  // blow apart in the first pass
     for (float t = 0.0f; t < seconds; t += kStep)
         puzzle.Move(kStep);
     return true;
@@ -91,12 +91,10 @@ void RegisterAll()
         const std::string size = std::to_string(board.columns) + "x" + std::to_string(board.rows);
         for (bool reference : {false, true}) {
             const std::string kind = reference ? "/Reference/" : "/";
-            benchmark::RegisterBenchmark(("BM_Move/Scattering" + kind + size).c_str(), MoveScattering, board,
-                                         reference)
+            benchmark::RegisterBenchmark(("BM_Move/Scattering" + kind + size).c_str(), MoveScattering, board, reference)
                 ->Iterations(600)
                 ->Unit(benchmark::kMicrosecond);
-            benchmark::RegisterBenchmark(("BM_Move/Assembling" + kind + size).c_str(), MoveAssembling, board,
-                                         reference)
+            benchmark::RegisterBenchmark(("BM_Move/Assembling" + kind + size).c_str(), MoveAssembling, board, reference)
                 ->Iterations(reference ? board.referencePasses : 600)
                 ->Unit(benchmark::kMicrosecond);
         }

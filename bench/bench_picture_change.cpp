@@ -162,7 +162,8 @@ void BM_PictureChange(benchmark::State& state)
                 }
                 engine.Draw();
                 glFinish();
-                const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+                const double ms =
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
                 frames.push_back(ms);
                 if (!asking)
                     standing.push_back(ms);

@@ -30,28 +30,31 @@ constexpr const char* kPngPath = "/tmp/zarnet-bench-4000x3000.png";
 
 // One row of a photograph-like picture: broad gradients, a few soft waves
 // and pixel noise, so that neither codec finds it unusually easy.
-void PhotoRow(int y, int width, int height, unsigned* seed, std::vector<unsigned char>* row) {
+void PhotoRow(int y, int width, int height, unsigned* seed, std::vector<unsigned char>* row)
+{
     row->resize(size_t(width) * 3);
-    double const v = double(y) / height;
+    const double v = double(y) / height;
     for (int x = 0; x < width; ++x) {
-        double const u = double(x) / width;
-        double const wave = 30.0 * std::sin(u * 9.0 + v * 4.0) * std::cos(v * 7.0 - u * 3.0);
+        const double u = double(x) / width;
+        const double wave = 30.0 * std::sin(u * 9.0 + v * 4.0) * std::cos(v * 7.0 - u * 3.0);
         for (int k = 0; k < 3; ++k) {
             *seed = *seed * 1664525u + 1013904223u;
-            int const noise = int((*seed >> 24) % 25) - 12;
-            double const base = k == 0 ? 60 + 150 * u : k == 1 ? 40 + 120 * v + 40 * u : 170 - 110 * v;
-            int const value = int(base + wave + noise);
+            const int noise = int((*seed >> 24) % 25) - 12;
+            const double base = k == 0 ? 60 + 150 * u : k == 1 ? 40 + 120 * v + 40 * u : 170 - 110 * v;
+            const int value = int(base + wave + noise);
             (*row)[size_t(x) * 3 + k] = static_cast<unsigned char>(value < 0 ? 0 : value > 255 ? 255 : value);
         }
     }
 }
 
-bool Exists(const char* path) {
+bool Exists(const char* path)
+{
     struct stat info;
     return stat(path, &info) == 0 && info.st_size > 0;
 }
 
-bool WriteJpeg(const char* path, int width, int height) {
+bool WriteJpeg(const char* path, int width, int height)
+{
     FILE* file = std::fopen(path, "wb");
     if (file == nullptr) {
         return false;
@@ -80,7 +83,8 @@ bool WriteJpeg(const char* path, int width, int height) {
     return std::fclose(file) == 0;
 }
 
-bool WritePng(const char* path, int width, int height) {
+bool WritePng(const char* path, int width, int height)
+{
     std::vector<unsigned char> pixels, row;
     unsigned seed = 777;
     for (int y = 0; y < height; ++y) {
@@ -90,13 +94,15 @@ bool WritePng(const char* path, int width, int height) {
     return WritePNGRGB(path, width, height, pixels.data());
 }
 
-bool Inputs() {
+bool Inputs()
+{
     return (Exists(kJpegPath) || WriteJpeg(kJpegPath, 6000, 4000)) &&
            (Exists(kPngPath) || WritePng(kPngPath, 4000, 3000));
 }
 
 // loadPicFile's steps with the JPEG decoded at full size, for comparison.
-bool LoadPicFileFullDecode(const char* path, Texture* texture, int resolution) {
+bool LoadPicFileFullDecode(const char* path, Texture* texture, int resolution)
+{
     GLint maxTextureSize = 0;
     if (resolution != 0 && resolution != 1) {
         glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
@@ -107,7 +113,7 @@ bool LoadPicFileFullDecode(const char* path, Texture* texture, int resolution) {
     }
     int width = 0, height = 0;
     PictureTextureSize(resolution, picture.fullWidth, picture.fullHeight, maxTextureSize, &width, &height);
-    size_t const c = picture.bitsPerPixel == 32 ? 4 : 3;
+    const size_t c = picture.bitsPerPixel == 32 ? 4 : 3;
     auto* texels = static_cast<unsigned char*>(std::malloc(c * size_t(width) * size_t(height)));
     if (texels == nullptr || !ResamplePicture(picture, width, height, texels)) {
         std::free(texels);
@@ -118,15 +124,15 @@ bool LoadPicFileFullDecode(const char* path, Texture* texture, int resolution) {
     texture->type = c == 4 ? GL_RGBA : GL_RGB;
     texture->width = unsigned(width);
     texture->height = unsigned(height);
-    bool const built = BuildTexture(texture, 0);
+    const bool built = BuildTexture(texture, 0);
     texture->width = unsigned(picture.fullWidth);
     texture->height = unsigned(picture.fullHeight);
     FreeDecodedPicture(&picture);
     return built;
 }
 
-template <bool (*Load)(const char*, Texture*, int)>
-void RunLoad(benchmark::State& state, const char* path) {
+template <bool (*Load)(const char*, Texture*, int)> void RunLoad(benchmark::State& state, const char* path)
+{
     if (!Inputs()) {
         state.SkipWithError("can't write the input pictures to /tmp");
         return;
@@ -136,7 +142,7 @@ void RunLoad(benchmark::State& state, const char* path) {
         state.SkipWithError(gl.Error().c_str());
         return;
     }
-    int const resolution = int(state.range(0));
+    const int resolution = int(state.range(0));
     for (auto _ : state) {
         Texture texture;  // its destructor deletes the texture
         if (!Load(path, &texture, resolution)) {
@@ -147,9 +153,18 @@ void RunLoad(benchmark::State& state, const char* path) {
     }
 }
 
-void BM_LoadPicFileJpegScaledDecode(benchmark::State& state) { RunLoad<loadPicFile>(state, kJpegPath); }
-void BM_LoadPicFileJpegFullDecode(benchmark::State& state) { RunLoad<LoadPicFileFullDecode>(state, kJpegPath); }
-void BM_LoadPicFilePng(benchmark::State& state) { RunLoad<loadPicFile>(state, kPngPath); }
+void BM_LoadPicFileJpegScaledDecode(benchmark::State& state)
+{
+    RunLoad<loadPicFile>(state, kJpegPath);
+}
+void BM_LoadPicFileJpegFullDecode(benchmark::State& state)
+{
+    RunLoad<LoadPicFileFullDecode>(state, kJpegPath);
+}
+void BM_LoadPicFilePng(benchmark::State& state)
+{
+    RunLoad<loadPicFile>(state, kPngPath);
+}
 
 BENCHMARK(BM_LoadPicFileJpegScaledDecode)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LoadPicFileJpegFullDecode)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -157,7 +172,8 @@ BENCHMARK(BM_LoadPicFilePng)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->U
 
 // The decode alone, at the size needed for each resolution code's texture
 // (0: 512 x 512, 1: 1024 x 1024, 2: full size).
-void BM_DecodeJpeg(benchmark::State& state) {
+void BM_DecodeJpeg(benchmark::State& state)
+{
     if (!Inputs()) {
         state.SkipWithError("can't write the input pictures to /tmp");
         return;
@@ -167,7 +183,7 @@ void BM_DecodeJpeg(benchmark::State& state) {
         state.SkipWithError("can't read the JPEG");
         return;
     }
-    int const need = int(state.range(0));
+    const int need = int(state.range(0));
     for (auto _ : state) {
         DecodedPicture picture;
         if (!DecodePicture(file.data(), file.size(), need, need, &picture)) {
@@ -181,7 +197,8 @@ void BM_DecodeJpeg(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeJpeg)->Arg(512)->Arg(1024)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_DecodePng(benchmark::State& state) {
+void BM_DecodePng(benchmark::State& state)
+{
     if (!Inputs()) {
         state.SkipWithError("can't write the input pictures to /tmp");
         return;

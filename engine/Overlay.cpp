@@ -52,8 +52,7 @@ void AdvanceTitleCard(SSMAIN* engine)
 
 unsigned OverlayTexture(const SSMAIN* engine, unsigned index)
 {
-    if (engine->textures == nullptr || engine->textureCount < 0 ||
-        index >= static_cast<unsigned>(engine->textureCount))
+    if (engine->textures == nullptr || engine->textureCount < 0 || index >= static_cast<unsigned>(engine->textureCount))
         return 0;
     return engine->textures[index].texID;
 }

@@ -45,26 +45,10 @@ void ReleaseTextures(Texture*& textures, int& textureCount)
 }  // namespace
 
 SSMAIN::SSMAIN()
-    : frameTime(0.0),
-      screenWidth(0),
-      screenHeight(0),
-      preview(false),
-      bannerTimer(115.0f),
-      bannerShown(false),
-      bannerFromTop(false),
-      bannerPos{0.0f, -35.0f},
-      messageTex(5),
-      cardTimer(90.0f),
-      cardAlpha(0.0f),
-      textureCount(0),
-      textures(nullptr),
-      puzzle(nullptr),
-      pictureTex(0),
-      pictureWidth(0),
-      pictureHeight(0),
-      settings(nullptr),
-      nextPicture(nullptr),
-      fallbackPicture{}
+    : frameTime(0.0), screenWidth(0), screenHeight(0), preview(false), bannerTimer(115.0f), bannerShown(false),
+      bannerFromTop(false), bannerPos{0.0f, -35.0f}, messageTex(5), cardTimer(90.0f), cardAlpha(0.0f), textureCount(0),
+      textures(nullptr), puzzle(nullptr), pictureTex(0), pictureWidth(0), pictureHeight(0), settings(nullptr),
+      nextPicture(nullptr), fallbackPicture{}
 {
 }
 
@@ -211,8 +195,7 @@ void SSMAIN::LoadPic()
 
     char name[1024];
     char path[kPicturePathSize];
-    const bool chosen =
-        ChooseRandomImageFile(settings->BGPath, name) && JoinPicturePath(settings->BGPath, name, path);
+    const bool chosen = ChooseRandomImageFile(settings->BGPath, name) && JoinPicturePath(settings->BGPath, name, path);
     NextPicture picture;
     picture.MakeNow(chosen ? path : "", fallbackPicture, settings->BGRES);
     unsigned texture = 0;

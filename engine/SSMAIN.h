@@ -16,26 +16,27 @@ class NextPicture;
 // message images.
 class SSMAIN {
 public:
-    double frameTime;      // time step of the current frame, seconds (last Update)
-    int screenWidth;       // view width, pixels
-    int screenHeight;      // view height, pixels
-    bool preview;          // host's small preview: no overlay is drawn
-    float bannerTimer;     // seconds until the banner next shows or hides
-    bool bannerShown;      // banner is shown (sliding in) rather than hidden (sliding out)
-    bool bannerFromTop;    // banner uses the top edge; false: the bottom edge
-    point2d bannerPos;     // lower-left corner of the banner's side strip, pixels (origin lower-left)
-    unsigned messageTex;   // index into textures of the message image: 4 or 5
-    float cardTimer;       // seconds until the title card next begins
-    float cardAlpha;       // opacity of the title card, 0..1
-    int textureCount;      // entries in textures
-    Texture* textures;     // overlay textures from "vantor.morvence"; owned (array new)
-    ONEPUZZLE* puzzle;     // the current puzzle; owned; null = nothing is drawn
-    unsigned pictureTex;   // GL name of the puzzle picture; owned (deleted by the engine); 0 = none
-    int pictureWidth;      // picture width handed to the puzzle, pixels
-    int pictureHeight;     // picture height handed to the puzzle, pixels
-    SETTINGS* settings;    // the view's settings; not owned, outlives the engine
-    NextPicture* nextPicture;     // folder source: the next board's picture in the making and a spare texture for it; owned, made at set-up
-    char fallbackPicture[1025];   // the bundled picture beside the data files, shown when the folder gives none
+    double frameTime;            // time step of the current frame, seconds (last Update)
+    int screenWidth;             // view width, pixels
+    int screenHeight;            // view height, pixels
+    bool preview;                // host's small preview: no overlay is drawn
+    float bannerTimer;           // seconds until the banner next shows or hides
+    bool bannerShown;            // banner is shown (sliding in) rather than hidden (sliding out)
+    bool bannerFromTop;          // banner uses the top edge; false: the bottom edge
+    point2d bannerPos;           // lower-left corner of the banner's side strip, pixels (origin lower-left)
+    unsigned messageTex;         // index into textures of the message image: 4 or 5
+    float cardTimer;             // seconds until the title card next begins
+    float cardAlpha;             // opacity of the title card, 0..1
+    int textureCount;            // entries in textures
+    Texture* textures;           // overlay textures from "vantor.morvence"; owned (array new)
+    ONEPUZZLE* puzzle;           // the current puzzle; owned; null = nothing is drawn
+    unsigned pictureTex;         // GL name of the puzzle picture; owned (deleted by the engine); 0 = none
+    int pictureWidth;            // picture width handed to the puzzle, pixels
+    int pictureHeight;           // picture height handed to the puzzle, pixels
+    SETTINGS* settings;          // the view's settings; not owned, outlives the engine
+    NextPicture* nextPicture;    // folder source: the next board's picture in the making and a spare texture for it;
+                                 // owned, made at set-up
+    char fallbackPicture[1025];  // the bundled picture beside the data files, shown when the folder gives none
 
     // Sets the initial values: no puzzle, no textures, overlay timers at their start.
     SSMAIN();

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size < 1) {
         return 0;
     }
-    int const need = data[0] * 8;
+    const int need = data[0] * 8;
     ++data;
     --size;
     int width = 0, height = 0;
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         __builtin_trap();
     }
     unsigned sum = 0;
-    size_t const rowBytes = static_cast<size_t>(picture.width) * static_cast<size_t>(picture.bitsPerPixel / 8);
+    const size_t rowBytes = static_cast<size_t>(picture.width) * static_cast<size_t>(picture.bitsPerPixel / 8);
     for (int y = 0; y < picture.height; ++y) {
         for (size_t i = 0; i < rowBytes; ++i) {
             sum += picture.pixels[static_cast<size_t>(y) * picture.bytesPerRow + i];

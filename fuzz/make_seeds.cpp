@@ -45,9 +45,12 @@ int main(int argc, char** argv)
 
     ok = ok && Save(tgas + "/rgb_uncompressed", UncompressedTga(4, 3, 24, TgaPattern(4, 3, 24))) &&
          Save(tgas + "/rgba_uncompressed", UncompressedTga(3, 2, 32, TgaPattern(3, 2, 32))) &&
-         Save(tgas + "/rgb_rle", CompressedTga(4, 2, 24, {{false, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9}},
-                                                          {true, 4, {10, 11, 12}}, {false, 1, {13, 14, 15}}})) &&
-         Save(tgas + "/rgba_rle", CompressedTga(2, 2, 32, {{true, 2, {1, 2, 3, 4}}, {false, 2, {5, 6, 7, 8, 9, 10, 11, 12}}}));
+         Save(tgas + "/rgb_rle",
+              CompressedTga(
+                  4, 2, 24,
+                  {{false, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9}}, {true, 4, {10, 11, 12}}, {false, 1, {13, 14, 15}}})) &&
+         Save(tgas + "/rgba_rle",
+              CompressedTga(2, 2, 32, {{true, 2, {1, 2, 3, 4}}, {false, 2, {5, 6, 7, 8, 9, 10, 11, 12}}}));
     if (!ok) {
         std::fprintf(stderr, "could not write the seeds under %s\n", dir.c_str());
         return 1;

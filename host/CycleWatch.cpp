@@ -77,8 +77,7 @@ void CycleWatch::Observe(const SSMAIN& engine, double t, long long frame, double
         Append(out,
                "{\"t\":%.3f,\"frame\":%lld,\"event\":\"new-board\",\"columns\":%d,\"rows\":%d,"
                "\"pieces\":%d,\"pictureWidth\":%d,\"pictureHeight\":%d}",
-               t, frame, puzzle->columns, puzzle->rows, puzzle->pieceCount, engine.pictureWidth,
-               engine.pictureHeight);
+               t, frame, puzzle->columns, puzzle->rows, puzzle->pieceCount, engine.pictureWidth, engine.pictureHeight);
     }
     if (!remade) {
         if (!request_ && request)
@@ -95,8 +94,8 @@ void CycleWatch::Observe(const SSMAIN& engine, double t, long long frame, double
         if (timer_ >= 21.0f && timer < 21.0f) {
             ++countdowns_;
             counting_ = true;
-            Append(out, "{\"t\":%.3f,\"frame\":%lld,\"event\":\"countdown\",\"largestGroup\":%.4f}", t,
-                   frame, puzzle->largestGroup);
+            Append(out, "{\"t\":%.3f,\"frame\":%lld,\"event\":\"countdown\",\"largestGroup\":%.4f}", t, frame,
+                   puzzle->largestGroup);
         }
     }
     if (t + 1e-9 >= nextStatus_) {

@@ -22,7 +22,7 @@ public:
     // True once a countdown has run out: a board was assembled, counted
     // down and blown apart again.
     bool completedCycle() const { return cycles_ > 0; }
-    int cycles() const { return cycles_; }          // countdowns that ran out
+    int cycles() const { return cycles_; }  // countdowns that ran out
 
 private:
     const void* puzzle_ = nullptr;  // puzzle seen last (identity only)

@@ -36,12 +36,10 @@ bool BuildGrabTexture(const ScreenGrab& grab, int detail, unsigned* texture)
         if (scaled) {
             // RGBA rows are whole multiples of 4 bytes: the pack alignment
             // gluScaleImage writes with doesn't matter.
-            const GLint error = gluScaleImage(GL_RGBA, grab.width, grab.height, GL_UNSIGNED_BYTE,
-                                              grab.rgba.data(), texWidth, texHeight, GL_UNSIGNED_BYTE,
-                                              scaled);
+            const GLint error = gluScaleImage(GL_RGBA, grab.width, grab.height, GL_UNSIGNED_BYTE, grab.rgba.data(),
+                                              texWidth, texHeight, GL_UNSIGNED_BYTE, scaled);
             if (error == 0 && !GrabIsAllBlack(scaled, pixels)) {
-                glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, texWidth, texHeight, 0, GL_RGBA,
-                             GL_UNSIGNED_BYTE, scaled);
+                glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, texWidth, texHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, scaled);
                 uploaded = true;
             }
             std::free(scaled);

@@ -6,22 +6,23 @@
 class PreferenceStore;
 
 // The module's preference store and its keys, with their first-run values.
-constexpr const char* kPrefsModule = "vmZarnetSS";          // store (module) name
-constexpr const char* kPrefsVersion = "1.0.1";              // "version" of the stored keys
-constexpr bool kFirstRunMainMonitorOnly = false;            // "MainMonitorOnly"
-constexpr bool kFirstRunLockInPlace = true;                 // "LockInPlace"
-constexpr int kFirstRunPuzzleWidth = 25;                    // "PuzzleWidth": pieces
-constexpr int kFirstRunPercentage = 75;                     // "Percentage": percent
-constexpr int kFirstRunBGType = 0;                          // "BGType": desktop grab
-constexpr const char* kFirstRunBGPath = "/usr/share/backgrounds/";  // "BGPath" when the user has no pictures folder: the system's wallpaper folder
-constexpr int kFirstRunBGRes = 1;                           // "BGRes": 1024 per side
+constexpr const char* kPrefsModule = "vmZarnetSS";  // store (module) name
+constexpr const char* kPrefsVersion = "1.0.1";      // "version" of the stored keys
+constexpr bool kFirstRunMainMonitorOnly = false;    // "MainMonitorOnly"
+constexpr bool kFirstRunLockInPlace = true;         // "LockInPlace"
+constexpr int kFirstRunPuzzleWidth = 25;            // "PuzzleWidth": pieces
+constexpr int kFirstRunPercentage = 75;             // "Percentage": percent
+constexpr int kFirstRunBGType = 0;                  // "BGType": desktop grab
+constexpr const char* kFirstRunBGPath =
+    "/usr/share/backgrounds/";     // "BGPath" when the user has no pictures folder: the system's wallpaper folder
+constexpr int kFirstRunBGRes = 1;  // "BGRes": 1024 per side
 
 // What the saver can animate, as the configuration sheet offers it; stored
 // numbers outside are pinned to these ends when read.
-constexpr int kSheetMinPuzzleWidth = 2;                     // pieces
-constexpr int kSheetMaxPuzzleWidth = 100;                   // pieces
-constexpr int kSheetMinPercentage = 0;                      // percent
-constexpr int kSheetMaxPercentage = 100;                    // percent
+constexpr int kSheetMinPuzzleWidth = 2;    // pieces
+constexpr int kSheetMaxPuzzleWidth = 100;  // pieces
+constexpr int kSheetMinPercentage = 0;     // percent
+constexpr int kSheetMaxPercentage = 100;   // percent
 
 // The picture folder for a first run: `userPictures` (the desktop's pictures
 // folder) when it is an existing folder, else "<home>/Pictures" when that

@@ -35,27 +35,10 @@ unsigned SeedFromSeconds(double seconds)
 }  // namespace
 
 ZarnetView::ZarnetView(ScreenSaverPlatform* platform, ScreenSaverWindow* window)
-    : ScreenSaverView(platform, window),
-      MainMonitorOnly(false),
-      ThisScreenIsOn(false),
-      glView(nullptr),
-      viewAllocated(0),
-      glReady(0),
-      initialized(0),
-      mySettings{},
-      animtime(0.0),
-      Scrn{0, 0, 0, 0},
-      ssMain(nullptr),
-      DeskTex(),
-      openPanel(nullptr),
-      configureSheetWindow(nullptr),
-      oSave(nullptr),
-      oMainMonitorOnly(nullptr),
-      oBGRes(nullptr),
-      oBGType(nullptr),
-      oBGPath(nullptr),
-      oLockInPlace(nullptr),
-      oPuzzleWidth(nullptr),
+    : ScreenSaverView(platform, window), MainMonitorOnly(false), ThisScreenIsOn(false), glView(nullptr),
+      viewAllocated(0), glReady(0), initialized(0), mySettings{}, animtime(0.0), Scrn{0, 0, 0, 0}, ssMain(nullptr),
+      DeskTex(), openPanel(nullptr), configureSheetWindow(nullptr), oSave(nullptr), oMainMonitorOnly(nullptr),
+      oBGRes(nullptr), oBGType(nullptr), oBGPath(nullptr), oLockInPlace(nullptr), oPuzzleWidth(nullptr),
       oPercentage(nullptr)
 {
 }

@@ -26,28 +26,29 @@ class SheetOpenPanel;  // the folder chooser
 // picture from the folder BGPath, chosen by the engine for every board.
 class ZarnetView : public ScreenSaverView {
 public:
-    bool MainMonitorOnly;          // setting: only the main screen's view animates
-    bool ThisScreenIsOn;           // this view animates (decided by startAnimation)
-    GLSurface* glView;             // the OpenGL surface drawn into; owned by the base class (subview)
-    char viewAllocated;            // glView exists: size changes reach it
-    char glReady;                  // GL state, viewport and projection set for the current size
-    char initialized;              // mainSetup has run (whatever its result)
-    SETTINGS mySettings;           // the settings; the engine keeps a pointer to it
-    double animtime;               // monotonic seconds of the last frame drawn or clock reset
-    ScreenRect Scrn;               // bounds size (origin stays 0, 0): viewport, aspect, engine size
-    SSMAIN* ssMain;                // the engine; owned
-    Texture DeskTex;               // desktop picture record (sources 0 and 1); its texID goes to the engine
-    SheetOpenPanel* openPanel;     // sheet: the folder chooser; owned by the sheet's layout
+    bool MainMonitorOnly;               // setting: only the main screen's view animates
+    bool ThisScreenIsOn;                // this view animates (decided by startAnimation)
+    GLSurface* glView;                  // the OpenGL surface drawn into; owned by the base class (subview)
+    char viewAllocated;                 // glView exists: size changes reach it
+    char glReady;                       // GL state, viewport and projection set for the current size
+    char initialized;                   // mainSetup has run (whatever its result)
+    SETTINGS mySettings;                // the settings; the engine keeps a pointer to it
+    double animtime;                    // monotonic seconds of the last frame drawn or clock reset
+    ScreenRect Scrn;                    // bounds size (origin stays 0, 0): viewport, aspect, engine size
+    SSMAIN* ssMain;                     // the engine; owned
+    Texture DeskTex;                    // desktop picture record (sources 0 and 1); its texID goes to the engine
+    SheetOpenPanel* openPanel;          // sheet: the folder chooser; owned by the sheet's layout
     SheetWindow* configureSheetWindow;  // sheet: the outlet `configureSheet` (the sheet window); null until loaded
-    SheetControl* oSave;           // sheet: the Save button (no operation uses it)
-    SheetControl* oMainMonitorOnly;  // sheet: check box, MainMonitorOnly
-    SheetControl* oBGRes;          // sheet: pop-up menu, BGRES (index = value)
-    SheetControl* oBGType;         // sheet: pop-up menu, BGTYPE (index = value)
-    SheetControl* oBGPath;         // sheet: button whose title is the picture folder
-    SheetControl* oLockInPlace;    // sheet: check box, LOCKINPLACE
-    SheetControl* oPuzzleWidth;    // sheet: integer control, PUZZLEWIDTH
-    SheetControl* oPercentage;     // sheet: integer control, PERCENTAGE
-    std::unique_ptr<SheetLayout, SheetLayoutRelease> sheetLayout;  // sheet: the loaded "Zarnet.ui" (window, controls, chooser); owned, released with the view
+    SheetControl* oSave;                // sheet: the Save button (no operation uses it)
+    SheetControl* oMainMonitorOnly;     // sheet: check box, MainMonitorOnly
+    SheetControl* oBGRes;               // sheet: pop-up menu, BGRES (index = value)
+    SheetControl* oBGType;              // sheet: pop-up menu, BGTYPE (index = value)
+    SheetControl* oBGPath;              // sheet: button whose title is the picture folder
+    SheetControl* oLockInPlace;         // sheet: check box, LOCKINPLACE
+    SheetControl* oPuzzleWidth;         // sheet: integer control, PUZZLEWIDTH
+    SheetControl* oPercentage;          // sheet: integer control, PERCENTAGE
+    std::unique_ptr<SheetLayout, SheetLayoutRelease>
+        sheetLayout;  // sheet: the loaded "Zarnet.ui" (window, controls, chooser); owned, released with the view
 
     // A view not yet initialised: every member zero, no surface, no engine.
     ZarnetView(ScreenSaverPlatform* platform, ScreenSaverWindow* window);
@@ -129,6 +130,6 @@ public:
 
 private:
     // GL helpers of the frame loop (ZarnetView_gl.cpp).
-    void clearBuffers();          // colour and depth
-    void clearToBlack();          // clear colour (0,0,0,0), clear, flush
+    void clearBuffers();  // colour and depth
+    void clearToBlack();  // clear colour (0,0,0,0), clear, flush
 };

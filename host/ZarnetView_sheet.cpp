@@ -66,11 +66,10 @@ SheetWindow* ZarnetView::configureSheet()
             {"configureSheet_bgpath", [this](SheetControl* sender) { configureSheet_bgpath(sender); }},
             {"configureSheet_save", [this](SheetControl* sender) { configureSheet_save(sender); }},
             {"configureSheet_cancel", [this](SheetControl* sender) { configureSheet_cancel(sender); }},
-            {"configureSheet_openwebsite",
-             [this](SheetControl* sender) { configureSheet_openwebsite(sender); }},
+            {"configureSheet_openwebsite", [this](SheetControl* sender) { configureSheet_openwebsite(sender); }},
         };
-        sheetLayout.reset(SheetLayoutLoad(path, kSheetWindowName, &configureSheetWindow, outlets,
-                                          std::move(actions), &openPanel));
+        sheetLayout.reset(
+            SheetLayoutLoad(path, kSheetWindowName, &configureSheetWindow, outlets, std::move(actions), &openPanel));
     }
 
     SheetSetState(oMainMonitorOnly, MainMonitorOnly ? 1 : 0);

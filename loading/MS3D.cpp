@@ -11,7 +11,7 @@ namespace {
 // Record sizes in the file, bytes.
 constexpr uint64_t kVertexBytes = 15;
 constexpr uint64_t kTriangleBytes = 70;
-constexpr uint64_t kGroupHeadBytes = 1 + 32 + 2;  // flags, name, triangle count
+constexpr uint64_t kGroupHeadBytes = 1 + 32 + 2;          // flags, name, triangle count
 constexpr uint64_t kGroupMinBytes = kGroupHeadBytes + 1;  // with no triangle indexes
 constexpr uint64_t kMaterialBytes = 361;
 constexpr uint64_t kAnimationBytes = 12;
@@ -116,8 +116,7 @@ private:
 // Reads a count, checks that many records of at least `size` bytes can
 // follow, and allocates them value-initialised (so nested pointers start
 // null). On failure the count is 0 and the array null.
-template <typename Record>
-bool ReadCountAndAllocate(ModelStream& in, uint64_t size, uint16_t& count, Record*& array)
+template <typename Record> bool ReadCountAndAllocate(ModelStream& in, uint64_t size, uint16_t& count, Record*& array)
 {
     count = 0;
     array = nullptr;
@@ -189,10 +188,9 @@ bool MS3D::LoadFromFStream(std::istream* stream)
     char id[10] = {};
     unsigned char versionBytes[4] = {};
     const bool headerRead = ReadBytes(*stream, id, sizeof id) && ReadBytes(*stream, versionBytes, sizeof versionBytes);
-    const int32_t version = static_cast<int32_t>(static_cast<uint32_t>(versionBytes[0]) |
-                                                 static_cast<uint32_t>(versionBytes[1]) << 8 |
-                                                 static_cast<uint32_t>(versionBytes[2]) << 16 |
-                                                 static_cast<uint32_t>(versionBytes[3]) << 24);
+    const int32_t version = static_cast<int32_t>(
+        static_cast<uint32_t>(versionBytes[0]) | static_cast<uint32_t>(versionBytes[1]) << 8 |
+        static_cast<uint32_t>(versionBytes[2]) << 16 | static_cast<uint32_t>(versionBytes[3]) << 24);
     if (!headerRead || std::memcmp(id, "MS3D000000", sizeof id) != 0 || (version != 3 && version != 4)) {
         ERRORCLOSE("Not a valid MS3D file!");
         return false;

@@ -26,7 +26,7 @@ public:
     float animationFPS;        // frames per second, as stored
 
     MS3D();
-    ~MS3D();                   // releases every array
+    ~MS3D();  // releases every array
     MS3D(const MS3D&) = delete;
     MS3D& operator=(const MS3D&) = delete;
 

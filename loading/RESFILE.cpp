@@ -105,8 +105,7 @@ bool RESFILE::Open(const char* path)
 
 bool RESFILE::SeekLump(int index)
 {
-    if (!stream.is_open() || !directory || index < 0 ||
-        static_cast<uint32_t>(index) >= header.lumpCount) {
+    if (!stream.is_open() || !directory || index < 0 || static_cast<uint32_t>(index) >= header.lumpCount) {
         return false;
     }
     stream.seekg(static_cast<std::streamoff>(directory[index].offset), std::ios::beg);

@@ -28,13 +28,13 @@ struct RESFILE_LUMP {
 // SeekLump on this object then returns false.
 class RESFILE {
 public:
-    uint32_t fileSize;         // file length in bytes (low 32 bits), measured at Open; 0 before
-    std::ifstream stream;      // the open file, binary input; handed to lump readers
-    RESFILE_HEADER header;     // the header as read
-    RESFILE_LUMP* directory;   // header.lumpCount entries (array new, owned); null when none loaded
+    uint32_t fileSize;        // file length in bytes (low 32 bits), measured at Open; 0 before
+    std::ifstream stream;     // the open file, binary input; handed to lump readers
+    RESFILE_HEADER header;    // the header as read
+    RESFILE_LUMP* directory;  // header.lumpCount entries (array new, owned); null when none loaded
 
     RESFILE();
-    ~RESFILE();                // Close()
+    ~RESFILE();  // Close()
     RESFILE(const RESFILE&) = delete;
     RESFILE& operator=(const RESFILE&) = delete;
 

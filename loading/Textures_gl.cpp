@@ -12,8 +12,8 @@
 
 bool BuildTexture(Texture* texture, int alphaMode)
 {
-    if (!texture || !texture->imageData || texture->width == 0 || texture->height == 0 ||
-        texture->width > INT_MAX || texture->height > INT_MAX) {
+    if (!texture || !texture->imageData || texture->width == 0 || texture->height == 0 || texture->width > INT_MAX ||
+        texture->height > INT_MAX) {
         return false;  // nothing to upload
     }
     const unsigned bytesPerPixel = texture->type == GL_RGBA ? 4 : 3;

@@ -58,6 +58,4 @@ point2d Make2DPoint(float x, float y)
     return point2d{x, y};
 }
 
-void ERRORCLOSE(const char*)
-{
-}
+void ERRORCLOSE(const char*) {}

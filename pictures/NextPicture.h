@@ -55,7 +55,7 @@ public:
 
 private:
     enum class Stage { Idle, Making, Uploading, Done };
-    bool BeginUpload();       // storage for pixels_ (the spare when it fits); false when GL refuses it
+    bool BeginUpload();                   // storage for pixels_ (the spare when it fits); false when GL refuses it
     bool UploadRows(size_t budgetBytes);  // true when every row is in
 
     PictureWorker worker_;
@@ -66,6 +66,6 @@ private:
     unsigned spare_ = 0;      // a texture kept for a picture of its size; owned
     int spareWidth_ = 0;      // its size, texels
     int spareHeight_ = 0;
-    int pictureWidth_ = 0;    // the finished picture's own size, pixels
+    int pictureWidth_ = 0;  // the finished picture's own size, pixels
     int pictureHeight_ = 0;
 };

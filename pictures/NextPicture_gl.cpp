@@ -122,8 +122,8 @@ bool NextPicture::Take(unsigned* texture, int* width, int* height)
 void NextPicture::MakeNow(const char* path, const char* fallbackPath, int resolution)
 {
     Drop();
-    MakePicturePixels(path ? path : "", fallbackPath ? fallbackPath : "", resolution,
-                      MaxTextureSizeFor(resolution), &pixels_);
+    MakePicturePixels(path ? path : "", fallbackPath ? fallbackPath : "", resolution, MaxTextureSizeFor(resolution),
+                      &pixels_);
     stage_ = Stage::Done;
     if (pixels_.rgba != nullptr && BeginUpload()) {
         UploadRows(static_cast<size_t>(-1));
@@ -148,8 +148,7 @@ bool NextPicture::BeginUpload()
 {
     GLint bound = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    for (int k = 0; k < 8 && glGetError() != GL_NO_ERROR; ++k) {
-    }  // earlier errors are not this upload's
+    for (int k = 0; k < 8 && glGetError() != GL_NO_ERROR; ++k) {}  // earlier errors are not this upload's
     const bool reuse = spare_ != 0 && spareWidth_ == pixels_.width && spareHeight_ == pixels_.height;
     if (reuse) {
         texture_ = spare_;

@@ -13,13 +13,14 @@
 namespace {
 
 // True when `name`, lower-cased, ends in `extension` and is longer than it.
-bool IsOfKind(char const* name, char const* extension) {
-    size_t const nameLength = std::strlen(name);
-    size_t const extensionLength = std::strlen(extension);
+bool IsOfKind(const char* name, const char* extension)
+{
+    const size_t nameLength = std::strlen(name);
+    const size_t extensionLength = std::strlen(extension);
     if (nameLength <= extensionLength) {
         return false;
     }
-    char const* tail = name + (nameLength - extensionLength);
+    const char* tail = name + (nameLength - extensionLength);
     for (size_t i = 0; i < extensionLength; ++i) {
         if (std::tolower(static_cast<unsigned char>(tail[i])) != extension[i]) {
             return false;
@@ -30,13 +31,14 @@ bool IsOfKind(char const* name, char const* extension) {
 
 }  // namespace
 
-int CountFiles(char const* folder, char const* extension) {
+int CountFiles(const char* folder, const char* extension)
+{
     DIR* dir = opendir(folder);
     if (dir == nullptr) {
         return 0;
     }
     int count = 0;
-    while (dirent const* entry = readdir(dir)) {
+    while (const dirent* entry = readdir(dir)) {
         if (IsOfKind(entry->d_name, extension)) {
             ++count;
         }
@@ -45,8 +47,9 @@ int CountFiles(char const* folder, char const* extension) {
     return count;
 }
 
-bool FindNthFile(char* folder, char* name, char* extension, int n) {
-    int const count = CountFiles(folder, extension);
+bool FindNthFile(char* folder, char* name, char* extension, int n)
+{
+    const int count = CountFiles(folder, extension);
     if (count < 1 || count < n) {
         return false;
     }
@@ -55,7 +58,7 @@ bool FindNthFile(char* folder, char* name, char* extension, int n) {
         return false;
     }
     int index = 0;
-    while (dirent const* entry = readdir(dir)) {
+    while (const dirent* entry = readdir(dir)) {
         if (!IsOfKind(entry->d_name, extension)) {
             continue;
         }
@@ -70,14 +73,15 @@ bool FindNthFile(char* folder, char* name, char* extension, int n) {
     return false;
 }
 
-bool ChooseRandomImageFile(char* folder, char* name) {
+bool ChooseRandomImageFile(char* folder, char* name)
+{
     char jpg[] = ".jpg";
     char gif[] = ".gif";
     char png[] = ".png";
-    int const j = CountFiles(folder, jpg);
-    int const g = CountFiles(folder, gif);
-    int const p = CountFiles(folder, png);
-    int const total = j + g + p;
+    const int j = CountFiles(folder, jpg);
+    const int g = CountFiles(folder, gif);
+    const int p = CountFiles(folder, png);
+    const int total = j + g + p;
     if (total < 1) {
         return false;
     }
@@ -93,14 +97,15 @@ bool ChooseRandomImageFile(char* folder, char* name) {
     return FindNthFile(folder, name, png, r);
 }
 
-bool JoinPicturePath(char const* folder, char const* name, char* path) {
+bool JoinPicturePath(const char* folder, const char* name, char* path)
+{
     path[0] = '\0';
-    size_t const folderLength = std::strlen(folder);
+    const size_t folderLength = std::strlen(folder);
     // Any folder not ending in "/" gets one, also a short one such as "."
     // or "~": gluing the name straight onto it would name another file.
-    bool const slash = folderLength > 0 && folder[folderLength - 1] != '/';
-    size_t const nameLength = std::strlen(name);
-    size_t const length = folderLength + (slash ? 1 : 0) + nameLength;
+    const bool slash = folderLength > 0 && folder[folderLength - 1] != '/';
+    const size_t nameLength = std::strlen(name);
+    const size_t length = folderLength + (slash ? 1 : 0) + nameLength;
     if (length > kPicturePathSize - 1) {
         return false;
     }

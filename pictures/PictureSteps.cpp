@@ -11,9 +11,9 @@
 namespace {
 
 // The power of two nearest to `side` in the logarithmic sense.
-int NearestPowerOfTwo(int side) {
-    int const exponent =
-        static_cast<int>(std::floor(std::log(static_cast<double>(side)) / std::log(2.0) + 0.5));
+int NearestPowerOfTwo(int side)
+{
+    const int exponent = static_cast<int>(std::floor(std::log(static_cast<double>(side)) / std::log(2.0) + 0.5));
     if (exponent <= 0) {
         return 1;
     }
@@ -22,7 +22,8 @@ int NearestPowerOfTwo(int side) {
 
 // Source index for texture index i: the own-size pixel floor(f * i), mapped to
 // the decoded pixel that covers it, kept inside the decoded picture.
-int SourceIndex(float f, int i, int scaleNum, int scaleDenom, int decodedSize) {
+int SourceIndex(float f, int i, int scaleNum, int scaleDenom, int decodedSize)
+{
     long long index = static_cast<long long>(f * static_cast<float>(i));
     index = index * scaleNum / scaleDenom;
     if (index >= decodedSize) {
@@ -33,8 +34,9 @@ int SourceIndex(float f, int i, int scaleNum, int scaleDenom, int decodedSize) {
 
 }  // namespace
 
-void PictureTextureSize(int resolution, int pictureWidth, int pictureHeight, int maxTextureSize,
-                        int* width, int* height) {
+void PictureTextureSize(int resolution, int pictureWidth, int pictureHeight, int maxTextureSize, int* width,
+                        int* height)
+{
     if (resolution == 0) {
         *width = 512;
         *height = 512;
@@ -59,11 +61,12 @@ namespace {
 
 // Nearest-neighbour resampling with the flip: texels as the picture's
 // pixels, or with `opaque` RGBA of alpha 255.
-bool Resample(DecodedPicture const& picture, int width, int height, bool opaque, unsigned char* texels) {
-    size_t const c = picture.bitsPerPixel == 32 ? 4 : 3;
-    size_t const outChannels = opaque ? 4 : c;
-    float const fx = static_cast<float>(picture.fullWidth) / static_cast<float>(width);
-    float const fy = static_cast<float>(picture.fullHeight) / static_cast<float>(height);
+bool Resample(const DecodedPicture& picture, int width, int height, bool opaque, unsigned char* texels)
+{
+    const size_t c = picture.bitsPerPixel == 32 ? 4 : 3;
+    const size_t outChannels = opaque ? 4 : c;
+    const float fx = static_cast<float>(picture.fullWidth) / static_cast<float>(width);
+    const float fy = static_cast<float>(picture.fullHeight) / static_cast<float>(height);
     // Byte offset of each texture column's source pixel within a row.
     auto* columns = static_cast<size_t*>(std::malloc(sizeof(size_t) * size_t(width)));
     if (columns == nullptr) {
@@ -73,12 +76,12 @@ bool Resample(DecodedPicture const& picture, int width, int height, bool opaque,
         columns[i] = size_t(SourceIndex(fx, i, picture.scaleNum, picture.scaleDenom, picture.width)) * c;
     }
     for (int j = 0; j < height; ++j) {
-        int const sy = SourceIndex(fy, j, picture.scaleNum, picture.scaleDenom, picture.height);
-        unsigned char const* source = picture.pixels + size_t(sy) * picture.bytesPerRow;
+        const int sy = SourceIndex(fy, j, picture.scaleNum, picture.scaleDenom, picture.height);
+        const unsigned char* source = picture.pixels + size_t(sy) * picture.bytesPerRow;
         unsigned char* target = texels + size_t(height - 1 - j) * size_t(width) * outChannels;
         if (opaque) {
             for (int i = 0; i < width; ++i, target += 4) {
-                unsigned char const* p = source + columns[i];
+                const unsigned char* p = source + columns[i];
                 target[0] = p[0];
                 target[1] = p[1];
                 target[2] = p[2];
@@ -96,15 +99,18 @@ bool Resample(DecodedPicture const& picture, int width, int height, bool opaque,
 
 }  // namespace
 
-bool ResamplePicture(DecodedPicture const& picture, int width, int height, unsigned char* texels) {
+bool ResamplePicture(const DecodedPicture& picture, int width, int height, unsigned char* texels)
+{
     return Resample(picture, width, height, false, texels);
 }
 
-bool ResamplePictureOpaque(DecodedPicture const& picture, int width, int height, unsigned char* texels) {
+bool ResamplePictureOpaque(const DecodedPicture& picture, int width, int height, unsigned char* texels)
+{
     return Resample(picture, width, height, true, texels);
 }
 
-bool MakePictureTexels(char const* path, int resolution, int maxTextureSize, PictureTexels* texels, bool opaque) {
+bool MakePictureTexels(const char* path, int resolution, int maxTextureSize, PictureTexels* texels, bool opaque)
+{
     *texels = PictureTexels{nullptr, 0, 0, GL_RGB, 0, 0};
     PictureFile file;
     if (!ReadPictureFile(path, &file)) {
@@ -120,20 +126,20 @@ bool MakePictureTexels(char const* path, int resolution, int maxTextureSize, Pic
     int height = 0;
     PictureTextureSize(resolution, pictureWidth, pictureHeight, maxTextureSize, &width, &height);
     DecodedPicture picture;
-    bool const decoded = DecodePicture(file.data(), file.size(), width, height, &picture);
+    const bool decoded = DecodePicture(file.data(), file.size(), width, height, &picture);
     FreePictureFile(&file);
     if (!decoded) {
         return false;
     }
-    size_t const c = opaque || picture.bitsPerPixel == 32 ? 4 : 3;
+    const size_t c = opaque || picture.bitsPerPixel == 32 ? 4 : 3;
     auto* buffer = static_cast<unsigned char*>(std::malloc(c * size_t(width) * size_t(height)));
     if (buffer == nullptr || !Resample(picture, width, height, opaque, buffer)) {
         std::free(buffer);
         FreeDecodedPicture(&picture);
         return false;
     }
-    *texels = PictureTexels{buffer, width, height, c == 4 ? GLenum(GL_RGBA) : GLenum(GL_RGB),
-                            picture.fullWidth, picture.fullHeight};
+    *texels = PictureTexels{
+        buffer, width, height, c == 4 ? GLenum(GL_RGBA) : GLenum(GL_RGB), picture.fullWidth, picture.fullHeight};
     FreeDecodedPicture(&picture);
     return true;
 }

@@ -10,14 +10,14 @@ constexpr int kPicturePathSize = 1025;
 // Joins folder and file name into `path` (kPicturePathSize bytes): a "/" goes
 // between them only when the folder is longer than 2 characters and doesn't
 // end in "/". False, path empty, when the result exceeds 1024 characters.
-bool JoinPicturePath(char const* folder, char const* name, char* path);
+bool JoinPicturePath(const char* folder, const char* name, char* path);
 
 // Texture size for a pictureWidth x pictureHeight picture: 512 x 512 for
 // resolution 0, 1024 x 1024 for 1, otherwise each side the power of two
 // nearest in the logarithmic sense (724 -> 512, 725 -> 1024), capped at
 // maxTextureSize when that is positive.
-void PictureTextureSize(int resolution, int pictureWidth, int pictureHeight, int maxTextureSize,
-                        int* width, int* height);
+void PictureTextureSize(int resolution, int pictureWidth, int pictureHeight, int maxTextureSize, int* width,
+                        int* height);
 
 // Resamples `picture` by nearest neighbour into width x height texels of 3 or
 // 4 bytes (as picture.bitsPerPixel says), bottom row first: texel (i, j)
@@ -25,10 +25,10 @@ void PictureTextureSize(int resolution, int pictureWidth, int pictureHeight, int
 // the top, fx = fullWidth / width, fy = fullHeight / height in single
 // precision, read from the decoded pixel that covers it when the picture was
 // decoded at a reduced scale. False only when working memory runs out.
-bool ResamplePicture(DecodedPicture const& picture, int width, int height, unsigned char* texels);
+bool ResamplePicture(const DecodedPicture& picture, int width, int height, unsigned char* texels);
 // The same sampling into opaque RGBA texels (4 bytes, alpha 255, whatever
 // the picture's own alpha), as BuildTexture would upload them in alpha mode 0.
-bool ResamplePictureOpaque(DecodedPicture const& picture, int width, int height, unsigned char* texels);
+bool ResamplePictureOpaque(const DecodedPicture& picture, int width, int height, unsigned char* texels);
 
 // A picture file made ready for upload.
 struct PictureTexels {
@@ -44,5 +44,5 @@ struct PictureTexels {
 // size) and resamples the picture at `path`. False, `texels` null, when the
 // file is no decodable picture within the size bound or memory runs out.
 // With `opaque` the texels are always opaque RGBA (ResamplePictureOpaque).
-bool MakePictureTexels(char const* path, int resolution, int maxTextureSize, PictureTexels* texels,
+bool MakePictureTexels(const char* path, int resolution, int maxTextureSize, PictureTexels* texels,
                        bool opaque = false);

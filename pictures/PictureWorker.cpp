@@ -17,7 +17,8 @@ bool MakeOne(const std::string& path, int resolution, int maxTextureSize, Pictur
     PictureTexels texels;
     if (!MakePictureTexels(path.c_str(), resolution, maxTextureSize, &texels, true))
         return false;
-    *pixels = PicturePixels{texels.texels, texels.width, texels.height, texels.pictureWidth, texels.pictureHeight, false};
+    *pixels =
+        PicturePixels{texels.texels, texels.width, texels.height, texels.pictureWidth, texels.pictureHeight, false};
     return true;
 }
 
@@ -29,8 +30,8 @@ void FreePicturePixels(PicturePixels* pixels)
     *pixels = PicturePixels{};
 }
 
-bool MakePicturePixels(const std::string& path, const std::string& fallbackPath, int resolution,
-                       int maxTextureSize, PicturePixels* pixels)
+bool MakePicturePixels(const std::string& path, const std::string& fallbackPath, int resolution, int maxTextureSize,
+                       PicturePixels* pixels)
 {
     *pixels = PicturePixels{};
     if (MakeOne(path, resolution, maxTextureSize, pixels))
@@ -59,8 +60,7 @@ PictureWorker::~PictureWorker()
     }
 }
 
-void PictureWorker::Start(const std::string& path, const std::string& fallbackPath, int resolution,
-                          int maxTextureSize)
+void PictureWorker::Start(const std::string& path, const std::string& fallbackPath, int resolution, int maxTextureSize)
 {
     {
         std::lock_guard<std::mutex> lock(shared_->mutex);

@@ -24,8 +24,8 @@ void FreePicturePixels(PicturePixels* pixels);
 // Reads, decodes and resamples `path` (as MakePictureTexels does), or, when
 // `path` is empty or gives no picture, `fallbackPath` (may be empty). False,
 // record empty, when neither gives one. Touches no GL and no rand().
-bool MakePicturePixels(const std::string& path, const std::string& fallbackPath, int resolution,
-                       int maxTextureSize, PicturePixels* pixels);
+bool MakePicturePixels(const std::string& path, const std::string& fallbackPath, int resolution, int maxTextureSize,
+                       PicturePixels* pixels);
 
 // Makes picture pixels on a thread of its own, one job at a time, so that
 // decoding a large picture never holds up a frame. The thread starts with
@@ -64,22 +64,22 @@ private:
     };
     // What the owner and the thread share; the last of them to go frees it.
     struct Shared {
-        std::mutex mutex;                // guards everything below
-        std::condition_variable wake;    // a job or the end, for the thread
-        std::condition_variable done;    // a result, for the owner
-        Job job;                         // the job waiting for the thread
-        bool jobWaiting = false;         // job holds a job not yet begun
-        bool working = false;            // the thread is making a job's pixels
-        bool stop = false;               // the thread is to end
-        uint64_t started = 0;            // number of the job started last (0 = none)
-        uint64_t finished = 0;           // number of the job whose result is in result
-        PicturePixels result{};          // that result; owned until taken
+        std::mutex mutex;              // guards everything below
+        std::condition_variable wake;  // a job or the end, for the thread
+        std::condition_variable done;  // a result, for the owner
+        Job job;                       // the job waiting for the thread
+        bool jobWaiting = false;       // job holds a job not yet begun
+        bool working = false;          // the thread is making a job's pixels
+        bool stop = false;             // the thread is to end
+        uint64_t started = 0;          // number of the job started last (0 = none)
+        uint64_t finished = 0;         // number of the job whose result is in result
+        PicturePixels result{};        // that result; owned until taken
         ~Shared() { FreePicturePixels(&result); }
     };
     static void Run(std::shared_ptr<Shared> shared);  // the thread's loop
     bool TakeLocked(PicturePixels* pixels);
 
     std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
-    std::thread thread_;          // made with the first job
-    bool outstanding_ = false;    // a job not yet taken (owner's thread only)
+    std::thread thread_;        // made with the first job
+    bool outstanding_ = false;  // a job not yet taken (owner's thread only)
 };

@@ -9,7 +9,7 @@
 // Number of entries of `folder` whose lower-cased name ends in `extension`
 // (lower case, with its dot) and is longer than it; sub-folders count too.
 // 0 when the folder can't be opened.
-int CountFiles(char const* folder, char const* extension);
+int CountFiles(const char* folder, const char* extension);
 
 // Writes the name of the n-th entry (from 0, in directory order) of that kind
 // into `name`. False when there are fewer than n + 1 such entries, the folder
@@ -33,4 +33,4 @@ bool LoadPicture(char* folder, Texture* texture, int resolution);
 // the picture's own size. False, record untouched, when the file is no
 // decodable picture or memory runs out; false, with the texel buffer left in
 // imageData, when BuildTexture fails. Needs a current GL context.
-bool loadPicFile(char const* path, Texture* texture, int resolution);
+bool loadPicFile(const char* path, Texture* texture, int resolution);

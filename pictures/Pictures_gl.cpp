@@ -8,7 +8,8 @@
 #include "pictures/PictureSteps.h"
 #include "pictures/Pictures.h"
 
-bool LoadPicture(char* folder, Texture* texture, int resolution) {
+bool LoadPicture(char* folder, Texture* texture, int resolution)
+{
     char name[1024];
     if (!ChooseRandomImageFile(folder, name)) {
         return false;
@@ -20,7 +21,8 @@ bool LoadPicture(char* folder, Texture* texture, int resolution) {
     return loadPicFile(path, texture, resolution);
 }
 
-bool loadPicFile(char const* path, Texture* texture, int resolution) {
+bool loadPicFile(const char* path, Texture* texture, int resolution)
+{
     GLint maxTextureSize = 0;
     if (resolution != 0 && resolution != 1) {
         glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
@@ -35,7 +37,7 @@ bool loadPicFile(char const* path, Texture* texture, int resolution) {
     texture->type = texels.type;
     texture->width = static_cast<unsigned>(texels.width);
     texture->height = static_cast<unsigned>(texels.height);
-    bool const built = BuildTexture(texture, 0);
+    const bool built = BuildTexture(texture, 0);
     texture->width = static_cast<unsigned>(texels.pictureWidth);
     texture->height = static_cast<unsigned>(texels.pictureHeight);
     return built;

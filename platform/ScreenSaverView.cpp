@@ -22,17 +22,32 @@ void ScreenSaverView::setFrameSize(ViewSize size)
     size_ = ViewSize{size.width > 0 ? size.width : 0, size.height > 0 ? size.height : 0};
 }
 
-void ScreenSaverView::startAnimation() { animating_ = true; }
+void ScreenSaverView::startAnimation()
+{
+    animating_ = true;
+}
 
-void ScreenSaverView::stopAnimation() { animating_ = false; }
+void ScreenSaverView::stopAnimation()
+{
+    animating_ = false;
+}
 
 void ScreenSaverView::animateOneFrame() {}
 
-bool ScreenSaverView::hasConfigureSheet() { return false; }
+bool ScreenSaverView::hasConfigureSheet()
+{
+    return false;
+}
 
-SheetWindow* ScreenSaverView::configureSheet() { return nullptr; }
+SheetWindow* ScreenSaverView::configureSheet()
+{
+    return nullptr;
+}
 
-bool ScreenSaverView::performGammaFade() { return true; }
+bool ScreenSaverView::performGammaFade()
+{
+    return true;
+}
 
 void ScreenSaverView::addSubview(GLSurface* surface)
 {

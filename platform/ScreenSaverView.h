@@ -81,12 +81,12 @@ public:
     void addSubview(GLSurface* surface);
 
 private:
-    ScreenSaverPlatform* platform_;           // desktop services; not owned
-    ScreenSaverWindow* window_;               // where the view is shown; not owned
-    ScreenRect frame_ = {0, 0, 0, 0};         // creation frame, root coordinates
-    ViewSize size_ = {0, 0};                  // bounds size, pixels
-    bool isPreview_ = false;                  // the small preview view
-    bool animating_ = false;                  // the timer runs
-    double interval_ = 1.0 / 30.0;            // timer interval, seconds
+    ScreenSaverPlatform* platform_;                     // desktop services; not owned
+    ScreenSaverWindow* window_;                         // where the view is shown; not owned
+    ScreenRect frame_ = {0, 0, 0, 0};                   // creation frame, root coordinates
+    ViewSize size_ = {0, 0};                            // bounds size, pixels
+    bool isPreview_ = false;                            // the small preview view
+    bool animating_ = false;                            // the timer runs
+    double interval_ = 1.0 / 30.0;                      // timer interval, seconds
     std::vector<std::unique_ptr<GLSurface>> subviews_;  // owned; released last
 };

@@ -95,7 +95,7 @@ struct SizedPicture {
 std::string BestFit(const std::vector<SizedPicture>& set, int width, int height)
 {
     const SizedPicture* best = nullptr;
-    double const aspect = width > 0 && height > 0 ? double(width) / height : 16.0 / 9.0;
+    const double aspect = width > 0 && height > 0 ? double(width) / height : 16.0 / 9.0;
     auto mismatch = [&](const SizedPicture& p) {
         // Aspects within 2 % of each other count as the same.
         return std::round(std::fabs(std::log(double(p.width) / p.height / aspect)) * 50.0);
@@ -109,7 +109,7 @@ std::string BestFit(const std::vector<SizedPicture>& set, int width, int height)
             best = &p;
             continue;
         }
-        double const m = mismatch(p), mb = mismatch(*best);
+        const double m = mismatch(p), mb = mismatch(*best);
         if (m != mb) {
             if (m < mb)
                 best = &p;
@@ -139,7 +139,7 @@ struct GnomeXmlParse {
     std::vector<SizedPicture> set;   // its pictures
     int width = 0;                   // of the <size> element being read
     int height = 0;
-    std::string text;                // text of the <file> or <size> element being read
+    std::string text;  // text of the <file> or <size> element being read
 };
 
 int AttributeInt(const gchar** names, const gchar** values, const char* name)
@@ -153,13 +153,12 @@ int AttributeInt(const gchar** names, const gchar** values, const char* name)
     return 0;
 }
 
-void GnomeXmlStart(GMarkupParseContext*, const gchar* element, const gchar** names,
-                   const gchar** values, gpointer data, GError**)
+void GnomeXmlStart(GMarkupParseContext*, const gchar* element, const gchar** names, const gchar** values, gpointer data,
+                   GError**)
 {
     auto* p = static_cast<GnomeXmlParse*>(data);
     p->stack.emplace_back(element);
-    if (p->stack.size() == 2 && p->stack[0] == "background" && !std::strcmp(element, "static")
-        && !p->staticDone)
+    if (p->stack.size() == 2 && p->stack[0] == "background" && !std::strcmp(element, "static") && !p->staticDone)
         p->inFirstStatic = true;
     if (p->inFirstStatic && (!std::strcmp(element, "file") || !std::strcmp(element, "size"))) {
         p->text.clear();
@@ -233,8 +232,8 @@ std::string PictureOfPackage(const std::string& folder, int width, int height)
     for (const gchar* name; (name = g_dir_read_name(dir)) != nullptr && set.size() < 1000;) {
         unsigned w = 0, h = 0;
         char dot = 0;
-        if (std::sscanf(name, "%5ux%5u%c", &w, &h, &dot) == 3 && dot == '.' && w > 0 && h > 0
-            && IsReadableFile(images + name))
+        if (std::sscanf(name, "%5ux%5u%c", &w, &h, &dot) == 3 && dot == '.' && w > 0 && h > 0 &&
+            IsReadableFile(images + name))
             set.push_back({images + name, static_cast<int>(w), static_cast<int>(h)});
     }
     g_dir_close(dir);
@@ -254,7 +253,7 @@ std::string ResolvePicture(const std::string& path, int width, int height)
         return PictureOfPackage(path, width, height);
     if (!IsReadableFile(path))
         return {};
-    size_t const n = path.size();
+    const size_t n = path.size();
     if (n > 4 && g_ascii_strcasecmp(path.c_str() + n - 4, ".xml") == 0)
         return PictureOfGnomeXml(path, width, height);
     return path;
@@ -271,8 +270,7 @@ void ScreenSize(const ScreenList& screens, const ScreenInfo* screen, int* width,
 
 // Adds `value` (a path or URI) for `screen` (null: "default") when it
 // resolves to a picture; an entry already there is kept. True when added.
-bool AddPicture(const ScreenList& screens, const ScreenInfo* screen, const std::string& value,
-                DesktopBackground* bg)
+bool AddPicture(const ScreenList& screens, const ScreenInfo* screen, const std::string& value, DesktopBackground* bg)
 {
     int w = 0, h = 0;
     ScreenSize(screens, screen, &w, &h);
@@ -362,8 +360,7 @@ public:
         // A relocatable schema (no path of its own) would abort g_settings_new_full.
         if (g_settings_schema_get_path(schema) && g_settings_schema_has_key(schema, key)) {
             GSettingsSchemaKey* k = g_settings_schema_get_key(schema, key);
-            bool isString = g_variant_type_equal(g_settings_schema_key_get_value_type(k),
-                                                 G_VARIANT_TYPE_STRING);
+            bool isString = g_variant_type_equal(g_settings_schema_key_get_value_type(k), G_VARIANT_TYPE_STRING);
             g_settings_schema_key_unref(k);
             if (isString) {
                 GSettings* settings = g_settings_new_full(schema, backend_, nullptr);
@@ -391,8 +388,8 @@ std::string GSettingsWallpaper(const SettingsReader& reader, const WallpaperKey&
     if (w.schema == kGnome.schema) {
         // GNOME shows a second picture while the dark style is chosen.
         std::string scheme;
-        if (reader.String("org.gnome.desktop.interface", "color-scheme", &scheme)
-            && scheme == "prefer-dark" && reader.String(w.schema, "picture-uri-dark", &value)) {
+        if (reader.String("org.gnome.desktop.interface", "color-scheme", &scheme) && scheme == "prefer-dark" &&
+            reader.String(w.schema, "picture-uri-dark", &value)) {
             std::string path = ResolvePicture(ToLocalPath(value.c_str()), width, height);
             if (!path.empty())
                 return path;
@@ -417,8 +414,7 @@ struct XfceParse {
 // monitor's last image, 1 its image path, 0 another workspace's; -1 none.
 int RankOf(const std::vector<std::string>& path, std::string* monitor)
 {
-    if (path.size() < 4 || path[0] != "backdrop" || path[1] != "screen0"
-        || path[2].rfind("monitor", 0) != 0)
+    if (path.size() < 4 || path[0] != "backdrop" || path[1] != "screen0" || path[2].rfind("monitor", 0) != 0)
         return -1;
     *monitor = path[2].substr(7);
     const std::string& leaf = path.back();
@@ -432,8 +428,8 @@ int RankOf(const std::vector<std::string>& path, std::string* monitor)
     return -1;
 }
 
-void XfceStart(GMarkupParseContext*, const gchar* element, const gchar** names,
-               const gchar** values, gpointer data, GError**)
+void XfceStart(GMarkupParseContext*, const gchar* element, const gchar** names, const gchar** values, gpointer data,
+               GError**)
 {
     XfceParse* p = static_cast<XfceParse*>(data);
     if (std::strcmp(element, "property") != 0) {
@@ -496,8 +492,8 @@ void AddXfceBackgrounds(const std::string& file, const ScreenList& screens, Desk
     XfceParse parse;
     GMarkupParser parser = {XfceStart, XfceEnd, nullptr, nullptr, nullptr};
     GMarkupParseContext* context = g_markup_parse_context_new(&parser, G_MARKUP_DEFAULT_FLAGS, &parse, nullptr);
-    bool ok = g_markup_parse_context_parse(context, xml.data(), static_cast<gssize>(xml.size()), nullptr)
-              && g_markup_parse_context_end_parse(context, nullptr);
+    bool ok = g_markup_parse_context_parse(context, xml.data(), static_cast<gssize>(xml.size()), nullptr) &&
+              g_markup_parse_context_end_parse(context, nullptr);
     g_markup_parse_context_free(context);
     if (!ok)
         return;  // a damaged file says nothing
@@ -508,8 +504,8 @@ void AddXfceBackgrounds(const std::string& file, const ScreenList& screens, Desk
         for (const ScreenInfo& s : screens.screens)
             if (!s.name.empty() && s.name == monitor)
                 screen = &s;
-        if (!screen && !monitor.empty() && monitor.size() < 6
-            && std::all_of(monitor.begin(), monitor.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        if (!screen && !monitor.empty() && monitor.size() < 6 &&
+            std::all_of(monitor.begin(), monitor.end(), [](char c) { return c >= '0' && c <= '9'; }))
             screen = screens.FindNumber(std::atoi(monitor.c_str()));
         if (screen)
             bg->imageFilePath.emplace(std::to_string(screen->number), path);
@@ -531,20 +527,30 @@ std::string KConfigUnescape(const std::string& raw)
             out += raw[i];
             continue;
         }
-        char const c = raw[++i];
+        const char c = raw[++i];
         switch (c) {
-        case 's': out += ' '; break;
-        case 't': out += '\t'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
+        case 's':
+            out += ' ';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
         case 'x':
-            if (i + 2 < raw.size() && std::isxdigit(static_cast<unsigned char>(raw[i + 1]))
-                && std::isxdigit(static_cast<unsigned char>(raw[i + 2]))) {
+            if (i + 2 < raw.size() && std::isxdigit(static_cast<unsigned char>(raw[i + 1])) &&
+                std::isxdigit(static_cast<unsigned char>(raw[i + 2]))) {
                 out += static_cast<char>(std::stoi(raw.substr(i + 1, 2), nullptr, 16));
                 i += 2;
             }
             break;
-        default: out += c; break;  // "\\" and anything unknown: the character itself
+        default:
+            out += c;
+            break;  // "\\" and anything unknown: the character itself
         }
     }
     return out;
@@ -563,25 +569,25 @@ bool ReadKConfig(const std::string& file, KConfigGroups* groups)
             end = text.size();
         std::string line = text.substr(start, end - start);
         start = end + 1;
-        size_t const first = line.find_first_not_of(" \t\r");
-        size_t const last = line.find_last_not_of(" \t\r");
+        const size_t first = line.find_first_not_of(" \t\r");
+        const size_t last = line.find_last_not_of(" \t\r");
         if (first == std::string::npos || line[first] == '#')
             continue;
         line = line.substr(first, last - first + 1);
         if (line[0] == '[') {
-            size_t const close = line.rfind(']');
+            const size_t close = line.rfind(']');
             group = close != std::string::npos && close > 0 ? line.substr(1, close - 1) : std::string();
             continue;
         }
-        size_t const eq = line.find('=');
+        const size_t eq = line.find('=');
         if (eq == std::string::npos || eq == 0)
             continue;
         std::string key = line.substr(0, eq);
         key.erase(key.find_last_not_of(" \t") + 1);
-        bool const expand = key.find("[$e]") != std::string::npos;
-        if (size_t const flags = key.find("[$"); flags != std::string::npos)
+        const bool expand = key.find("[$e]") != std::string::npos;
+        if (const size_t flags = key.find("[$"); flags != std::string::npos)
             key.erase(flags);  // "Image[$e]" is "Image"; a localised "Name[de]" stays apart
-        size_t const valueStart = line.find_first_not_of(" \t", eq + 1);
+        const size_t valueStart = line.find_first_not_of(" \t", eq + 1);
         std::string value = valueStart == std::string::npos ? std::string() : KConfigUnescape(line.substr(valueStart));
         if (expand && value.rfind("$HOME", 0) == 0)
             value = HomeDir() + value.substr(5);
@@ -624,14 +630,14 @@ void AddPlasmaBackgrounds(const ScreenList& screens, DesktopBackground* bg)
         if (screenKey == keys.end())
             continue;
         char* end = nullptr;
-        long const screen = std::strtol(screenKey->second.c_str(), &end, 10);
+        const long screen = std::strtol(screenKey->second.c_str(), &end, 10);
         if (end == screenKey->second.c_str() || screen < 0 || screen > 64)
             continue;
         auto general = applets.find(name + "][Wallpaper][org.kde.image][General");
         if (general == applets.end() || !general->second.count("Image"))
             continue;
         auto activity = keys.find("activityId");
-        bool const isCurrent = !current.empty() && activity != keys.end() && activity->second == current;
+        const bool isCurrent = !current.empty() && activity != keys.end() && activity->second == current;
         auto known = byScreen.find(static_cast<int>(screen));
         if (known == byScreen.end() || (isCurrent && !known->second.currentActivity))
             byScreen[static_cast<int>(screen)] = {general->second.at("Image"), isCurrent};
@@ -699,7 +705,7 @@ std::string QSettingsString(const std::string& raw)
             out += raw[i];
             continue;
         }
-        char const c = raw[++i];
+        const char c = raw[++i];
         if (c == 'x') {
             size_t j = i + 1;
             unsigned code = 0;
@@ -752,13 +758,13 @@ void AddPcmanfmBackgrounds(const ScreenList& screens, DesktopBackground* bg)
     profiles.emplace_back("default");
     for (const std::string& profile : profiles) {
         for (const ScreenInfo& screen : screens.screens) {
-            GKeyFile* file =
-                LoadKeyFile(base + profile + "/desktop-items-" + std::to_string(screen.number) + ".conf");
+            GKeyFile* file = LoadKeyFile(base + profile + "/desktop-items-" + std::to_string(screen.number) + ".conf");
             if (!file)
                 continue;
             std::string const mode = KeyFileString(file, "*", "wallpaper_mode");
             std::string wallpaper = KeyFileString(file, "*", "wallpaper");
-            if (KeyFileString(file, "*", "wallpaper_common") == "0" && g_key_file_has_key(file, "*", "wallpaper0", nullptr))
+            if (KeyFileString(file, "*", "wallpaper_common") == "0" &&
+                g_key_file_has_key(file, "*", "wallpaper0", nullptr))
                 wallpaper = KeyFileString(file, "*", "wallpaper0");
             g_key_file_free(file);
             if (mode != "color")
@@ -778,9 +784,9 @@ std::vector<std::string> ShellWords(const std::string& line)
     std::string word;
     bool inWord = false;
     for (size_t i = 0; i < line.size(); ++i) {
-        char const c = line[i];
+        const char c = line[i];
         if (c == '\'') {
-            size_t const close = line.find('\'', i + 1);
+            const size_t close = line.find('\'', i + 1);
             if (close == std::string::npos)
                 return {};  // unterminated: not a command we can read
             word += line.substr(i + 1, close - i - 1);
@@ -869,9 +875,9 @@ void AddNitrogenBackgrounds(const ScreenList& screens, DesktopBackground* bg)
         std::string const picture = KeyFileString(file, groups[i], "file");
         if (group == "xin_-1" || (!group.empty() && group[0] == ':')) {
             AddPicture(screens, nullptr, picture, bg);
-        } else if (group.rfind("xin_", 0) == 0 && group.size() > 4 && group.size() < 8
-                   && std::all_of(group.begin() + 4, group.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-            size_t const index = std::stoul(group.substr(4));
+        } else if (group.rfind("xin_", 0) == 0 && group.size() > 4 && group.size() < 8 &&
+                   std::all_of(group.begin() + 4, group.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            const size_t index = std::stoul(group.substr(4));
             if (index < screens.screens.size())
                 AddPicture(screens, &screens.screens[index], picture, bg);
         }
@@ -965,8 +971,7 @@ DesktopBackground DesktopBackgroundFromPath(const char* path)
     return bg;
 }
 
-void DesktopPicturePath(const DesktopBackground& background, int screenNumber,
-                        const char* fallback, char (&path)[1024])
+void DesktopPicturePath(const DesktopBackground& background, int screenNumber, const char* fallback, char (&path)[1024])
 {
     const std::string* found = nullptr;
     auto it = background.imageFilePath.find(std::to_string(screenNumber));

@@ -20,9 +20,12 @@ struct DesktopBackground {
 // Where the look-up reads from. Every field may stay null for the running
 // desktop; tests and headless runs point them elsewhere.
 struct DesktopBackgroundSources {
-    const char* schemaDir = nullptr;       // folder of compiled GSettings schemas read with their default values; null = the installed schemas and the user's settings
-    const char* xfceDesktopXml = nullptr;  // XFCE's desktop channel file; null = "$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml"
-    const char* currentDesktop = nullptr;  // desktop names as in XDG_CURRENT_DESKTOP ("GNOME", "X-Cinnamon", "XFCE", "MATE", "KDE", "LXQt", "LXDE"); null = the environment's
+    const char* schemaDir = nullptr;  // folder of compiled GSettings schemas read with their default values; null = the
+                                      // installed schemas and the user's settings
+    const char* xfceDesktopXml = nullptr;  // XFCE's desktop channel file; null =
+                                           // "$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml"
+    const char* currentDesktop = nullptr;  // desktop names as in XDG_CURRENT_DESKTOP ("GNOME", "X-Cinnamon", "XFCE",
+                                           // "MATE", "KDE", "LXQt", "LXDE"); null = the environment's
 };
 
 // Builds the wallpaper settings of the running desktop for `screens`, from,
@@ -43,8 +46,7 @@ struct DesktopBackgroundSources {
 // description (.xml) or a wallpaper package folder (contents/images/WxH.ext)
 // becomes its picture that best fits the screen. Never fails: what can't be
 // read is left out.
-DesktopBackground ReadDesktopBackground(const ScreenList& screens,
-                                        const DesktopBackgroundSources& sources = {});
+DesktopBackground ReadDesktopBackground(const ScreenList& screens, const DesktopBackgroundSources& sources = {});
 
 // Headless: wallpaper settings whose "default" is `path` (kept even when the
 // file doesn't exist, so that a bad path shows as a failed picture).
@@ -53,5 +55,5 @@ DesktopBackground DesktopBackgroundFromPath(const char* path);
 // The desktop picture of screen `screenNumber` into `path`: the entry of that
 // screen, else the "default" entry, at most 1023 bytes; `fallback` when there
 // is neither or the path found is shorter than 5 characters.
-void DesktopPicturePath(const DesktopBackground& background, int screenNumber,
-                        const char* fallback, char (&path)[1024]);
+void DesktopPicturePath(const DesktopBackground& background, int screenNumber, const char* fallback,
+                        char (&path)[1024]);

@@ -41,9 +41,8 @@ struct FboApi {
             reinterpret_cast<PFNGLRENDERBUFFERSTORAGEPROC>(eglGetProcAddress("glRenderbufferStorage"));
         framebufferRenderbuffer =
             reinterpret_cast<PFNGLFRAMEBUFFERRENDERBUFFERPROC>(eglGetProcAddress("glFramebufferRenderbuffer"));
-        return genFramebuffers && deleteFramebuffers && bindFramebuffer && checkFramebufferStatus &&
-               genRenderbuffers && deleteRenderbuffers && bindRenderbuffer && renderbufferStorage &&
-               framebufferRenderbuffer;
+        return genFramebuffers && deleteFramebuffers && bindFramebuffer && checkFramebufferStatus && genRenderbuffers &&
+               deleteRenderbuffers && bindRenderbuffer && renderbufferStorage && framebufferRenderbuffer;
     }
 };
 
@@ -123,11 +122,19 @@ bool HeadlessGLContext::Create(int width, int height)
         return false;
     }
 
-    const EGLint configAttribs[] = {
-        EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-        EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8,
-        EGL_DEPTH_SIZE, 16,
-        EGL_NONE};
+    const EGLint configAttribs[] = {EGL_RENDERABLE_TYPE,
+                                    EGL_OPENGL_BIT,
+                                    EGL_RED_SIZE,
+                                    8,
+                                    EGL_GREEN_SIZE,
+                                    8,
+                                    EGL_BLUE_SIZE,
+                                    8,
+                                    EGL_ALPHA_SIZE,
+                                    8,
+                                    EGL_DEPTH_SIZE,
+                                    16,
+                                    EGL_NONE};
     EGLConfig config = nullptr;
     EGLint found = 0;
     if (!eglChooseConfig(s.display, configAttribs, &config, 1, &found) || found < 1) {
@@ -135,9 +142,8 @@ bool HeadlessGLContext::Create(int width, int height)
         config = nullptr;
     }
 
-    const EGLint contextAttribs[] = {
-        EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
-        EGL_NONE};
+    const EGLint contextAttribs[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
+                                     EGL_NONE};
     s.context = eglCreateContext(s.display, config ? config : EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, contextAttribs);
     if (s.context == EGL_NO_CONTEXT) {
         s.error = "no desktop-GL compatibility context";
@@ -255,9 +261,15 @@ std::vector<uint8_t> HeadlessGLContext::ReadPixels() const
     return pixels;
 }
 
-int HeadlessGLContext::Width() const { return state_->width; }
+int HeadlessGLContext::Width() const
+{
+    return state_->width;
+}
 
-int HeadlessGLContext::Height() const { return state_->height; }
+int HeadlessGLContext::Height() const
+{
+    return state_->height;
+}
 
 void HeadlessGLContext::Destroy()
 {
@@ -279,4 +291,7 @@ void HeadlessGLContext::Destroy()
     s.width = s.height = 0;
 }
 
-const std::string& HeadlessGLContext::Error() const { return state_->error; }
+const std::string& HeadlessGLContext::Error() const
+{
+    return state_->error;
+}

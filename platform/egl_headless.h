@@ -13,7 +13,7 @@
 class HeadlessGLContext {
 public:
     HeadlessGLContext();
-    ~HeadlessGLContext();                   // Destroy()
+    ~HeadlessGLContext();  // Destroy()
     HeadlessGLContext(const HeadlessGLContext&) = delete;
     HeadlessGLContext& operator=(const HeadlessGLContext&) = delete;
 

@@ -34,10 +34,22 @@ void EglSurface::setFrameSize(int width, int height)
         context_.Resize(width, height);
 }
 
-int EglSurface::width() const { return context_.Width(); }
+int EglSurface::width() const
+{
+    return context_.Width();
+}
 
-int EglSurface::height() const { return context_.Height(); }
+int EglSurface::height() const
+{
+    return context_.Height();
+}
 
-std::vector<uint8_t> EglSurface::ReadPixels() const { return context_.ReadPixels(); }
+std::vector<uint8_t> EglSurface::ReadPixels() const
+{
+    return context_.ReadPixels();
+}
 
-const std::string& EglSurface::Error() const { return context_.Error(); }
+const std::string& EglSurface::Error() const
+{
+    return context_.Error();
+}

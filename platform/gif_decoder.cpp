@@ -19,13 +19,14 @@ struct GifSource {
 };
 
 // giflib's read callback; a short count makes giflib fail the read.
-int GifRead(GifFileType* gif, GifByteType* out, int count) {
+int GifRead(GifFileType* gif, GifByteType* out, int count)
+{
     auto* source = static_cast<GifSource*>(gif->UserData);
     if (count <= 0) {
         return 0;
     }
-    size_t const left = source->size - source->position;
-    size_t const n = static_cast<size_t>(count) < left ? static_cast<size_t>(count) : left;
+    const size_t left = source->size - source->position;
+    const size_t n = static_cast<size_t>(count) < left ? static_cast<size_t>(count) : left;
     std::memcpy(out, source->data + source->position, n);
     source->position += n;
     return static_cast<int>(n);
@@ -33,7 +34,7 @@ int GifRead(GifFileType* gif, GifByteType* out, int count) {
 
 // The logical screen, or the first image's extent when the screen says 0.
 struct GifLayout {
-    int canvasWidth;       // pixels of the result
+    int canvasWidth;  // pixels of the result
     int canvasHeight;
     int transparentIndex;  // palette index drawn transparent, or -1
 };
@@ -41,7 +42,8 @@ struct GifLayout {
 // Walks the records up to the first image descriptor, picking up the
 // transparent colour of a graphic control extension on the way. False on
 // damaged data or a file without an image.
-bool GifFindFirstImage(GifFileType* gif, GifLayout* layout) {
+bool GifFindFirstImage(GifFileType* gif, GifLayout* layout)
+{
     layout->transparentIndex = -1;
     for (;;) {
         GifRecordType record;
@@ -71,7 +73,7 @@ bool GifFindFirstImage(GifFileType* gif, GifLayout* layout) {
             }
         }
     }
-    GifImageDesc const& image = gif->Image;
+    const GifImageDesc& image = gif->Image;
     if (image.Left < 0 || image.Top < 0 || !PictureSizeAccepted(image.Width, image.Height)) {
         return false;
     }
@@ -84,28 +86,31 @@ bool GifFindFirstImage(GifFileType* gif, GifLayout* layout) {
     return PictureSizeAccepted(layout->canvasWidth, layout->canvasHeight);
 }
 
-GifFileType* GifOpen(GifSource* source) {
+GifFileType* GifOpen(GifSource* source)
+{
     int error = 0;
     return DGifOpen(source, GifRead, &error);
 }
 
-void GifClose(GifFileType* gif) {
+void GifClose(GifFileType* gif)
+{
     if (gif != nullptr) {
         int error = 0;
         DGifCloseFile(gif, &error);
     }
 }
 
-bool GifDecodeImage(GifFileType* gif, GifLayout const& layout, DecodedPicture* picture) {
-    GifImageDesc const& image = gif->Image;
-    ColorMapObject const* map = image.ColorMap != nullptr ? image.ColorMap : gif->SColorMap;
+bool GifDecodeImage(GifFileType* gif, const GifLayout& layout, DecodedPicture* picture)
+{
+    const GifImageDesc& image = gif->Image;
+    const ColorMapObject* map = image.ColorMap != nullptr ? image.ColorMap : gif->SColorMap;
     if (map == nullptr || map->Colors == nullptr) {
         return false;
     }
-    bool const covers = image.Left == 0 && image.Top == 0 && image.Width >= layout.canvasWidth &&
-                        image.Height >= layout.canvasHeight;
-    bool const alpha = layout.transparentIndex >= 0 || !covers;
-    int const bytes = alpha ? 4 : 3;
+    const bool covers =
+        image.Left == 0 && image.Top == 0 && image.Width >= layout.canvasWidth && image.Height >= layout.canvasHeight;
+    const bool alpha = layout.transparentIndex >= 0 || !covers;
+    const int bytes = alpha ? 4 : 3;
     if (!AllocateDecodedPicture(picture, layout.canvasWidth, layout.canvasHeight, bytes * 8)) {
         return false;
     }
@@ -119,23 +124,23 @@ bool GifDecodeImage(GifFileType* gif, GifLayout const& layout, DecodedPicture* p
     // Interlaced images deliver rows in four passes.
     constexpr int kStart[4] = {0, 4, 2, 1};
     constexpr int kStep[4] = {8, 8, 4, 2};
-    int const passes = image.Interlace ? 4 : 1;
+    const int passes = image.Interlace ? 4 : 1;
     bool ok = true;
     for (int pass = 0; pass < passes && ok; ++pass) {
-        int const start = image.Interlace ? kStart[pass] : 0;
-        int const step = image.Interlace ? kStep[pass] : 1;
+        const int start = image.Interlace ? kStart[pass] : 0;
+        const int step = image.Interlace ? kStep[pass] : 1;
         for (int y = start; y < image.Height && ok; y += step) {
             if (DGifGetLine(gif, line, image.Width) == GIF_ERROR) {
                 ok = false;
                 break;
             }
-            int const row = image.Top + y;
+            const int row = image.Top + y;
             if (row >= layout.canvasHeight) {
                 continue;
             }
             unsigned char* out = picture->pixels + size_t(row) * picture->bytesPerRow;
             for (int x = 0; x < image.Width && image.Left + x < layout.canvasWidth; ++x) {
-                int const index = line[x];
+                const int index = line[x];
                 unsigned char* texel = out + size_t(image.Left + x) * size_t(bytes);
                 if (index == layout.transparentIndex) {
                     continue;  // stays 0, 0, 0, 0
@@ -159,14 +164,15 @@ bool GifDecodeImage(GifFileType* gif, GifLayout const& layout, DecodedPicture* p
 
 }  // namespace
 
-bool ReadGifSize(const unsigned char* data, size_t size, int* width, int* height) {
+bool ReadGifSize(const unsigned char* data, size_t size, int* width, int* height)
+{
     GifSource source{data, size, 0};
     GifFileType* gif = GifOpen(&source);
     if (gif == nullptr) {
         return false;
     }
     GifLayout layout{};
-    bool const ok = GifFindFirstImage(gif, &layout);
+    const bool ok = GifFindFirstImage(gif, &layout);
     GifClose(gif);
     if (ok) {
         *width = layout.canvasWidth;
@@ -175,7 +181,8 @@ bool ReadGifSize(const unsigned char* data, size_t size, int* width, int* height
     return ok;
 }
 
-bool DecodeGif(const unsigned char* data, size_t size, DecodedPicture* picture) {
+bool DecodeGif(const unsigned char* data, size_t size, DecodedPicture* picture)
+{
     GifSource source{data, size, 0};
     GifFileType* gif = GifOpen(&source);
     if (gif == nullptr) {
@@ -183,7 +190,7 @@ bool DecodeGif(const unsigned char* data, size_t size, DecodedPicture* picture) 
     }
     GifLayout layout{};
     DecodedPicture result{};
-    bool const ok = GifFindFirstImage(gif, &layout) && GifDecodeImage(gif, layout, &result);
+    const bool ok = GifFindFirstImage(gif, &layout) && GifDecodeImage(gif, layout, &result);
     GifClose(gif);
     if (ok) {
         *picture = result;

@@ -83,10 +83,12 @@ int Score(Display* display, XVisualInfo* vi, const GLPixelFormat& format)
 
 }  // namespace
 
-GlxSurface::~GlxSurface() { Destroy(); }
+GlxSurface::~GlxSurface()
+{
+    Destroy();
+}
 
-bool GlxSurface::ChooseVisual(Display* display, int screen, const GLPixelFormat& format,
-                              XVisualInfo* visual)
+bool GlxSurface::ChooseVisual(Display* display, int screen, const GLPixelFormat& format, XVisualInfo* visual)
 {
     if (!display)
         return false;
@@ -281,6 +283,12 @@ void GlxSurface::setFrameSize(int width, int height)
         XResizeWindow(display_, childWindow_, static_cast<unsigned>(width), static_cast<unsigned>(height));
 }
 
-int GlxSurface::width() const { return width_; }
+int GlxSurface::width() const
+{
+    return width_;
+}
 
-int GlxSurface::height() const { return height_; }
+int GlxSurface::height() const
+{
+    return height_;
+}

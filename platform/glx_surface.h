@@ -1,7 +1,7 @@
 #pragma once
+#include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <GL/glx.h>
 
 #include <string>
 
@@ -21,8 +21,7 @@ public:
     // colour and depth sizes, double buffering, not a slow configuration
     // when `accelerated`), for making a window to draw into. False, with
     // `*visual` untouched, when the server offers no GL visual at all.
-    static bool ChooseVisual(Display* display, int screen, const GLPixelFormat& format,
-                             XVisualInfo* visual);
+    static bool ChooseVisual(Display* display, int screen, const GLPixelFormat& format, XVisualInfo* visual);
 
     // Makes a context for `window`, which may belong to another client (the
     // XScreenSaver window). When the window's visual has no RGBA GL or too
@@ -54,16 +53,16 @@ public:
     const std::string& Error() const { return error_; }
 
 private:
-    Display* display_ = nullptr;      // the connection; not owned
-    Window window_ = 0;               // the window drawn into; not owned unless it is privateWindow_
-    VisualID visualId_ = 0;           // the window's visual
-    Window privateWindow_ = 0;        // MoveToPrivateDrawable's window; owned, 0 = none
-    Colormap privateColormap_ = 0;    // its colormap; owned, 0 = none
-    Window childWindow_ = 0;          // child of the given window drawn into instead; owned, 0 = none
-    Colormap childColormap_ = 0;      // its colormap; owned, 0 = none
-    GLXContext context_ = nullptr;    // owned
-    bool doubleBuffered_ = false;     // the window's visual has a back buffer
-    int width_ = 0;                   // last size given by setFrameSize, pixels
-    int height_ = 0;                  // pixels
-    std::string error_;               // why Create failed
+    Display* display_ = nullptr;    // the connection; not owned
+    Window window_ = 0;             // the window drawn into; not owned unless it is privateWindow_
+    VisualID visualId_ = 0;         // the window's visual
+    Window privateWindow_ = 0;      // MoveToPrivateDrawable's window; owned, 0 = none
+    Colormap privateColormap_ = 0;  // its colormap; owned, 0 = none
+    Window childWindow_ = 0;        // child of the given window drawn into instead; owned, 0 = none
+    Colormap childColormap_ = 0;    // its colormap; owned, 0 = none
+    GLXContext context_ = nullptr;  // owned
+    bool doubleBuffered_ = false;   // the window's visual has a back buffer
+    int width_ = 0;                 // last size given by setFrameSize, pixels
+    int height_ = 0;                // pixels
+    std::string error_;             // why Create failed
 };

@@ -15,17 +15,17 @@ extern char** environ;
 // One object of the layout as the owner sees it.
 class SheetControl {
 public:
-    GtkWidget* widget = nullptr;                       // the control; owned by its window
+    GtkWidget* widget = nullptr;                           // the control; owned by its window
     SheetControlKind kind = SheetControlKind::PushButton;  // what the layout made it as
 };
 
 // The sheet's window and the state of its run.
 class SheetWindow {
 public:
-    GtkWidget* window = nullptr;        // the GtkWindow; owned by the layout
-    int returnCode = kSheetCancelled;   // what the last end handed over
-    bool ended = false;                 // the current run has ended
-    GMainLoop* loop = nullptr;          // the running SheetRunModal's loop; null when none
+    GtkWidget* window = nullptr;       // the GtkWindow; owned by the layout
+    int returnCode = kSheetCancelled;  // what the last end handed over
+    bool ended = false;                // the current run has ended
+    GMainLoop* loop = nullptr;         // the running SheetRunModal's loop; null when none
 };
 
 // The folder chooser: the real dialog, or a stand-in for tests.
@@ -36,13 +36,13 @@ public:
 
 class SheetLayout {
 public:
-    GtkBuilder* builder = nullptr;                       // the parsed layout; owned
-    SheetWindow window;                                  // the sheet window's state
-    SheetOpenPanel panel;                                // the folder chooser
-    std::vector<std::unique_ptr<SheetControl>> controls; // outlets and signal senders
-    std::vector<SheetAction> actions;                    // the owner's operations, by handler
-    std::vector<GClosure*> closures;                     // one per connected signal; referenced
-    bool unknownHandler = false;                         // a handler named no action
+    GtkBuilder* builder = nullptr;                        // the parsed layout; owned
+    SheetWindow window;                                   // the sheet window's state
+    SheetOpenPanel panel;                                 // the folder chooser
+    std::vector<std::unique_ptr<SheetControl>> controls;  // outlets and signal senders
+    std::vector<SheetAction> actions;                     // the owner's operations, by handler
+    std::vector<GClosure*> closures;                      // one per connected signal; referenced
+    bool unknownHandler = false;                          // a handler named no action
 
     // The control standing for `object`, made on first use.
     SheetControl* ControlFor(GObject* object, SheetControlKind kind);
@@ -52,9 +52,9 @@ namespace {
 
 // A signal's closure: which action of which layout it performs.
 struct ActionClosure {
-    GClosure closure;      // must come first (GClosure subclassing)
-    SheetLayout* layout;   // not owned; invalidated before the layout goes
-    size_t action;         // index into layout->actions
+    GClosure closure;     // must come first (GClosure subclassing)
+    SheetLayout* layout;  // not owned; invalidated before the layout goes
+    size_t action;        // index into layout->actions
 };
 
 SheetControlKind KindOf(GObject* object)
@@ -85,17 +85,15 @@ bool IsKind(GObject* object, SheetControlKind kind)
 
 // Any signal, any signature: the emitting object is the first parameter; a
 // boolean result (event signals) answers "not handled".
-void MarshalAction(GClosure* closure, GValue* returnValue, guint paramCount, const GValue* params,
-                   gpointer, gpointer)
+void MarshalAction(GClosure* closure, GValue* returnValue, guint paramCount, const GValue* params, gpointer, gpointer)
 {
     ActionClosure* c = reinterpret_cast<ActionClosure*>(closure);
     if (returnValue && G_VALUE_HOLDS_BOOLEAN(returnValue))
         g_value_set_boolean(returnValue, FALSE);
     if (!c->layout || c->action >= c->layout->actions.size())
         return;
-    GObject* sender = paramCount > 0 && G_VALUE_HOLDS_OBJECT(&params[0])
-                          ? G_OBJECT(g_value_get_object(&params[0]))
-                          : nullptr;
+    GObject* sender =
+        paramCount > 0 && G_VALUE_HOLDS_OBJECT(&params[0]) ? G_OBJECT(g_value_get_object(&params[0])) : nullptr;
     SheetControl* control = sender ? c->layout->ControlFor(sender, KindOf(sender)) : nullptr;
     // The action may end the sheet or reload controls, but never the layout.
     const std::function<void(SheetControl*)>& perform = c->layout->actions[c->action].perform;
@@ -103,13 +101,12 @@ void MarshalAction(GClosure* closure, GValue* returnValue, guint paramCount, con
         perform(control);
 }
 
-void ConnectAction(GtkBuilder*, GObject* object, const gchar* signalName, const gchar* handlerName,
-                   GObject*, GConnectFlags flags, gpointer data)
+void ConnectAction(GtkBuilder*, GObject* object, const gchar* signalName, const gchar* handlerName, GObject*,
+                   GConnectFlags flags, gpointer data)
 {
     SheetLayout* layout = static_cast<SheetLayout*>(data);
     size_t index = 0;
-    while (index < layout->actions.size() &&
-           std::strcmp(layout->actions[index].handler, handlerName) != 0)
+    while (index < layout->actions.size() && std::strcmp(layout->actions[index].handler, handlerName) != 0)
         ++index;
     if (index == layout->actions.size()) {
         layout->unknownHandler = true;
@@ -315,8 +312,8 @@ std::string SheetTitle(SheetControl* control)
     if (!control || !GTK_IS_BUTTON(control->widget))
         return std::string();
     GtkWidget* child = gtk_bin_get_child(GTK_BIN(control->widget));
-    const char* title = GTK_IS_LABEL(child) ? gtk_label_get_text(GTK_LABEL(child))
-                                            : gtk_button_get_label(GTK_BUTTON(control->widget));
+    const char* title =
+        GTK_IS_LABEL(child) ? gtk_label_get_text(GTK_LABEL(child)) : gtk_button_get_label(GTK_BUTTON(control->widget));
     return title ? std::string(title) : std::string();
 }
 
@@ -401,9 +398,8 @@ bool SheetRunOpenPanel(SheetOpenPanel* panel, SheetWindow* sheet, const SheetFol
     const bool folders = request.canChooseDirectories && !request.canChooseFiles;
     GtkWindow* parent = sheet && sheet->window ? GTK_WINDOW(sheet->window) : nullptr;
     GtkWidget* dialog = gtk_file_chooser_dialog_new(
-        request.title.c_str(), parent,
-        folders ? GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER : GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
-        GTK_RESPONSE_CANCEL, folders ? "_Select" : "_Open", GTK_RESPONSE_ACCEPT, nullptr);
+        request.title.c_str(), parent, folders ? GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER : GTK_FILE_CHOOSER_ACTION_OPEN,
+        "_Cancel", GTK_RESPONSE_CANCEL, folders ? "_Select" : "_Open", GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_local_only(chooser, TRUE);
     gtk_file_chooser_set_select_multiple(chooser, request.allowsMultipleSelection);

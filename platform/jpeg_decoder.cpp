@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 #include <libexif/exif-data.h>
 
 #include "platform/picture_decoder_formats.h"
@@ -30,12 +30,14 @@ struct JpegError {
     jmp_buf jump;            // where error_exit returns to
 };
 
-[[noreturn]] void JpegErrorExit(j_common_ptr cinfo) {
+[[noreturn]] void JpegErrorExit(j_common_ptr cinfo)
+{
     auto* error = reinterpret_cast<JpegError*>(cinfo->err);
     std::longjmp(error->jump, 1);
 }
 
-void JpegEmitMessage(j_common_ptr cinfo, int level) {
+void JpegEmitMessage(j_common_ptr cinfo, int level)
+{
     if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) {
         JpegErrorExit(cinfo);
     }
@@ -45,7 +47,8 @@ void JpegEmitMessage(j_common_ptr cinfo, int level) {
 
 void JpegOutputMessage(j_common_ptr) {}
 
-void JpegProgress(j_common_ptr cinfo) {
+void JpegProgress(j_common_ptr cinfo)
+{
     auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (dinfo->input_scan_number > kJpegMaxScans) {
         JpegErrorExit(cinfo);
@@ -55,12 +58,12 @@ void JpegProgress(j_common_ptr cinfo) {
 // Everything the decode touches after setjmp lives here, reached through a
 // pointer, so nothing depends on the value of a local after longjmp.
 struct JpegJob {
-    jpeg_decompress_struct cinfo;   // libjpeg's decoder
-    JpegError error;                // its error manager
-    jpeg_progress_mgr progress;     // scan-count guard
-    unsigned char* storedRow;       // one scanline as stored (malloc'd; CMYK or re-oriented pictures) or null
-    int orientation;                // EXIF orientation 1..8 (1: rows as stored)
-    DecodedPicture picture;         // the result being filled
+    jpeg_decompress_struct cinfo;  // libjpeg's decoder
+    JpegError error;               // its error manager
+    jpeg_progress_mgr progress;    // scan-count guard
+    unsigned char* storedRow;      // one scanline as stored (malloc'd; CMYK or re-oriented pictures) or null
+    int orientation;               // EXIF orientation 1..8 (1: rows as stored)
+    DecodedPicture picture;        // the result being filled
 };
 
 constexpr unsigned char kExifHeader[] = {'E', 'x', 'i', 'f', 0, 0};
@@ -69,7 +72,8 @@ constexpr unsigned char kExifHeader[] = {'E', 'x', 'i', 'f', 0, 0};
 // there is none or it is damaged or out of range. libexif parses the segment
 // (at most 64 KiB, as the marker length allows); every field it hands back is
 // checked before it is read.
-int ExifOrientation(j_decompress_ptr cinfo) {
+int ExifOrientation(j_decompress_ptr cinfo)
+{
     for (jpeg_saved_marker_ptr m = cinfo->marker_list; m != nullptr; m = m->next) {
         if (m->marker != JPEG_APP0 + 1 || m->data == nullptr || m->data_length < sizeof kExifHeader ||
             std::memcmp(m->data, kExifHeader, sizeof kExifHeader) != 0) {
@@ -86,9 +90,9 @@ int ExifOrientation(j_decompress_ptr cinfo) {
         ExifEntry* entry = exif->ifd[EXIF_IFD_0] != nullptr
                                ? exif_content_get_entry(exif->ifd[EXIF_IFD_0], EXIF_TAG_ORIENTATION)
                                : nullptr;
-        if (entry != nullptr && entry->data != nullptr && entry->components >= 1 &&
-            entry->size >= 2 && entry->format == EXIF_FORMAT_SHORT) {
-            ExifShort const value = exif_get_short(entry->data, exif_data_get_byte_order(exif));
+        if (entry != nullptr && entry->data != nullptr && entry->components >= 1 && entry->size >= 2 &&
+            entry->format == EXIF_FORMAT_SHORT) {
+            const ExifShort value = exif_get_short(entry->data, exif_data_get_byte_order(exif));
             if (value >= 1 && value <= 8) {
                 orientation = value;
             }
@@ -100,7 +104,8 @@ int ExifOrientation(j_decompress_ptr cinfo) {
 }
 
 // Orientations 5 to 8 turn the picture a quarter: its sides swap.
-bool SwapsSides(int orientation) {
+bool SwapsSides(int orientation)
+{
     return orientation >= 5;
 }
 
@@ -110,26 +115,51 @@ bool SwapsSides(int orientation) {
 //   1 top/left  2 top/right  3 bottom/right  4 bottom/left
 //   5 left/top  6 right/top  7 right/bottom  8 left/bottom
 // `width`, `height`: the stored (decoded) size; `stride`: the shown row stride.
-void OrientedRow(int orientation, int y, int width, int height, ptrdiff_t stride,
-                 ptrdiff_t* rowBase, ptrdiff_t* step) {
-    ptrdiff_t const px = 3;
-    ptrdiff_t const lastX = width - 1, lastY = height - 1;
+void OrientedRow(int orientation, int y, int width, int height, ptrdiff_t stride, ptrdiff_t* rowBase, ptrdiff_t* step)
+{
+    const ptrdiff_t px = 3;
+    const ptrdiff_t lastX = width - 1, lastY = height - 1;
     switch (orientation) {
-    case 2: *rowBase = y * stride + lastX * px; *step = -px; break;
-    case 3: *rowBase = (lastY - y) * stride + lastX * px; *step = -px; break;
-    case 4: *rowBase = (lastY - y) * stride; *step = px; break;
-    case 5: *rowBase = y * px; *step = stride; break;
-    case 6: *rowBase = (lastY - y) * px; *step = stride; break;
-    case 7: *rowBase = lastX * stride + (lastY - y) * px; *step = -stride; break;
-    case 8: *rowBase = lastX * stride + y * px; *step = -stride; break;
-    default: *rowBase = y * stride; *step = px; break;
+    case 2:
+        *rowBase = y * stride + lastX * px;
+        *step = -px;
+        break;
+    case 3:
+        *rowBase = (lastY - y) * stride + lastX * px;
+        *step = -px;
+        break;
+    case 4:
+        *rowBase = (lastY - y) * stride;
+        *step = px;
+        break;
+    case 5:
+        *rowBase = y * px;
+        *step = stride;
+        break;
+    case 6:
+        *rowBase = (lastY - y) * px;
+        *step = stride;
+        break;
+    case 7:
+        *rowBase = lastX * stride + (lastY - y) * px;
+        *step = -stride;
+        break;
+    case 8:
+        *rowBase = lastX * stride + y * px;
+        *step = -stride;
+        break;
+    default:
+        *rowBase = y * stride;
+        *step = px;
+        break;
     }
 }
 
 // Sets up the decoder over the bytes, keeping the APP1 segments, reads the
 // header and the EXIF orientation. Must be called after setjmp on
 // job->error.jump.
-void JpegStart(JpegJob* job, const unsigned char* data, size_t size) {
+void JpegStart(JpegJob* job, const unsigned char* data, size_t size)
+{
     jpeg_create_decompress(&job->cinfo);
     job->cinfo.mem->max_memory_to_use = kJpegMaxWorkingMemory;
     job->progress.progress_monitor = JpegProgress;
@@ -140,7 +170,8 @@ void JpegStart(JpegJob* job, const unsigned char* data, size_t size) {
     job->orientation = ExifOrientation(&job->cinfo);
 }
 
-void JpegInitJob(JpegJob* job) {
+void JpegInitJob(JpegJob* job)
+{
     job->cinfo.err = jpeg_std_error(&job->error.manager);
     job->error.manager.error_exit = JpegErrorExit;
     job->error.manager.emit_message = JpegEmitMessage;
@@ -151,19 +182,21 @@ void JpegInitJob(JpegJob* job) {
     job->picture = DecodedPicture{};
 }
 
-bool JpegSizeJob(JpegJob* job, const unsigned char* data, size_t size, int* width, int* height) {
+bool JpegSizeJob(JpegJob* job, const unsigned char* data, size_t size, int* width, int* height)
+{
     if (setjmp(job->error.jump) != 0) {
         return false;
     }
     JpegStart(job, data, size);
-    bool const swap = SwapsSides(job->orientation);
+    const bool swap = SwapsSides(job->orientation);
     *width = static_cast<int>(swap ? job->cinfo.image_height : job->cinfo.image_width);
     *height = static_cast<int>(swap ? job->cinfo.image_width : job->cinfo.image_height);
     return true;
 }
 
 // CMYK as Adobe writes it (inverted: 255 = no ink) or plain, to RGB.
-void CmykToRgb(const unsigned char* cmyk, unsigned char* rgb, int count, bool inverted) {
+void CmykToRgb(const unsigned char* cmyk, unsigned char* rgb, int count, bool inverted)
+{
     for (int i = 0; i < count; ++i, cmyk += 4, rgb += 3) {
         int c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
         if (!inverted) {
@@ -178,8 +211,8 @@ void CmykToRgb(const unsigned char* cmyk, unsigned char* rgb, int count, bool in
     }
 }
 
-bool JpegDecodeJob(JpegJob* job, const unsigned char* data, size_t size, int minWidth,
-                   int minHeight) {
+bool JpegDecodeJob(JpegJob* job, const unsigned char* data, size_t size, int minWidth, int minHeight)
+{
     if (setjmp(job->error.jump) != 0) {
         return false;
     }
@@ -204,9 +237,9 @@ bool JpegDecodeJob(JpegJob* job, const unsigned char* data, size_t size, int min
         return false;
     }
     // The need is in shown pixels; a quarter-turned picture is stored on its side.
-    bool const swap = SwapsSides(job->orientation);
-    long long const needStoredWidth = swap ? minHeight : minWidth;
-    long long const needStoredHeight = swap ? minWidth : minHeight;
+    const bool swap = SwapsSides(job->orientation);
+    const long long needStoredWidth = swap ? minHeight : minWidth;
+    const long long needStoredHeight = swap ? minWidth : minHeight;
     // The smallest scale M/8 whose output still covers the need (0, 0: full).
     int scale = 8;
     for (int m = 1; m < 8 && (minWidth > 0 || minHeight > 0); ++m) {
@@ -222,14 +255,14 @@ bool JpegDecodeJob(JpegJob* job, const unsigned char* data, size_t size, int min
     cinfo->scale_num = static_cast<unsigned>(scale);
     cinfo->scale_denom = 8;
     jpeg_start_decompress(cinfo);
-    int const components = cmyk ? 4 : 3;
+    const int components = cmyk ? 4 : 3;
     if (cinfo->output_components != components) {
         return false;
     }
-    int const storedWidth = static_cast<int>(cinfo->output_width);
-    int const storedHeight = static_cast<int>(cinfo->output_height);
-    if (!AllocateDecodedPicture(&job->picture, swap ? storedHeight : storedWidth,
-                                swap ? storedWidth : storedHeight, 24)) {
+    const int storedWidth = static_cast<int>(cinfo->output_width);
+    const int storedHeight = static_cast<int>(cinfo->output_height);
+    if (!AllocateDecodedPicture(&job->picture, swap ? storedHeight : storedWidth, swap ? storedWidth : storedHeight,
+                                24)) {
         return false;
     }
     job->picture.fullWidth = static_cast<int>(swap ? cinfo->image_height : cinfo->image_width);
@@ -240,29 +273,28 @@ bool JpegDecodeJob(JpegJob* job, const unsigned char* data, size_t size, int min
     }
     // Upright RGB scanlines go straight into place; the others pass through
     // one stored row (CMYK, then RGB in its first 3 * width bytes).
-    bool const upright = job->orientation == 1;
+    const bool upright = job->orientation == 1;
     if (cmyk || !upright) {
         job->storedRow = static_cast<unsigned char*>(std::malloc(size_t(storedWidth) * 4));
         if (job->storedRow == nullptr) {
             return false;
         }
     }
-    ptrdiff_t const stride = static_cast<ptrdiff_t>(job->picture.bytesPerRow);
+    const ptrdiff_t stride = static_cast<ptrdiff_t>(job->picture.bytesPerRow);
     while (cinfo->output_scanline < cinfo->output_height) {
-        int const y = static_cast<int>(cinfo->output_scanline);
+        const int y = static_cast<int>(cinfo->output_scanline);
         unsigned char* row = job->picture.pixels + size_t(y) * job->picture.bytesPerRow;
         JSAMPROW target = (cmyk || !upright) ? job->storedRow : row;
         if (jpeg_read_scanlines(cinfo, &target, 1) != 1) {
             return false;
         }
         if (cmyk) {
-            CmykToRgb(job->storedRow, upright ? row : job->storedRow, storedWidth,
-                      cinfo->saw_Adobe_marker != 0);
+            CmykToRgb(job->storedRow, upright ? row : job->storedRow, storedWidth, cinfo->saw_Adobe_marker != 0);
         }
         if (!upright) {
             ptrdiff_t base = 0, step = 0;
             OrientedRow(job->orientation, y, storedWidth, storedHeight, stride, &base, &step);
-            unsigned char const* source = job->storedRow;
+            const unsigned char* source = job->storedRow;
             for (int x = 0; x < storedWidth; ++x, source += 3) {
                 std::memcpy(job->picture.pixels + base + x * step, source, 3);
             }
@@ -274,26 +306,27 @@ bool JpegDecodeJob(JpegJob* job, const unsigned char* data, size_t size, int min
 
 }  // namespace
 
-bool ReadJpegSize(const unsigned char* data, size_t size, int* width, int* height) {
+bool ReadJpegSize(const unsigned char* data, size_t size, int* width, int* height)
+{
     auto* job = static_cast<JpegJob*>(std::calloc(1, sizeof(JpegJob)));
     if (job == nullptr) {
         return false;
     }
     JpegInitJob(job);
-    bool const ok = JpegSizeJob(job, data, size, width, height);
+    const bool ok = JpegSizeJob(job, data, size, width, height);
     jpeg_destroy_decompress(&job->cinfo);
     std::free(job);
     return ok;
 }
 
-bool DecodeJpeg(const unsigned char* data, size_t size, int minWidth, int minHeight,
-                DecodedPicture* picture) {
+bool DecodeJpeg(const unsigned char* data, size_t size, int minWidth, int minHeight, DecodedPicture* picture)
+{
     auto* job = static_cast<JpegJob*>(std::calloc(1, sizeof(JpegJob)));
     if (job == nullptr) {
         return false;
     }
     JpegInitJob(job);
-    bool const ok = JpegDecodeJob(job, data, size, minWidth, minHeight);
+    const bool ok = JpegDecodeJob(job, data, size, minWidth, minHeight);
     jpeg_destroy_decompress(&job->cinfo);
     std::free(job->storedRow);
     if (ok) {

@@ -1,12 +1,12 @@
 // The preference store as a GLib key file (see preference_store.h).
-#include "platform/preference_store.h"
 #include "platform/posix_small_file.h"
+#include "platform/preference_store.h"
 
 #include <charconv>
 #include <cstdlib>
-#include <string_view>
 #include <glib.h>
 #include <glib/gstdio.h>
+#include <string_view>
 
 namespace {
 
@@ -38,12 +38,23 @@ bool UnescapeRawValue(const char* raw, std::string* out)
         }
         ++p;
         switch (*p) {
-        case 's': s += ' '; break;
-        case 'n': s += '\n'; break;
-        case 't': s += '\t'; break;
-        case 'r': s += '\r'; break;
-        case '\\': s += '\\'; break;
-        default: return false;  // includes a trailing lone backslash
+        case 's':
+            s += ' ';
+            break;
+        case 'n':
+            s += '\n';
+            break;
+        case 't':
+            s += '\t';
+            break;
+        case 'r':
+            s += '\r';
+            break;
+        case '\\':
+            s += '\\';
+            break;
+        default:
+            return false;  // includes a trailing lone backslash
         }
     }
     *out = std::move(s);
@@ -53,14 +64,13 @@ bool UnescapeRawValue(const char* raw, std::string* out)
 }  // namespace
 
 struct PreferenceStore::State {
-    GKeyFile* file = nullptr;   // the module's keys; owned (g_key_file_free)
-    std::string group;          // group holding the keys: the module name
-    std::string directory;      // folder of the file, no trailing "/"
-    std::string path;           // directory + "/" + module + ".conf"
+    GKeyFile* file = nullptr;  // the module's keys; owned (g_key_file_free)
+    std::string group;         // group holding the keys: the module name
+    std::string directory;     // folder of the file, no trailing "/"
+    std::string path;          // directory + "/" + module + ".conf"
 };
 
-PreferenceStore::PreferenceStore(const char* moduleName, const char* directory)
-    : state_(new State)
+PreferenceStore::PreferenceStore(const char* moduleName, const char* directory) : state_(new State)
 {
     state_->group = moduleName ? moduleName : "";
     state_->directory = directory ? directory : DefaultDirectory();
@@ -72,8 +82,7 @@ PreferenceStore::PreferenceStore(const char* moduleName, const char* directory)
     std::string data;
     if (!ReadSmallFile(state_->path.c_str(), kMaxStoreBytes, &data))
         return;  // absent or unreadable: an empty store
-    if (!g_key_file_load_from_data(state_->file, data.data(), data.size(),
-                                   G_KEY_FILE_KEEP_COMMENTS, nullptr)) {
+    if (!g_key_file_load_from_data(state_->file, data.data(), data.size(), G_KEY_FILE_KEEP_COMMENTS, nullptr)) {
         // Damaged: start empty; the next synchronize() replaces the file.
         g_key_file_free(state_->file);
         state_->file = g_key_file_new();
@@ -96,8 +105,7 @@ bool PreferenceStore::stringForKey(const char* key, std::string* value) const
         g_free(s);
         return true;
     }
-    bool notUtf8 = error && error->domain == G_KEY_FILE_ERROR
-                   && error->code == G_KEY_FILE_ERROR_UNKNOWN_ENCODING;
+    bool notUtf8 = error && error->domain == G_KEY_FILE_ERROR && error->code == G_KEY_FILE_ERROR_UNKNOWN_ENCODING;
     g_clear_error(&error);
     if (!notUtf8)
         return false;
@@ -181,8 +189,7 @@ bool PreferenceStore::synchronize()
     if (!data)
         return false;
     // Written to a temporary file beside the target and renamed over it.
-    gboolean ok = g_file_set_contents(state_->path.c_str(), data,
-                                      static_cast<gssize>(length), nullptr);
+    gboolean ok = g_file_set_contents(state_->path.c_str(), data, static_cast<gssize>(length), nullptr);
     g_free(data);
     return ok != FALSE;
 }

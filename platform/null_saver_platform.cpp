@@ -9,7 +9,10 @@
 
 HeadlessSaverPlatform::HeadlessSaverPlatform() : clock_(1000.0, 0.0) {}
 
-ScreenList HeadlessSaverPlatform::screens() { return screens_; }
+ScreenList HeadlessSaverPlatform::screens()
+{
+    return screens_;
+}
 
 bool HeadlessSaverPlatform::grabScreen(const ScreenInfo& screen, ScreenGrab* grab)
 {
@@ -29,9 +32,15 @@ bool HeadlessSaverPlatform::grabScreen(const ScreenInfo& screen, ScreenGrab* gra
     return MakeGrabFromTopFirst(w, h, pixels.data(), grab);
 }
 
-DesktopBackground HeadlessSaverPlatform::desktopBackground() { return background_; }
+DesktopBackground HeadlessSaverPlatform::desktopBackground()
+{
+    return background_;
+}
 
-Clock& HeadlessSaverPlatform::clock() { return clock_; }
+Clock& HeadlessSaverPlatform::clock()
+{
+    return clock_;
+}
 
 std::string HeadlessSaverPlatform::resourcePath()
 {

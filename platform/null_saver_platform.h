@@ -41,14 +41,14 @@ public:
     ManualClock& manualClock() { return clock_; }
 
 private:
-    ScreenList screens_;                // virtual screens
-    int imageWidth_ = 0;                // desktop image, pixels
-    int imageHeight_ = 0;               // pixels
-    std::vector<uint8_t> image_;        // RGBA, top row first; empty = no image
-    DesktopBackground background_;      // wallpaper setting
-    ManualClock clock_;                 // stepped by the driver
-    std::string resourcePath_;          // "" = BundleResourcePath()
-    std::string preferenceDirectory_;   // "" = the user's configuration folder
+    ScreenList screens_;               // virtual screens
+    int imageWidth_ = 0;               // desktop image, pixels
+    int imageHeight_ = 0;              // pixels
+    std::vector<uint8_t> image_;       // RGBA, top row first; empty = no image
+    DesktopBackground background_;     // wallpaper setting
+    ManualClock clock_;                // stepped by the driver
+    std::string resourcePath_;         // "" = BundleResourcePath()
+    std::string preferenceDirectory_;  // "" = the user's configuration folder
 };
 
 // A window without display: an offscreen EGL surface of a given size,
@@ -64,8 +64,8 @@ public:
     EglSurface* surface() const { return surface_; }
 
 private:
-    int screenNumber_;      // virtual screen holding the window
-    int width_;             // pixels
-    int height_;            // pixels
-    EglSurface* surface_;   // last surface made; not owned
+    int screenNumber_;     // virtual screen holding the window
+    int width_;            // pixels
+    int height_;           // pixels
+    EglSurface* surface_;  // last surface made; not owned
 };

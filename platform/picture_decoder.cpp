@@ -14,7 +14,8 @@ namespace {
 enum class PictureKind { None, Jpeg, Png, Gif, Webp, Svg };
 
 // The kind from the first bytes of the data, whatever the file is called.
-PictureKind SniffPicture(const unsigned char* data, size_t size) {
+PictureKind SniffPicture(const unsigned char* data, size_t size)
+{
     constexpr unsigned char kJpeg[] = {0xFF, 0xD8, 0xFF};
     constexpr unsigned char kPng[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
     if (data == nullptr) {
@@ -38,7 +39,8 @@ PictureKind SniffPicture(const unsigned char* data, size_t size) {
     return PictureKind::None;
 }
 
-void ClearPicture(DecodedPicture* picture) {
+void ClearPicture(DecodedPicture* picture)
+{
     picture->pixels = nullptr;
     picture->bytesPerRow = 0;
     picture->bitsPerPixel = 0;
@@ -52,18 +54,19 @@ void ClearPicture(DecodedPicture* picture) {
 
 }  // namespace
 
-bool PictureSizeAccepted(long long width, long long height) {
+bool PictureSizeAccepted(long long width, long long height)
+{
     return width >= 1 && height >= 1 && width <= kPictureMaxSide && height <= kPictureMaxSide &&
-           static_cast<unsigned long long>(width) * static_cast<unsigned long long>(height) <=
-               kPictureMaxPixels;
+           static_cast<unsigned long long>(width) * static_cast<unsigned long long>(height) <= kPictureMaxPixels;
 }
 
-bool AllocateDecodedPicture(DecodedPicture* picture, int width, int height, int bitsPerPixel) {
+bool AllocateDecodedPicture(DecodedPicture* picture, int width, int height, int bitsPerPixel)
+{
     ClearPicture(picture);
     if (!PictureSizeAccepted(width, height) || (bitsPerPixel != 24 && bitsPerPixel != 32)) {
         return false;
     }
-    size_t const stride = static_cast<size_t>(width) * static_cast<size_t>(bitsPerPixel / 8);
+    const size_t stride = static_cast<size_t>(width) * static_cast<size_t>(bitsPerPixel / 8);
     auto* pixels = static_cast<unsigned char*>(std::malloc(stride * static_cast<size_t>(height)));
     if (pixels == nullptr) {
         return false;
@@ -78,38 +81,38 @@ bool AllocateDecodedPicture(DecodedPicture* picture, int width, int height, int 
     return true;
 }
 
-void CoveringSize(int fullWidth, int fullHeight, int minWidth, int minHeight, int* width,
-                  int* height) {
+void CoveringSize(int fullWidth, int fullHeight, int minWidth, int minHeight, int* width, int* height)
+{
     *width = fullWidth;
     *height = fullHeight;
     if (fullWidth < 1 || fullHeight < 1 || (minWidth <= 0 && minHeight <= 0)) {
         return;
     }
-    double const scale = std::max(double(std::max(minWidth, 0)) / fullWidth,
-                                  double(std::max(minHeight, 0)) / fullHeight);
+    const double scale =
+        std::max(double(std::max(minWidth, 0)) / fullWidth, double(std::max(minHeight, 0)) / fullHeight);
     if (scale >= 1.0) {
         return;
     }
     // The small allowance keeps an exact fit (1024 of 2048 at 1/2) from
     // rounding up a pixel.
-    auto side = [scale](int full) {
-        return std::clamp(static_cast<int>(std::ceil(full * scale - 1e-9)), 1, full);
-    };
+    auto side = [scale](int full) { return std::clamp(static_cast<int>(std::ceil(full * scale - 1e-9)), 1, full); };
     *width = side(fullWidth);
     *height = side(fullHeight);
 }
 
-void SetDecodedScale(DecodedPicture* picture, int fullWidth, int fullHeight) {
+void SetDecodedScale(DecodedPicture* picture, int fullWidth, int fullHeight)
+{
     picture->fullWidth = fullWidth;
     picture->fullHeight = fullHeight;
-    bool const wide = fullWidth >= fullHeight;
-    int const decoded = wide ? picture->width : picture->height;
-    int const full = wide ? fullWidth : fullHeight;
+    const bool wide = fullWidth >= fullHeight;
+    const int decoded = wide ? picture->width : picture->height;
+    const int full = wide ? fullWidth : fullHeight;
     picture->scaleNum = decoded == full ? 1 : decoded;
     picture->scaleDenom = decoded == full ? 1 : full;
 }
 
-bool ReadPictureFile(const char* path, PictureFile* file) {
+bool ReadPictureFile(const char* path, PictureFile* file)
+{
     file->bytes.clear();
     if (!ReadSmallFile(path, kPictureMaxFileBytes, &file->bytes) || file->bytes.empty()) {
         file->bytes.clear();
@@ -118,21 +121,34 @@ bool ReadPictureFile(const char* path, PictureFile* file) {
     return true;
 }
 
-void FreePictureFile(PictureFile* file) {
+void FreePictureFile(PictureFile* file)
+{
     std::string().swap(file->bytes);
 }
 
-bool ReadPictureSize(const unsigned char* data, size_t size, int* width, int* height) {
+bool ReadPictureSize(const unsigned char* data, size_t size, int* width, int* height)
+{
     int w = 0;
     int h = 0;
     bool ok = false;
     switch (SniffPicture(data, size)) {
-    case PictureKind::Jpeg: ok = ReadJpegSize(data, size, &w, &h); break;
-    case PictureKind::Png: ok = ReadPngSize(data, size, &w, &h); break;
-    case PictureKind::Gif: ok = ReadGifSize(data, size, &w, &h); break;
-    case PictureKind::Webp: ok = ReadWebpSize(data, size, &w, &h); break;
-    case PictureKind::Svg: ok = ReadSvgSize(data, size, &w, &h); break;
-    case PictureKind::None: break;
+    case PictureKind::Jpeg:
+        ok = ReadJpegSize(data, size, &w, &h);
+        break;
+    case PictureKind::Png:
+        ok = ReadPngSize(data, size, &w, &h);
+        break;
+    case PictureKind::Gif:
+        ok = ReadGifSize(data, size, &w, &h);
+        break;
+    case PictureKind::Webp:
+        ok = ReadWebpSize(data, size, &w, &h);
+        break;
+    case PictureKind::Svg:
+        ok = ReadSvgSize(data, size, &w, &h);
+        break;
+    case PictureKind::None:
+        break;
     }
     if (!ok || !PictureSizeAccepted(w, h)) {
         return false;
@@ -142,19 +158,30 @@ bool ReadPictureSize(const unsigned char* data, size_t size, int* width, int* he
     return true;
 }
 
-bool DecodePicture(const unsigned char* data, size_t size, int minWidth, int minHeight,
-                   DecodedPicture* picture) {
+bool DecodePicture(const unsigned char* data, size_t size, int minWidth, int minHeight, DecodedPicture* picture)
+{
     ClearPicture(picture);
     DecodedPicture result;
     ClearPicture(&result);
     bool ok = false;
     switch (SniffPicture(data, size)) {
-    case PictureKind::Jpeg: ok = DecodeJpeg(data, size, minWidth, minHeight, &result); break;
-    case PictureKind::Png: ok = DecodePng(data, size, &result); break;
-    case PictureKind::Gif: ok = DecodeGif(data, size, &result); break;
-    case PictureKind::Webp: ok = DecodeWebp(data, size, minWidth, minHeight, &result); break;
-    case PictureKind::Svg: ok = DecodeSvg(data, size, minWidth, minHeight, &result); break;
-    case PictureKind::None: break;
+    case PictureKind::Jpeg:
+        ok = DecodeJpeg(data, size, minWidth, minHeight, &result);
+        break;
+    case PictureKind::Png:
+        ok = DecodePng(data, size, &result);
+        break;
+    case PictureKind::Gif:
+        ok = DecodeGif(data, size, &result);
+        break;
+    case PictureKind::Webp:
+        ok = DecodeWebp(data, size, minWidth, minHeight, &result);
+        break;
+    case PictureKind::Svg:
+        ok = DecodeSvg(data, size, minWidth, minHeight, &result);
+        break;
+    case PictureKind::None:
+        break;
     }
     if (!ok) {
         FreeDecodedPicture(&result);
@@ -164,18 +191,20 @@ bool DecodePicture(const unsigned char* data, size_t size, int minWidth, int min
     return true;
 }
 
-bool DecodePictureFile(const char* path, int minWidth, int minHeight, DecodedPicture* picture) {
+bool DecodePictureFile(const char* path, int minWidth, int minHeight, DecodedPicture* picture)
+{
     ClearPicture(picture);
     PictureFile file;
     if (!ReadPictureFile(path, &file)) {
         return false;
     }
-    bool const ok = DecodePicture(file.data(), file.size(), minWidth, minHeight, picture);
+    const bool ok = DecodePicture(file.data(), file.size(), minWidth, minHeight, picture);
     FreePictureFile(&file);
     return ok;
 }
 
-void FreeDecodedPicture(DecodedPicture* picture) {
+void FreeDecodedPicture(DecodedPicture* picture)
+{
     std::free(picture->pixels);
     ClearPicture(picture);
 }

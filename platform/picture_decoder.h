@@ -26,9 +26,9 @@
 // pixels (so a decoded buffer never exceeds 256 MiB). Files larger than
 // kPictureMaxFileBytes are not read.
 
-constexpr int kPictureMaxSide = 16384;                     // pixels per side
-constexpr size_t kPictureMaxPixels = size_t(1) << 26;      // 64 megapixels
-constexpr size_t kPictureMaxFileBytes = size_t(1) << 28;   // 256 MiB
+constexpr int kPictureMaxSide = 16384;                    // pixels per side
+constexpr size_t kPictureMaxPixels = size_t(1) << 26;     // 64 megapixels
+constexpr size_t kPictureMaxFileBytes = size_t(1) << 28;  // 256 MiB
 
 // A picture file's bytes, read whole.
 struct PictureFile {
@@ -72,8 +72,7 @@ bool ReadPictureSize(const unsigned char* data, size_t size, int* width, int* he
 // smallest size that covers minWidth x minHeight; pass 0, 0 for full size.
 // PNG and GIF are always decoded at full size. False, `picture` left empty,
 // on any failure.
-bool DecodePicture(const unsigned char* data, size_t size, int minWidth, int minHeight,
-                   DecodedPicture* picture);
+bool DecodePicture(const unsigned char* data, size_t size, int minWidth, int minHeight, DecodedPicture* picture);
 // ReadPictureFile + DecodePicture.
 bool DecodePictureFile(const char* path, int minWidth, int minHeight, DecodedPicture* picture);
 // Releases the pixels; safe twice.

@@ -18,8 +18,7 @@ bool AllocateDecodedPicture(DecodedPicture* picture, int width, int height, int 
 // The size at which a picture of fullWidth x fullHeight, drawn at a scale
 // of the decoder's choosing with its aspect kept, still covers minWidth x
 // minHeight: never above its own size, its own size for 0, 0.
-void CoveringSize(int fullWidth, int fullHeight, int minWidth, int minHeight, int* width,
-                  int* height);
+void CoveringSize(int fullWidth, int fullHeight, int minWidth, int minHeight, int* width, int* height);
 
 // Records on a picture decoded at picture->width x picture->height that its
 // own size is fullWidth x fullHeight, with the scale between them (taken
@@ -27,8 +26,7 @@ void CoveringSize(int fullWidth, int fullHeight, int minWidth, int minHeight, in
 void SetDecodedScale(DecodedPicture* picture, int fullWidth, int fullHeight);
 
 bool ReadJpegSize(const unsigned char* data, size_t size, int* width, int* height);
-bool DecodeJpeg(const unsigned char* data, size_t size, int minWidth, int minHeight,
-                DecodedPicture* picture);
+bool DecodeJpeg(const unsigned char* data, size_t size, int minWidth, int minHeight, DecodedPicture* picture);
 
 bool ReadPngSize(const unsigned char* data, size_t size, int* width, int* height);
 bool DecodePng(const unsigned char* data, size_t size, DecodedPicture* picture);
@@ -38,13 +36,11 @@ bool DecodeGif(const unsigned char* data, size_t size, DecodedPicture* picture);
 
 bool ReadWebpSize(const unsigned char* data, size_t size, int* width, int* height);
 // Still pictures at CoveringSize of the need; an animation's first frame at full size.
-bool DecodeWebp(const unsigned char* data, size_t size, int minWidth, int minHeight,
-                DecodedPicture* picture);
+bool DecodeWebp(const unsigned char* data, size_t size, int minWidth, int minHeight, DecodedPicture* picture);
 
 // True when the bytes start (after a byte-order mark and white space) with
 // markup whose first few kilobytes hold an <svg> element.
 bool LooksLikeSvg(const unsigned char* data, size_t size);
 bool ReadSvgSize(const unsigned char* data, size_t size, int* width, int* height);
 // Drawn at CoveringSize of the need.
-bool DecodeSvg(const unsigned char* data, size_t size, int minWidth, int minHeight,
-               DecodedPicture* picture);
+bool DecodeSvg(const unsigned char* data, size_t size, int minWidth, int minHeight, DecodedPicture* picture);

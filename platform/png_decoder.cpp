@@ -19,14 +19,15 @@ struct PngSource {
 
 // Everything the decode touches after setjmp, reached through a pointer.
 struct PngJob {
-    png_structp png;            // libpng's reader, or null
-    png_infop info;             // its info record, or null
-    PngSource source;           // the bytes
-    png_bytep* rows;            // row pointers into picture.pixels (malloc'd) or null
-    DecodedPicture picture;     // the result being filled
+    png_structp png;         // libpng's reader, or null
+    png_infop info;          // its info record, or null
+    PngSource source;        // the bytes
+    png_bytep* rows;         // row pointers into picture.pixels (malloc'd) or null
+    DecodedPicture picture;  // the result being filled
 };
 
-void PngRead(png_structp png, png_bytep out, size_t count) {
+void PngRead(png_structp png, png_bytep out, size_t count)
+{
     auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
     if (source == nullptr || count > source->size - source->position) {
         png_error(png, "truncated");
@@ -35,7 +36,8 @@ void PngRead(png_structp png, png_bytep out, size_t count) {
     source->position += count;
 }
 
-[[noreturn]] void PngError(png_structp png, png_const_charp) {
+[[noreturn]] void PngError(png_structp png, png_const_charp)
+{
     png_longjmp(png, 1);
 }
 
@@ -44,7 +46,8 @@ void PngWarning(png_structp, png_const_charp) {}
 // Creates the reader and reads everything up to the pixel data. False when
 // libpng can't be set up. Errors after this point longjmp to the caller's
 // setjmp.
-bool PngCreate(PngJob* job, const unsigned char* data, size_t size) {
+bool PngCreate(PngJob* job, const unsigned char* data, size_t size)
+{
     job->source = PngSource{data, size, 0};
     job->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
     if (job->png == nullptr) {
@@ -54,13 +57,15 @@ bool PngCreate(PngJob* job, const unsigned char* data, size_t size) {
     return job->info != nullptr;
 }
 
-void PngStart(PngJob* job) {
+void PngStart(PngJob* job)
+{
     png_set_read_fn(job->png, &job->source, PngRead);
     png_set_user_limits(job->png, kPictureMaxSide, kPictureMaxSide);
     png_read_info(job->png, job->info);
 }
 
-void PngDestroy(PngJob* job) {
+void PngDestroy(PngJob* job)
+{
     if (job->png != nullptr) {
         png_destroy_read_struct(&job->png, job->info != nullptr ? &job->info : nullptr, nullptr);
     }
@@ -68,7 +73,8 @@ void PngDestroy(PngJob* job) {
     job->rows = nullptr;
 }
 
-bool PngSizeJob(PngJob* job, int* width, int* height) {
+bool PngSizeJob(PngJob* job, int* width, int* height)
+{
     if (setjmp(png_jmpbuf(job->png)) != 0) {
         return false;
     }
@@ -78,20 +84,21 @@ bool PngSizeJob(PngJob* job, int* width, int* height) {
     return true;
 }
 
-bool PngDecodeJob(PngJob* job) {
+bool PngDecodeJob(PngJob* job)
+{
     if (setjmp(png_jmpbuf(job->png)) != 0) {
         return false;
     }
     PngStart(job);
     png_structp png = job->png;
     png_infop info = job->info;
-    png_uint_32 const width = png_get_image_width(png, info);
-    png_uint_32 const height = png_get_image_height(png, info);
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
     if (!PictureSizeAccepted(width, height)) {
         return false;  // refused before any pixel memory is taken
     }
-    int const colorType = png_get_color_type(png, info);
-    int const bitDepth = png_get_bit_depth(png, info);
+    const int colorType = png_get_color_type(png, info);
+    const int bitDepth = png_get_bit_depth(png, info);
     if (colorType == PNG_COLOR_TYPE_PALETTE) {
         png_set_palette_to_rgb(png);
     }
@@ -109,13 +116,12 @@ bool PngDecodeJob(PngJob* job) {
     }
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    int const channels = png_get_channels(png, info);
+    const int channels = png_get_channels(png, info);
     if ((channels != 3 && channels != 4) || png_get_bit_depth(png, info) != 8 ||
         png_get_rowbytes(png, info) != size_t(width) * size_t(channels)) {
         return false;
     }
-    if (!AllocateDecodedPicture(&job->picture, static_cast<int>(width), static_cast<int>(height),
-                                channels * 8)) {
+    if (!AllocateDecodedPicture(&job->picture, static_cast<int>(width), static_cast<int>(height), channels * 8)) {
         return false;
     }
     job->rows = static_cast<png_bytep*>(std::malloc(sizeof(png_bytep) * height));
@@ -132,16 +138,18 @@ bool PngDecodeJob(PngJob* job) {
 
 }  // namespace
 
-bool ReadPngSize(const unsigned char* data, size_t size, int* width, int* height) {
+bool ReadPngSize(const unsigned char* data, size_t size, int* width, int* height)
+{
     PngJob job{};
-    bool const ok = PngCreate(&job, data, size) && PngSizeJob(&job, width, height);
+    const bool ok = PngCreate(&job, data, size) && PngSizeJob(&job, width, height);
     PngDestroy(&job);
     return ok;
 }
 
-bool DecodePng(const unsigned char* data, size_t size, DecodedPicture* picture) {
+bool DecodePng(const unsigned char* data, size_t size, DecodedPicture* picture)
+{
     PngJob job{};
-    bool const ok = PngCreate(&job, data, size) && PngDecodeJob(&job);
+    const bool ok = PngCreate(&job, data, size) && PngDecodeJob(&job);
     PngDestroy(&job);
     if (ok) {
         *picture = job.picture;

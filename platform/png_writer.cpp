@@ -34,8 +34,8 @@ bool WriteRows(PngFile& out, int width, int height, int colorType, png_bytep* ro
         return false;
     }
     png_init_io(out.png, out.file);
-    png_set_IHDR(out.png, out.info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(out.png, out.info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, colorType,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(out.png, out.info);
     png_write_image(out.png, rows);
     png_write_end(out.png, nullptr);

@@ -48,8 +48,7 @@ std::string ChooseResourcePath(const std::string& exePath, const std::string& bu
     const std::string build = WithSlash(buildResources);
     // The build tree is the resources folder's parent.
     const std::string buildTree = WithSlash(Parent(Parent(build)));
-    if (!exePath.empty() && exePath.compare(0, buildTree.size(), buildTree) == 0 &&
-        IsFile(build + "zar.vnt"))
+    if (!exePath.empty() && exePath.compare(0, buildTree.size(), buildTree) == 0 && IsFile(build + "zar.vnt"))
         return build;
     if (!exePath.empty()) {
         // <prefix>/bin/zarnet and <prefix>/libexec/xscreensaver/zarnet.

@@ -13,15 +13,27 @@ double Read(clockid_t id)
 
 }  // namespace
 
-double SystemClock::MonotonicSeconds() { return Read(CLOCK_MONOTONIC); }
+double SystemClock::MonotonicSeconds()
+{
+    return Read(CLOCK_MONOTONIC);
+}
 
-double SystemClock::WallSeconds() { return Read(CLOCK_REALTIME); }
+double SystemClock::WallSeconds()
+{
+    return Read(CLOCK_REALTIME);
+}
 
 ManualClock::ManualClock(double monotonic, double wall) : monotonic_(monotonic), wall_(wall) {}
 
-double ManualClock::MonotonicSeconds() { return monotonic_; }
+double ManualClock::MonotonicSeconds()
+{
+    return monotonic_;
+}
 
-double ManualClock::WallSeconds() { return wall_; }
+double ManualClock::WallSeconds()
+{
+    return wall_;
+}
 
 void ManualClock::Advance(double seconds)
 {
@@ -29,6 +41,12 @@ void ManualClock::Advance(double seconds)
     wall_ += seconds;
 }
 
-void ManualClock::SetMonotonic(double seconds) { monotonic_ = seconds; }
+void ManualClock::SetMonotonic(double seconds)
+{
+    monotonic_ = seconds;
+}
 
-void ManualClock::SetWall(double seconds) { wall_ = seconds; }
+void ManualClock::SetWall(double seconds)
+{
+    wall_ = seconds;
+}

@@ -14,8 +14,8 @@ bool ReadSmallFile(const char* path, size_t maxBytes, std::string* contents)
     if (fd < 0)
         return false;
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0
-        || static_cast<unsigned long long>(st.st_size) > maxBytes) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
+        static_cast<unsigned long long>(st.st_size) > maxBytes) {
         close(fd);
         return false;
     }

@@ -37,7 +37,7 @@ public:
     // Every key the store holds, in file order.
     std::vector<std::string> allKeys() const;
 
-    void setObject(const char* value, const char* key);   // stores a string
+    void setObject(const char* value, const char* key);  // stores a string
     void setBool(bool value, const char* key);
     void setInteger(int64_t value, const char* key);
 

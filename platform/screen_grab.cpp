@@ -14,8 +14,8 @@ bool MakeGrabFromTopFirst(int width, int height, const uint8_t* rgbaTopFirst, Sc
     const size_t row = static_cast<size_t>(width) * 4;
     std::vector<uint8_t> pixels(row * static_cast<size_t>(height));
     for (int y = 0; y < height; ++y)
-        std::memcpy(&pixels[row * static_cast<size_t>(height - 1 - y)],
-                    rgbaTopFirst + row * static_cast<size_t>(y), row);
+        std::memcpy(&pixels[row * static_cast<size_t>(height - 1 - y)], rgbaTopFirst + row * static_cast<size_t>(y),
+                    row);
     grab->width = width;
     grab->height = height;
     grab->rgba = std::move(pixels);

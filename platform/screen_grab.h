@@ -29,8 +29,7 @@ bool GrabX11Screen(_XDisplay* display, const ScreenRect& area, ScreenGrab* grab)
 // Grabs `area` (root coordinates) of that screenshot, clipped to it. False when `saverWindow`
 // and its ancestors carry none, the area misses it, or the server refuses
 // (the pixmap went away: X errors are caught); `*grab` is then untouched.
-bool GrabX11SaverScreenshot(_XDisplay* display, unsigned long saverWindow, const ScreenRect& area,
-                            ScreenGrab* grab);
+bool GrabX11SaverScreenshot(_XDisplay* display, unsigned long saverWindow, const ScreenRect& area, ScreenGrab* grab);
 
 // Whether XScreenSaver's settings, the text of ~/.xscreensaver, let its
 // hacks show the desktop: false when "grabDesktopImages" is set to False

@@ -9,14 +9,13 @@ ScreenRect IntersectRects(const ScreenRect& a, const ScreenRect& b)
     // In 64 bits: x + width of a far-off rectangle may pass INT_MAX.
     long long left = std::max<long long>(a.x, b.x);
     long long top = std::max<long long>(a.y, b.y);
-    long long right = std::min<long long>(static_cast<long long>(a.x) + a.width,
-                                          static_cast<long long>(b.x) + b.width);
-    long long bottom = std::min<long long>(static_cast<long long>(a.y) + a.height,
-                                           static_cast<long long>(b.y) + b.height);
+    long long right = std::min<long long>(static_cast<long long>(a.x) + a.width, static_cast<long long>(b.x) + b.width);
+    long long bottom =
+        std::min<long long>(static_cast<long long>(a.y) + a.height, static_cast<long long>(b.y) + b.height);
     if (right <= left || bottom <= top)
         return ScreenRect{0, 0, 0, 0};
-    return ScreenRect{static_cast<int>(left), static_cast<int>(top),
-                      static_cast<int>(right - left), static_cast<int>(bottom - top)};
+    return ScreenRect{static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
+                      static_cast<int>(bottom - top)};
 }
 
 bool IsEmptyRect(const ScreenRect& r)
@@ -58,7 +57,6 @@ ScreenList MakeVirtualScreens(const std::vector<ScreenRect>& frames, int primary
         s.primary = static_cast<int>(i) == primaryIndex;
         list.screens.push_back(s);
     }
-    std::stable_partition(list.screens.begin(), list.screens.end(),
-                          [](const ScreenInfo& s) { return s.primary; });
+    std::stable_partition(list.screens.begin(), list.screens.end(), [](const ScreenInfo& s) { return s.primary; });
     return list;
 }

@@ -20,10 +20,10 @@ bool IsEmptyRect(const ScreenRect& r);
 
 // One monitor of the desktop.
 struct ScreenInfo {
-    ScreenRect frame;   // the monitor's area in root-window coordinates
-    int number;         // the monitor's number: its index in the server's monitor list; two screens are the same when equal
-    bool primary;       // the server's primary monitor
-    std::string name;   // the RandR monitor name ("HDMI-1"); empty for virtual screens
+    ScreenRect frame;  // the monitor's area in root-window coordinates
+    int number;    // the monitor's number: its index in the server's monitor list; two screens are the same when equal
+    bool primary;  // the server's primary monitor
+    std::string name;  // the RandR monitor name ("HDMI-1"); empty for virtual screens
 };
 
 // The desktop's monitors, the primary one first, the rest in the server's order.

@@ -26,15 +26,15 @@ enum class SheetControlKind {
 
 // An object of the layout that the owner keeps a pointer to.
 struct SheetOutlet {
-    const char* name;        // the object's id in the layout
-    SheetControlKind kind;   // what it has to be
-    SheetControl** slot;     // receives the control once the whole layout has loaded
+    const char* name;       // the object's id in the layout
+    SheetControlKind kind;  // what it has to be
+    SheetControl** slot;    // receives the control once the whole layout has loaded
 };
 
 // An action of the owner, bound to every signal of the layout whose handler
 // carries its name.
 struct SheetAction {
-    const char* handler;                               // handler name in the layout
+    const char* handler;                                // handler name in the layout
     std::function<void(SheetControl* sender)> perform;  // the owner's operation; sender = the emitting object
 };
 

@@ -22,10 +22,10 @@ constexpr double kSvgMinShortSide = 1024.0;
 constexpr size_t kSvgSniffBytes = 4096;
 
 // Loads the document; null when librsvg refuses it.
-RsvgHandle* LoadSvg(const unsigned char* data, size_t size) {
+RsvgHandle* LoadSvg(const unsigned char* data, size_t size)
+{
     GInputStream* stream = g_memory_input_stream_new_from_data(data, static_cast<gssize>(size), nullptr);
-    RsvgHandle* handle =
-        rsvg_handle_new_from_stream_sync(stream, nullptr, RSVG_HANDLE_FLAGS_NONE, nullptr, nullptr);
+    RsvgHandle* handle = rsvg_handle_new_from_stream_sync(stream, nullptr, RSVG_HANDLE_FLAGS_NONE, nullptr, nullptr);
     g_object_unref(stream);
     if (handle != nullptr) {
         rsvg_handle_set_dpi(handle, 96.0);
@@ -38,7 +38,8 @@ RsvgHandle* LoadSvg(const unsigned char* data, size_t size) {
 // aspect kept; `exactWidth`, `exactHeight` get the document's size before
 // rounding. False when it has neither or they are degenerate.
 bool SvgOwnSize(RsvgHandle* handle, int* width, int* height, double* exactWidth = nullptr,
-                double* exactHeight = nullptr) {
+                double* exactHeight = nullptr)
+{
     double w = 0.0;
     double h = 0.0;
     if (!rsvg_handle_get_intrinsic_size_in_pixels(handle, &w, &h)) {
@@ -71,17 +72,18 @@ bool SvgOwnSize(RsvgHandle* handle, int* width, int* height, double* exactWidth 
 // Draws the document (docWidth x docHeight, its exact size in any unit) onto
 // a width x height ARGB surface, scaled so that it just covers the surface:
 // the rounding of the sizes never leaves an uncovered edge. Null on failure.
-cairo_surface_t* RenderSvg(RsvgHandle* handle, double docWidth, double docHeight, int width, int height) {
+cairo_surface_t* RenderSvg(RsvgHandle* handle, double docWidth, double docHeight, int width, int height)
+{
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface);
         return nullptr;
     }
-    double const scale = std::max(width / docWidth, height / docHeight);
-    RsvgRectangle const viewport = {0.0, 0.0, docWidth * scale, docHeight * scale};
+    const double scale = std::max(width / docWidth, height / docHeight);
+    const RsvgRectangle viewport = {0.0, 0.0, docWidth * scale, docHeight * scale};
     cairo_t* cr = cairo_create(surface);
-    bool const ok = rsvg_handle_render_document(handle, cr, &viewport, nullptr) &&
-                    cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    const bool ok =
+        rsvg_handle_render_document(handle, cr, &viewport, nullptr) && cairo_status(cr) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(cr);
     cairo_surface_flush(surface);
     if (!ok) {
@@ -92,15 +94,16 @@ cairo_surface_t* RenderSvg(RsvgHandle* handle, double docWidth, double docHeight
 }
 
 // Cairo's premultiplied native-endian ARGB to straight RGB or RGBA rows.
-bool CopySurface(cairo_surface_t* surface, int width, int height, DecodedPicture* picture) {
-    unsigned char const* data = cairo_image_surface_get_data(surface);
-    int const stride = cairo_image_surface_get_stride(surface);
+bool CopySurface(cairo_surface_t* surface, int width, int height, DecodedPicture* picture)
+{
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
     if (data == nullptr || stride < width * 4) {
         return false;
     }
     bool opaque = true;
     for (int y = 0; y < height && opaque; ++y) {
-        auto const* row = reinterpret_cast<uint32_t const*>(data + size_t(y) * size_t(stride));
+        const auto* row = reinterpret_cast<const uint32_t*>(data + size_t(y) * size_t(stride));
         for (int x = 0; x < width; ++x) {
             if ((row[x] >> 24) != 0xFF) {
                 opaque = false;
@@ -111,13 +114,13 @@ bool CopySurface(cairo_surface_t* surface, int width, int height, DecodedPicture
     if (!AllocateDecodedPicture(picture, width, height, opaque ? 24 : 32)) {
         return false;
     }
-    size_t const c = opaque ? 3 : 4;
+    const size_t c = opaque ? 3 : 4;
     for (int y = 0; y < height; ++y) {
-        auto const* row = reinterpret_cast<uint32_t const*>(data + size_t(y) * size_t(stride));
+        const auto* row = reinterpret_cast<const uint32_t*>(data + size_t(y) * size_t(stride));
         unsigned char* out = picture->pixels + size_t(y) * picture->bytesPerRow;
         for (int x = 0; x < width; ++x, out += c) {
-            uint32_t const p = row[x];
-            unsigned const a = p >> 24;
+            const uint32_t p = row[x];
+            const unsigned a = p >> 24;
             unsigned rgb[3] = {(p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF};
             for (int i = 0; i < 3; ++i) {
                 out[i] = static_cast<unsigned char>(a == 0 ? 0 : std::min(255u, (rgb[i] * 255 + a / 2) / a));
@@ -132,7 +135,8 @@ bool CopySurface(cairo_surface_t* surface, int width, int height, DecodedPicture
 
 }  // namespace
 
-bool LooksLikeSvg(const unsigned char* data, size_t size) {
+bool LooksLikeSvg(const unsigned char* data, size_t size)
+{
     if (data == nullptr) {
         return false;
     }
@@ -148,11 +152,11 @@ bool LooksLikeSvg(const unsigned char* data, size_t size) {
     }
     // The root element within the first few kilobytes (after the XML
     // declaration, comments and a doctype).
-    size_t const end = std::min(size, i + kSvgSniffBytes);
+    const size_t end = std::min(size, i + kSvgSniffBytes);
     static constexpr char kRoot[] = "<svg";
     for (size_t j = i; j + 4 < end; ++j) {
         if (std::memcmp(data + j, kRoot, 4) == 0) {
-            unsigned char const next = data[j + 4];
+            const unsigned char next = data[j + 4];
             if (next == ' ' || next == '>' || next == '\t' || next == '\r' || next == '\n' || next == '/') {
                 return true;
             }
@@ -161,18 +165,19 @@ bool LooksLikeSvg(const unsigned char* data, size_t size) {
     return false;
 }
 
-bool ReadSvgSize(const unsigned char* data, size_t size, int* width, int* height) {
+bool ReadSvgSize(const unsigned char* data, size_t size, int* width, int* height)
+{
     RsvgHandle* handle = LoadSvg(data, size);
     if (handle == nullptr) {
         return false;
     }
-    bool const ok = SvgOwnSize(handle, width, height);
+    const bool ok = SvgOwnSize(handle, width, height);
     g_object_unref(handle);
     return ok;
 }
 
-bool DecodeSvg(const unsigned char* data, size_t size, int minWidth, int minHeight,
-               DecodedPicture* picture) {
+bool DecodeSvg(const unsigned char* data, size_t size, int minWidth, int minHeight, DecodedPicture* picture)
+{
     RsvgHandle* handle = LoadSvg(data, size);
     if (handle == nullptr) {
         return false;

@@ -13,8 +13,9 @@
 namespace {
 
 // The first frame of an animated WebP, composed on the full canvas as RGBA.
-bool DecodeFirstFrame(const unsigned char* data, size_t size, DecodedPicture* picture) {
-    WebPData const webp = {data, size};
+bool DecodeFirstFrame(const unsigned char* data, size_t size, DecodedPicture* picture)
+{
+    const WebPData webp = {data, size};
     WebPAnimDecoderOptions options;
     if (!WebPAnimDecoderOptionsInit(&options)) {
         return false;
@@ -28,11 +29,10 @@ bool DecodeFirstFrame(const unsigned char* data, size_t size, DecodedPicture* pi
     WebPAnimInfo info;
     uint8_t* frame = nullptr;
     int timestamp = 0;
-    bool ok = WebPAnimDecoderGetInfo(decoder, &info) &&
-              PictureSizeAccepted(info.canvas_width, info.canvas_height) &&
-              WebPAnimDecoderGetNext(decoder, &frame, &timestamp) && frame != nullptr &&
-              AllocateDecodedPicture(picture, static_cast<int>(info.canvas_width),
-                                     static_cast<int>(info.canvas_height), 32);
+    bool ok =
+        WebPAnimDecoderGetInfo(decoder, &info) && PictureSizeAccepted(info.canvas_width, info.canvas_height) &&
+        WebPAnimDecoderGetNext(decoder, &frame, &timestamp) && frame != nullptr &&
+        AllocateDecodedPicture(picture, static_cast<int>(info.canvas_width), static_cast<int>(info.canvas_height), 32);
     if (ok) {
         // The frame lives in the decoder; its rows are packed canvas_width * 4.
         std::memcpy(picture->pixels, frame, picture->bytesPerRow * size_t(picture->height));
@@ -43,7 +43,8 @@ bool DecodeFirstFrame(const unsigned char* data, size_t size, DecodedPicture* pi
 
 }  // namespace
 
-bool ReadWebpSize(const unsigned char* data, size_t size, int* width, int* height) {
+bool ReadWebpSize(const unsigned char* data, size_t size, int* width, int* height)
+{
     int w = 0;
     int h = 0;
     if (data == nullptr || !WebPGetInfo(data, size, &w, &h)) {
@@ -54,8 +55,8 @@ bool ReadWebpSize(const unsigned char* data, size_t size, int* width, int* heigh
     return true;
 }
 
-bool DecodeWebp(const unsigned char* data, size_t size, int minWidth, int minHeight,
-                DecodedPicture* picture) {
+bool DecodeWebp(const unsigned char* data, size_t size, int minWidth, int minHeight, DecodedPicture* picture)
+{
     WebPDecoderConfig config;
     if (data == nullptr || !WebPInitDecoderConfig(&config) ||
         WebPGetFeatures(data, size, &config.input) != VP8_STATUS_OK ||
@@ -65,12 +66,12 @@ bool DecodeWebp(const unsigned char* data, size_t size, int minWidth, int minHei
     if (config.input.has_animation) {
         return DecodeFirstFrame(data, size, picture);
     }
-    int const fullWidth = config.input.width;
-    int const fullHeight = config.input.height;
+    const int fullWidth = config.input.width;
+    const int fullHeight = config.input.height;
     int width = fullWidth;
     int height = fullHeight;
     CoveringSize(fullWidth, fullHeight, minWidth, minHeight, &width, &height);
-    int const bitsPerPixel = config.input.has_alpha ? 32 : 24;
+    const int bitsPerPixel = config.input.has_alpha ? 32 : 24;
     if (!AllocateDecodedPicture(picture, width, height, bitsPerPixel)) {
         return false;
     }
@@ -86,7 +87,7 @@ bool DecodeWebp(const unsigned char* data, size_t size, int minWidth, int minHei
     config.output.u.RGBA.rgba = picture->pixels;
     config.output.u.RGBA.stride = static_cast<int>(picture->bytesPerRow);
     config.output.u.RGBA.size = picture->bytesPerRow * size_t(picture->height);
-    bool const ok = WebPDecode(data, size, &config) == VP8_STATUS_OK;
+    const bool ok = WebPDecode(data, size, &config) == VP8_STATUS_OK;
     WebPFreeDecBuffer(&config.output);  // ours stays; this frees nothing else of libwebp's
     if (!ok) {
         FreeDecodedPicture(picture);

@@ -2,8 +2,8 @@
 // or the screenshot XScreenSaver took before its window covered the screen.
 #include "platform/screen_grab.h"
 
-#include <X11/Xlib.h>
 #include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 namespace {
@@ -143,8 +143,8 @@ bool ReadDrawable(Display* display, Drawable drawable, int depth, const ScreenRe
     const size_t rowBytes = static_cast<size_t>(r.width) * 4;
     std::vector<uint8_t> pixels(rowBytes * static_cast<size_t>(r.height));
     for (int y = 0; y < r.height; ++y) {
-        const uint8_t* src = reinterpret_cast<const uint8_t*>(image->data)
-                             + static_cast<size_t>(y) * static_cast<size_t>(image->bytes_per_line);
+        const uint8_t* src = reinterpret_cast<const uint8_t*>(image->data) +
+                             static_cast<size_t>(y) * static_cast<size_t>(image->bytes_per_line);
         uint8_t* dst = &pixels[rowBytes * static_cast<size_t>(r.height - 1 - y)];
         for (int x = 0; x < r.width; ++x) {
             unsigned long pixel = direct ? ReadPixel(image, src, x) : XGetPixel(image, x, y);
@@ -171,8 +171,8 @@ Pixmap PixmapProperty(Display* display, Window window, Atom property)
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
     GrabTrap trap(display);
-    const int status = XGetWindowProperty(display, window, property, 0, 1, False, XA_PIXMAP, &type, &format,
-                                          &count, &after, &data);
+    const int status =
+        XGetWindowProperty(display, window, property, 0, 1, False, XA_PIXMAP, &type, &format, &count, &after, &data);
     const bool failed = trap.Failed();
     Pixmap pixmap = 0;
     if (status == Success && !failed && type == XA_PIXMAP && format == 32 && count == 1 && data)
@@ -219,8 +219,8 @@ bool GrabX11SaverScreenshot(Display* display, unsigned long saverWindow, const S
             int x = 0, y = 0;
             unsigned width = 0, height = 0, border = 0, depth = 0;
             GrabTrap trap(display);
-            const bool measured = XGetGeometry(display, pixmap, &ignored, &x, &y, &width, &height, &border, &depth)
-                                  && XTranslateCoordinates(display, w, root, 0, 0, &x, &y, &ignored);
+            const bool measured = XGetGeometry(display, pixmap, &ignored, &x, &y, &width, &height, &border, &depth) &&
+                                  XTranslateCoordinates(display, w, root, 0, 0, &x, &y, &ignored);
             XWindowAttributes attributes;
             const bool windowMeasured = XGetWindowAttributes(display, w, &attributes);
             if (trap.Failed() || !measured || !windowMeasured)

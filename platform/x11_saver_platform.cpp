@@ -40,9 +40,15 @@ DesktopBackground X11SaverPlatform::desktopBackground()
     return ReadDesktopBackground(screens());
 }
 
-Clock& X11SaverPlatform::clock() { return clock_; }
+Clock& X11SaverPlatform::clock()
+{
+    return clock_;
+}
 
-std::string X11SaverPlatform::resourcePath() { return BundleResourcePath(); }
+std::string X11SaverPlatform::resourcePath()
+{
+    return BundleResourcePath();
+}
 
 X11ViewWindow::X11ViewWindow(Display* display, Window window) : display_(display), window_(window) {}
 
@@ -92,7 +98,10 @@ GLSurface* X11ViewWindow::createGLSurface(const GLPixelFormat& format)
     return surface;
 }
 
-Window X11ViewWindow::drawable() const { return surface_ ? surface_->window() : window_; }
+Window X11ViewWindow::drawable() const
+{
+    return surface_ ? surface_->window() : window_;
+}
 
 void X11ViewWindow::leaveWindow()
 {

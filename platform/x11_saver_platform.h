@@ -24,9 +24,9 @@ public:
     std::string resourcePath() override;
 
 private:
-    Display* display_;     // the connection; not owned
+    Display* display_;        // the connection; not owned
     Window saverWindow_ = 0;  // the host's window, 0 = none; not owned
-    SystemClock clock_;  // monotonic frame time, wall-clock seed
+    SystemClock clock_;       // monotonic frame time, wall-clock seed
 };
 
 // An X11 window that a view draws into through GLX: the XScreenSaver
@@ -55,7 +55,7 @@ public:
     Window drawable() const;
 
 private:
-    Display* display_;            // not owned
-    Window window_;               // not owned
+    Display* display_;                     // not owned
+    Window window_;                        // not owned
     class GlxSurface* surface_ = nullptr;  // the surface made for the window; owned by the view
 };

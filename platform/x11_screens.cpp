@@ -68,8 +68,7 @@ bool GetX11Screens(Display* display, ScreenList* list)
         s.primary = true;
         result.screens.push_back(s);
     }
-    std::stable_partition(result.screens.begin(), result.screens.end(),
-                          [](const ScreenInfo& s) { return s.primary; });
+    std::stable_partition(result.screens.begin(), result.screens.end(), [](const ScreenInfo& s) { return s.primary; });
     *list = std::move(result);
     return true;
 }

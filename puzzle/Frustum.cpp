@@ -26,16 +26,15 @@ void SetEngineFrustum(float aspect)
     FrustumPlanesFromMatrices(projection, modelview, frustum);
 }
 
-void FrustumPlanesFromMatrices(const float projection[16], const float modelview[16],
-                               float planes[6][4])
+void FrustumPlanesFromMatrices(const float projection[16], const float modelview[16], float planes[6][4])
 {
     const float* P = projection;
     const float* M = modelview;
     float clip[16];
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
-            clip[4 * i + j] = M[4 * i] * P[j] + M[4 * i + 1] * P[4 + j] +
-                              M[4 * i + 2] * P[8 + j] + M[4 * i + 3] * P[12 + j];
+            clip[4 * i + j] =
+                M[4 * i] * P[j] + M[4 * i + 1] * P[4 + j] + M[4 * i + 2] * P[8 + j] + M[4 * i + 3] * P[12 + j];
 
     // Row 3 of the combined matrix plus or minus row 0 (x), 1 (y) or 2 (z).
     const int kRow[6] = {0, 0, 1, 1, 2, 2};

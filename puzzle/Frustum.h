@@ -2,8 +2,7 @@
 #include "math/VECTOR3D.h"
 
 // Plane indices into frustum.
-enum { FRUSTUM_RIGHT = 0, FRUSTUM_LEFT = 1, FRUSTUM_BOTTOM = 2, FRUSTUM_TOP = 3,
-       FRUSTUM_FAR = 4, FRUSTUM_NEAR = 5 };
+enum { FRUSTUM_RIGHT = 0, FRUSTUM_LEFT = 1, FRUSTUM_BOTTOM = 2, FRUSTUM_TOP = 3, FRUSTUM_FAR = 4, FRUSTUM_NEAR = 5 };
 
 // The six view-frustum planes (a, b, c, d) with a*x + b*y + c*z + d = 0, in
 // board coordinates, order right, left, bottom, top, far, near. Unit normals
@@ -14,8 +13,7 @@ extern float frustum[6][4];
 
 // The planes of projection * modelview (both 16 floats, column-major as GL
 // reads them back), computed in single precision into planes. Pure.
-void FrustumPlanesFromMatrices(const float projection[16], const float modelview[16],
-                               float planes[6][4]);
+void FrustumPlanesFromMatrices(const float projection[16], const float modelview[16], float planes[6][4]);
 
 // The engine's camera as GL leaves it after gluPerspective(45, aspect, 1, 120)
 // and gluLookAt((0, 0, 40), origin, +y): both matrices column-major. Pure.

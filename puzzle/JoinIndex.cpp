@@ -158,7 +158,7 @@ void JoinIndex::Join(ONEPIECE& piece, ONEPUZZLE& puzzle)
             Activate(r);
         }
         if (piece.MustWalkChainFirst())
-            return;   // the full run stops at its next candidate
+            return;  // the full run stops at its next candidate
     }
     AskUpTo(piece, count - 1);
 }

@@ -42,13 +42,13 @@ private:
     void AskUpTo(const ONEPIECE& piece, int last);
     void Activate(int bucket);
 
-    ONEPUZZLE* puzzle_ = nullptr;     // the board the index was built for
+    ONEPUZZLE* puzzle_ = nullptr;  // the board the index was built for
     const ONEPIECE* pieces_ = nullptr;
     bool inPass_ = false;
-    std::vector<int> order_;          // pending pieces, grouped by parent, each group in array order
-    std::vector<int> next_;           // per parent: next entry of order_ not yet looked at
-    std::vector<int> end_;            // per parent: one past its last entry of order_
+    std::vector<int> order_;              // pending pieces, grouped by parent, each group in array order
+    std::vector<int> next_;               // per parent: next entry of order_ not yet looked at
+    std::vector<int> end_;                // per parent: one past its last entry of order_
     std::vector<std::vector<int>> late_;  // per parent: pieces hung on it during the pass
-    std::vector<int> active_;         // parents that may still have pending pieces
+    std::vector<int> active_;             // parents that may still have pending pieces
     std::vector<char> isActive_;
 };

@@ -41,10 +41,9 @@ float WrapAngle(float a)
 }  // namespace
 
 ONEPIECE::ONEPIECE()
-    : pos{0.0f, 0.0f, 0.0f}, velocity{0.0f, 0.0f, 0.0f}, direction{0.0f, 0.0f, 0.0f},
-      angle{0.0f, 0.0f, 0.0f}, spin{0.0f, 0.0f, 0.0f}, targetSpin{0.0f, 0.0f, 0.0f},
-      rotation(), speed(0.0f), targetSpeed(0.0f), shape(0), column(0), row(0), parent(nullptr),
-      moveTimer(0.0f), realPos{0.0f, 0.0f, 0.0f}, realPosValid(false), blend(0.0f),
+    : pos{0.0f, 0.0f, 0.0f}, velocity{0.0f, 0.0f, 0.0f}, direction{0.0f, 0.0f, 0.0f}, angle{0.0f, 0.0f, 0.0f},
+      spin{0.0f, 0.0f, 0.0f}, targetSpin{0.0f, 0.0f, 0.0f}, rotation(), speed(0.0f), targetSpeed(0.0f), shape(0),
+      column(0), row(0), parent(nullptr), moveTimer(0.0f), realPos{0.0f, 0.0f, 0.0f}, realPosValid(false), blend(0.0f),
       blendSpeed(0.0f), attachedCount(0), groupShare(0.0f)
 {
 }
@@ -111,7 +110,7 @@ ONEPIECE* ONEPIECE::JoinTarget(ONEPIECE& other, int pieceCount)
     // The other piece's root, unless its chain leads through this piece.
     ONEPIECE* root = &other;
     for (int steps = 0; root->parent != nullptr; ++steps) {
-        if (steps > pieceCount)   // a broken chain: join nothing
+        if (steps > pieceCount)  // a broken chain: join nothing
             return nullptr;
         root = root->parent;
         if (root == this)
@@ -125,8 +124,8 @@ ONEPIECE* ONEPIECE::HangGroupUnder(ONEPIECE* root)
 {
     ONEPIECE* const joiner = parent != nullptr ? parent : this;
     joiner->parent = root;
-    joiner->velocity = VECTOR3D{static_cast<float>(joiner->column - root->column),
-                                static_cast<float>(joiner->row - root->row), 0.0f};
+    joiner->velocity =
+        VECTOR3D{static_cast<float>(joiner->column - root->column), static_cast<float>(joiner->row - root->row), 0.0f};
     joiner->blend = 0.0f;
     return joiner;
 }
@@ -167,8 +166,7 @@ void ONEPIECE::Advance(float dt, ONEPUZZLE* puzzle)
                     target = at(column, row + 1);
                 else if (m == 3 && column > 0)
                     target = at(column - 1, row);
-                direction = VECTOR3D{target->pos.x - pos.x, target->pos.y - pos.y,
-                                     target->pos.z - pos.z};
+                direction = VECTOR3D{target->pos.x - pos.x, target->pos.y - pos.y, target->pos.z - pos.z};
             }
             direction.Normalize();
         }
@@ -208,8 +206,7 @@ void ONEPIECE::Advance(float dt, ONEPUZZLE* puzzle)
             angle = root->angle;
             rotation = root->rotation;
         }
-        velocity = VECTOR3D{static_cast<float>(column - root->column),
-                            static_cast<float>(row - root->row), 0.0f};
+        velocity = VECTOR3D{static_cast<float>(column - root->column), static_cast<float>(row - root->row), 0.0f};
         const VECTOR3D real = RealPos();
         if (blend >= 1.0f) {
             pos = real;
@@ -221,8 +218,7 @@ void ONEPIECE::Advance(float dt, ONEPUZZLE* puzzle)
         return;
     }
 
-    if (puzzle->largestGroup > puzzle->finishFraction ||
-        (puzzle->lockInPlace && attachedCount >= 2)) {
+    if (puzzle->largestGroup > puzzle->finishFraction || (puzzle->lockInPlace && attachedCount >= 2)) {
         // B: free and flying home, losing its rotation.
         const VECTOR3D home{static_cast<float>(column + (puzzle->columns - 1) * -0.5),
                             static_cast<float>(row + (puzzle->rows - 1) * -0.5), puzzle->boardZ};

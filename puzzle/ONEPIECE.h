@@ -10,26 +10,26 @@ class ONEPUZZLE;
 // moves as one rigid body.
 class ONEPIECE {
 public:
-    VECTOR3D pos;          // current position; for an attached piece it follows its real position
-    VECTOR3D velocity;     // free: current heading; attached: offset from the parent in cells (dc, dr, 0)
-    VECTOR3D direction;    // target heading, unit length or zero
-    VECTOR3D angle;        // rotation angles about X, Y, Z, degrees
-    VECTOR3D spin;         // current angular velocity, degrees per second
-    VECTOR3D targetSpin;   // target angular velocity, degrees per second
-    MATRIX rotation;       // MatrixFromAngle(angle), or a copy of the root's
-    float speed;           // current speed, units per second
-    float targetSpeed;     // target speed, units per second
-    int shape;             // index 0..63 into ppInfo and the puzzle's modelLists
-    int column;            // home column, 0 = left
-    int row;               // home row, 0 = bottom
-    ONEPIECE* parent;      // piece this one hangs on; null = free (not owned)
-    float moveTimer;       // seconds until the piece picks new motion targets
-    VECTOR3D realPos;      // cached RealPos() of the current pass
-    bool realPosValid;     // realPos holds this pass's value
-    float blend;           // 0..1 progress of settling into the root's frame
-    float blendSpeed;      // growth rate of blend, per second
-    int attachedCount;     // pieces that found this piece as their root so far in this pass
-    float groupShare;      // attachedCount / pieceCount as of the start of a pass
+    VECTOR3D pos;         // current position; for an attached piece it follows its real position
+    VECTOR3D velocity;    // free: current heading; attached: offset from the parent in cells (dc, dr, 0)
+    VECTOR3D direction;   // target heading, unit length or zero
+    VECTOR3D angle;       // rotation angles about X, Y, Z, degrees
+    VECTOR3D spin;        // current angular velocity, degrees per second
+    VECTOR3D targetSpin;  // target angular velocity, degrees per second
+    MATRIX rotation;      // MatrixFromAngle(angle), or a copy of the root's
+    float speed;          // current speed, units per second
+    float targetSpeed;    // target speed, units per second
+    int shape;            // index 0..63 into ppInfo and the puzzle's modelLists
+    int column;           // home column, 0 = left
+    int row;              // home row, 0 = bottom
+    ONEPIECE* parent;     // piece this one hangs on; null = free (not owned)
+    float moveTimer;      // seconds until the piece picks new motion targets
+    VECTOR3D realPos;     // cached RealPos() of the current pass
+    bool realPosValid;    // realPos holds this pass's value
+    float blend;          // 0..1 progress of settling into the root's frame
+    float blendSpeed;     // growth rate of blend, per second
+    int attachedCount;    // pieces that found this piece as their root so far in this pass
+    float groupShare;     // attachedCount / pieceCount as of the start of a pass
 
     // A piece at the origin, unrotated, free, shape 0 at cell (0, 0).
     ONEPIECE();

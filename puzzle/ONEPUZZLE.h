@@ -10,26 +10,26 @@
 // column i is pieces[j * columns + i] and has row = rows - 1 - j.
 class ONEPUZZLE {
 public:
-    ONEPIECE* pieces;              // pieceCount pieces, owned (array new); null until NewPuzzle
-    int columns;                   // pieces across (at least 2 once built)
-    int rows;                      // pieces down (at least 2 once built)
-    float texCellWidth;            // 1 / columns: one cell's width in texture space
-    float texCellHeight;           // 1 / rows
-    int pieceCount;                // columns * rows
-    unsigned int modelLists[64];   // GL display list of each piece shape (made by Setup, owned by the GL context)
-    float largestGroup;            // largest group share found at the start of the last Move pass
-    float restartTimer;            // the cycle's countdown, seconds
-    float boardZ;                  // z of the assembled board
-    float picAspect;               // picture width / height
-    int picWidth;                  // picture width in pixels, written by the engine
-    int picHeight;                 // picture height in pixels, written by the engine
-    float boardScaleX;             // horizontal scale making the board fill the view (desktop grab)
-    float boardScaleY;             // vertical scale, likewise
-    bool newPicture;               // new-picture request raised by Move, answered by the engine
-    float finishFraction;          // group share beyond which every free piece flies home
-    int puzzleWidth;               // pieces along the picture's longer side
-    bool lockInPlace;              // a group of three or more flies home on its own
-    JoinIndex joinIndex;           // the joining step's view of the board during a pass
+    ONEPIECE* pieces;             // pieceCount pieces, owned (array new); null until NewPuzzle
+    int columns;                  // pieces across (at least 2 once built)
+    int rows;                     // pieces down (at least 2 once built)
+    float texCellWidth;           // 1 / columns: one cell's width in texture space
+    float texCellHeight;          // 1 / rows
+    int pieceCount;               // columns * rows
+    unsigned int modelLists[64];  // GL display list of each piece shape (made by Setup, owned by the GL context)
+    float largestGroup;           // largest group share found at the start of the last Move pass
+    float restartTimer;           // the cycle's countdown, seconds
+    float boardZ;                 // z of the assembled board
+    float picAspect;              // picture width / height
+    int picWidth;                 // picture width in pixels, written by the engine
+    int picHeight;                // picture height in pixels, written by the engine
+    float boardScaleX;            // horizontal scale making the board fill the view (desktop grab)
+    float boardScaleY;            // vertical scale, likewise
+    bool newPicture;              // new-picture request raised by Move, answered by the engine
+    float finishFraction;         // group share beyond which every free piece flies home
+    int puzzleWidth;              // pieces along the picture's longer side
+    bool lockInPlace;             // a group of three or more flies home on its own
+    JoinIndex joinIndex;          // the joining step's view of the board during a pass
 
     // A joining step for one piece, for running a pass with another one than
     // the join index (a piece's step 1, called only while restartTimer > 0).

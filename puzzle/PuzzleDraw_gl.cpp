@@ -61,8 +61,7 @@ void ONEPUZZLE::Draw()
                     continue;
                 glMatrixMode(GL_TEXTURE);
                 glLoadIdentity();
-                glTranslatef(static_cast<float>(i) * texCellWidth,
-                             -(static_cast<float>(j) * texCellHeight), 0.0f);
+                glTranslatef(static_cast<float>(i) * texCellWidth, -(static_cast<float>(j) * texCellHeight), 0.0f);
                 glScalef(0.5f * texCellWidth, -0.5f * texCellHeight, 1.0f);
 
                 glMatrixMode(GL_MODELVIEW);

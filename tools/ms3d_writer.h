@@ -11,20 +11,23 @@
 namespace ms3dw {
 
 struct Triangle {
-    std::array<uint16_t, 3> v{};                   // vertex indexes, counter-clockwise seen from outside
-    std::array<std::array<float, 3>, 3> n{};       // one normal per corner
-    std::array<float, 3> s{};                      // texture coordinate per corner
+    std::array<uint16_t, 3> v{};              // vertex indexes, counter-clockwise seen from outside
+    std::array<std::array<float, 3>, 3> n{};  // one normal per corner
+    std::array<float, 3> s{};                 // texture coordinate per corner
     std::array<float, 3> t{};
-    uint8_t group = 0;                             // index into Mesh::groups
+    uint8_t group = 0;  // index into Mesh::groups
 };
 
 struct Mesh {
-    std::vector<std::array<float, 3>> positions;   // model units
+    std::vector<std::array<float, 3>> positions;  // model units
     std::vector<Triangle> triangles;
-    std::vector<std::string> groups;               // group names (at most 31 bytes are kept); every triangle names one
+    std::vector<std::string> groups;  // group names (at most 31 bytes are kept); every triangle names one
 };
 
-inline void PutU8(std::vector<uint8_t>& out, uint8_t v) { out.push_back(v); }
+inline void PutU8(std::vector<uint8_t>& out, uint8_t v)
+{
+    out.push_back(v);
+}
 
 inline void PutU16(std::vector<uint8_t>& out, uint16_t v)
 {
@@ -57,8 +60,7 @@ inline void PutName(std::vector<uint8_t>& out, const std::string& name, size_t s
 // an index is out of range or a triangle names no existing group.
 inline bool Write(const Mesh& mesh, std::vector<uint8_t>& out)
 {
-    if (mesh.positions.size() > 0xFFFF || mesh.triangles.size() > 0xFFFF ||
-        mesh.groups.size() > 255)
+    if (mesh.positions.size() > 0xFFFF || mesh.triangles.size() > 0xFFFF || mesh.groups.size() > 255)
         return false;
     std::vector<std::vector<uint16_t>> members(mesh.groups.size());
     std::vector<int> references(mesh.positions.size(), 0);
@@ -114,11 +116,11 @@ inline bool Write(const Mesh& mesh, std::vector<uint8_t>& out)
         PutU8(file, 0xFF);  // material index -1: none
     }
 
-    PutU16(file, 0);       // materials
-    PutF32(file, 24.0f);   // animation frames per second
-    PutF32(file, 0.0f);    // current time
-    PutI32(file, 1);       // total frames
-    PutU16(file, 0);       // joints
+    PutU16(file, 0);      // materials
+    PutF32(file, 24.0f);  // animation frames per second
+    PutF32(file, 0.0f);   // current time
+    PutI32(file, 1);      // total frames
+    PutU16(file, 0);      // joints
     out.swap(file);
     return true;
 }

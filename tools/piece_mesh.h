@@ -24,13 +24,13 @@ namespace piecemesh {
 using polytri::P2;
 
 struct Params {
-    double half = 20.0;          // half side of the body square
-    double thickness = 4.0;      // front face at +thickness/2, back at -thickness/2
-    double rim = 1.5;            // radius of the rounded front rim, and depth of the back chamfer
-    double neck = 3.6;           // knob: half-width of the neck at its narrowest
-    double head = 5.6;           // knob: radius of the round head
-    double headCentre = 8.2;     // knob: distance of the head's centre from the edge line
-    double fillet = 2.4;         // knob: radius of the flare where the neck leaves the edge
+    double half = 20.0;       // half side of the body square
+    double thickness = 4.0;   // front face at +thickness/2, back at -thickness/2
+    double rim = 1.5;         // radius of the rounded front rim, and depth of the back chamfer
+    double neck = 3.6;        // knob: half-width of the neck at its narrowest
+    double head = 5.6;        // knob: radius of the round head
+    double headCentre = 8.2;  // knob: distance of the head's centre from the edge line
+    double fillet = 2.4;      // knob: radius of the flare where the neck leaves the edge
     // Segment counts: a piece rarely covers more than a few hundred pixels,
     // where a head of 8 segments (under 0.7 % of its radius off the circle)
     // can't be told from a rounder one; every triangle costs a software
@@ -42,7 +42,10 @@ struct Params {
     int maxTriangles = 1000;     // budget per shape
 };
 
-inline double Snap(double v, double grid) { return std::round(v / grid) * grid; }
+inline double Snap(double v, double grid)
+{
+    return std::round(v / grid) * grid;
+}
 
 // The 64 shapes, four edge codes each (top, right, bottom, left): every
 // combination in which top and bottom are not both 0 and right and left are
@@ -163,10 +166,10 @@ inline std::vector<Ring> RimRings(const Params& p)
 {
     double h = p.thickness / 2, r = p.rim;
     return {
-        {r, h, 50},             // edge of the front face
-        {0, h - r, 0},          // top of the side wall
-        {0, -(h - r), 0},       // bottom of the side wall
-        {r, -h, -50},           // edge of the back face
+        {r, h, 50},        // edge of the front face
+        {0, h - r, 0},     // top of the side wall
+        {0, -(h - r), 0},  // bottom of the side wall
+        {r, -h, -50},      // edge of the back face
     };
 }
 
@@ -176,8 +179,7 @@ inline std::vector<Ring> RimRings(const Params& p)
 // a reason in *error, when the outline or an inset ring is not a simple
 // polygon, a face can't be triangulated, a triangle would be degenerate or
 // the budget is exceeded.
-inline bool BuildPiece(const std::array<int, 4>& codes, const Params& p, ms3dw::Mesh& mesh,
-                       std::string* error)
+inline bool BuildPiece(const std::array<int, 4>& codes, const Params& p, ms3dw::Mesh& mesh, std::string* error)
 {
     auto fail = [&](const char* why) {
         if (error)

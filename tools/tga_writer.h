@@ -25,8 +25,8 @@ struct Image {
 // depth or a size that doesn't fit 16 bits.
 inline bool Write(const Image& image, int bitsPerPixel, bool runLength, std::vector<uint8_t>& out)
 {
-    if ((bitsPerPixel != 24 && bitsPerPixel != 32) || image.width <= 0 || image.height <= 0 ||
-        image.width > 0xFFFF || image.height > 0xFFFF)
+    if ((bitsPerPixel != 24 && bitsPerPixel != 32) || image.width <= 0 || image.height <= 0 || image.width > 0xFFFF ||
+        image.height > 0xFFFF)
         return false;
     int bytes = bitsPerPixel / 8;
     std::vector<uint8_t> file = {0, 0, uint8_t(runLength ? 10 : 2), 0, 0, 0, 0, 0, 0, 0, 0, 0};
@@ -70,8 +70,7 @@ inline bool Write(const Image& image, int bitsPerPixel, bool runLength, std::vec
             // A raw packet up to the next run of two or more.
             int count = 1;
             while (x + count < image.width && count < 128 &&
-                   !(x + count + 1 < image.width &&
-                     same(image.At(x + count, row), image.At(x + count + 1, row))))
+                   !(x + count + 1 < image.width && same(image.At(x + count, row), image.At(x + count + 1, row))))
                 ++count;
             file.push_back(uint8_t(count - 1));
             for (int k = 0; k < count; ++k)

@@ -39,11 +39,11 @@ inline bool SegmentsTouch(P2 a, P2 b, P2 c, P2 d)
     if (((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0)))
         return true;
     auto onSegment = [](P2 p, P2 q, P2 r) {  // r on pq, given collinear
-        return std::fmin(p.x, q.x) <= r.x && r.x <= std::fmax(p.x, q.x) &&
-               std::fmin(p.y, q.y) <= r.y && r.y <= std::fmax(p.y, q.y);
+        return std::fmin(p.x, q.x) <= r.x && r.x <= std::fmax(p.x, q.x) && std::fmin(p.y, q.y) <= r.y &&
+               r.y <= std::fmax(p.y, q.y);
     };
-    return (d1 == 0 && onSegment(c, d, a)) || (d2 == 0 && onSegment(c, d, b)) ||
-           (d3 == 0 && onSegment(a, b, c)) || (d4 == 0 && onSegment(a, b, d));
+    return (d1 == 0 && onSegment(c, d, a)) || (d2 == 0 && onSegment(c, d, b)) || (d3 == 0 && onSegment(a, b, c)) ||
+           (d4 == 0 && onSegment(a, b, d));
 }
 
 // A polygon is simple when no two of its edges meet except neighbours at
@@ -66,8 +66,7 @@ inline bool IsSimple(const std::vector<P2>& poly)
                 P2 other1 = (j == i + 1) ? a : b;
                 P2 other2 = (j == i + 1) ? d : c;
                 if (Cross(shared, other1, other2) == 0 &&
-                    (other1.x - shared.x) * (other2.x - shared.x) +
-                            (other1.y - shared.y) * (other2.y - shared.y) > 0)
+                    (other1.x - shared.x) * (other2.x - shared.x) + (other1.y - shared.y) * (other2.y - shared.y) > 0)
                     return false;
                 continue;
             }
@@ -82,9 +81,8 @@ inline bool IsSimple(const std::vector<P2>& poly)
 inline double Quality(P2 a, P2 b, P2 c)
 {
     double area = 0.5 * Cross(a, b, c);
-    double l = (b.x - a.x) * (b.x - a.x) + (b.y - a.y) * (b.y - a.y) +
-               (c.x - b.x) * (c.x - b.x) + (c.y - b.y) * (c.y - b.y) +
-               (a.x - c.x) * (a.x - c.x) + (a.y - c.y) * (a.y - c.y);
+    double l = (b.x - a.x) * (b.x - a.x) + (b.y - a.y) * (b.y - a.y) + (c.x - b.x) * (c.x - b.x) +
+               (c.y - b.y) * (c.y - b.y) + (a.x - c.x) * (a.x - c.x) + (a.y - c.y) * (a.y - c.y);
     return l > 0 ? 4.0 * std::sqrt(3.0) * area / l : 0.0;
 }
 
@@ -94,8 +92,7 @@ inline double Quality(P2 a, P2 b, P2 c)
 // cut, which keeps slivers away. False (out untouched) when the polygon is
 // not counter-clockwise or a step finds no ear with area above minArea
 // (self-intersecting or degenerate input).
-inline bool Triangulate(const std::vector<P2>& poly, std::vector<std::array<int, 3>>& out,
-                        double minArea = 1e-9)
+inline bool Triangulate(const std::vector<P2>& poly, std::vector<std::array<int, 3>>& out, double minArea = 1e-9)
 {
     size_t n = poly.size();
     if (n < 3 || SignedArea(poly) <= 0)

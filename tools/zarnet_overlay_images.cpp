@@ -83,8 +83,8 @@ std::vector<unsigned> DecodeUtf8(const char* text)
 }
 
 struct TextBox {
-    int advance = 0;    // pen travel, pixels
-    int inkLeft = 0;    // ink extent relative to pen start and baseline (y up)
+    int advance = 0;  // pen travel, pixels
+    int inkLeft = 0;  // ink extent relative to pen start and baseline (y up)
     int inkRight = 0;
     int inkTop = 0;
     int inkBottom = 0;
@@ -93,8 +93,7 @@ struct TextBox {
 // Lays `text` out at `pixelSize` with kerning; draws it into `canvas` with
 // its pen starting at (x, baseline) when canvas is given. False when a
 // glyph can't be rendered.
-bool Text(FT_Face face, int pixelSize, const char* text, Canvas* canvas, int x, int baseline,
-          TextBox& box)
+bool Text(FT_Face face, int pixelSize, const char* text, Canvas* canvas, int x, int baseline, TextBox& box)
 {
     if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixelSize)))
         return false;
@@ -109,8 +108,7 @@ bool Text(FT_Face face, int pixelSize, const char* text, Canvas* canvas, int x, 
             if (!FT_Get_Kerning(face, previous, glyph, FT_KERNING_DEFAULT, &kern))
                 pen += kern.x;
         }
-        if (FT_Load_Glyph(face, glyph, FT_LOAD_DEFAULT) ||
-            FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL))
+        if (FT_Load_Glyph(face, glyph, FT_LOAD_DEFAULT) || FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL))
             return false;
         const FT_GlyphSlot slot = face->glyph;
         const FT_Bitmap& bm = slot->bitmap;
@@ -179,8 +177,7 @@ void Emblem(Canvas& canvas, double x, double y, double size)
 // grown by `radius` pixels, covers at least half a pixel; there the colour
 // runs from the outline colour to fill(x, y) with the fill's coverage.
 // Everything else is pure black (the key).
-template <typename Fill>
-tga::Image Compose(const Canvas& fill, double radius, Fill fillColour)
+template <typename Fill> tga::Image Compose(const Canvas& fill, double radius, Fill fillColour)
 {
     tga::Image image(fill.width, fill.height);
     int reach = int(std::ceil(radius)) + 1;
@@ -339,19 +336,16 @@ int main(int argc, char** argv)
         return 1;
     }
     tga::Image strip, message4, message5;
-    bool ok = SideStrip(face, strip) && Message(face, kMessage4, message4) &&
-              Message(face, kMessage5, message5);
+    bool ok = SideStrip(face, strip) && Message(face, kMessage4, message4) && Message(face, kMessage5, message5);
     FT_Done_Face(face);
     FT_Done_FreeType(library);
     if (!ok) {
         std::fprintf(stderr, "zarnet-overlay-images: can't render the text with %s\n", font.c_str());
         return 1;
     }
-    ok = Save(outDir + "overlay0.tga", EmblemImage(), 24, true) &&
-         Save(outDir + "overlay1.tga", strip, 24, true) &&
+    ok = Save(outDir + "overlay0.tga", EmblemImage(), 24, true) && Save(outDir + "overlay1.tga", strip, 24, true) &&
          Save(outDir + "overlay2.tga", Ramp(16, true), 32, false) &&
-         Save(outDir + "overlay3.tga", Ramp(8, false), 32, true) &&
-         Save(outDir + "overlay4.tga", message4, 24, true) &&
+         Save(outDir + "overlay3.tga", Ramp(8, false), 32, true) && Save(outDir + "overlay4.tga", message4, 24, true) &&
          Save(outDir + "overlay5.tga", message5, 24, true);
     return ok ? 0 : 1;
 }

@@ -20,11 +20,10 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr,
-                 "usage: zarnet-pack -o OUT [-t TYPE] [-a MODE] FILE "
-                 "[[-t TYPE] [-a MODE] FILE ...]\n"
-                 "  -t TYPE  lumpType of the files that follow (1 = TGA texture), default 0\n"
-                 "  -a MODE  alphaMode of the files that follow (0, 1, 2), default 0\n");
+    std::fprintf(stderr, "usage: zarnet-pack -o OUT [-t TYPE] [-a MODE] FILE "
+                         "[[-t TYPE] [-a MODE] FILE ...]\n"
+                         "  -t TYPE  lumpType of the files that follow (1 = TGA texture), default 0\n"
+                         "  -a MODE  alphaMode of the files that follow (0, 1, 2), default 0\n");
     return 2;
 }
 
@@ -52,8 +51,7 @@ int main(int argc, char** argv)
 
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
-        if (std::strcmp(arg, "-o") == 0 || std::strcmp(arg, "-t") == 0 ||
-            std::strcmp(arg, "-a") == 0) {
+        if (std::strcmp(arg, "-o") == 0 || std::strcmp(arg, "-t") == 0 || std::strcmp(arg, "-a") == 0) {
             if (i + 1 >= argc)
                 return Usage();
             const char* value = argv[++i];

@@ -57,9 +57,8 @@ int main(int argc, char** argv)
             return 1;
         }
         if (verbose)
-            std::printf("%2d: %+d %+d %+d %+d  %zu vertices, %zu triangles\n", i, table[i][0],
-                        table[i][1], table[i][2], table[i][3], mesh.positions.size(),
-                        mesh.triangles.size());
+            std::printf("%2d: %+d %+d %+d %+d  %zu vertices, %zu triangles\n", i, table[i][0], table[i][1], table[i][2],
+                        table[i][3], mesh.positions.size(), mesh.triangles.size());
     }
     return 0;
 }

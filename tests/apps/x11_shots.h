@@ -24,7 +24,10 @@ inline bool Looks(Rgb c, Rgb want)
 }
 
 // 24-bit true colour pixel value.
-inline unsigned long Pixel(Rgb c) { return static_cast<unsigned long>(c.r << 16 | c.g << 8 | c.b); }
+inline unsigned long Pixel(Rgb c)
+{
+    return static_cast<unsigned long>(c.r << 16 | c.g << 8 | c.b);
+}
 
 // What the screen shows in `area` (root coordinates), top row first; empty when it can't be read.
 inline Frame Shot(Display* d, ScreenRect area)
@@ -42,8 +45,7 @@ inline Frame Shot(Display* d, ScreenRect area)
 }
 
 // Looks at `area` every 20 ms until `done` holds (true) or `seconds` have passed.
-template <typename Done>
-bool WaitFor(Display* d, ScreenRect area, Done done, Frame* frame, int seconds = 20)
+template <typename Done> bool WaitFor(Display* d, ScreenRect area, Done done, Frame* frame, int seconds = 20)
 {
     for (int i = 0; i < seconds * 50; ++i, usleep(20000))
         if (*frame = Shot(d, area), done(*frame))

@@ -15,10 +15,10 @@
 #include <thread>
 
 #include "host/Preferences.h"
+#include "tests/apps/x11_shots.h"  // last: it brings in Xlib
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/xvfb_server.h"
-#include "tests/apps/x11_shots.h"  // last: it brings in Xlib
 
 namespace {
 
@@ -79,14 +79,14 @@ public:
         mkdir(dir_.Join(".config").c_str(), 0700);
         mkdir(dir_.Join(".config/zarnet").c_str(), 0700);
         bool written = WriteWholeFile(dir_.Join(".config/zarnet/vmZarnetSS.conf"),
-                                      std::string("[vmZarnetSS]\nversion=") + kPrefsVersion + "\nMainMonitorOnly=" +
-                                          (mainOnly ? "true" : "false") +
+                                      std::string("[vmZarnetSS]\nversion=") + kPrefsVersion +
+                                          "\nMainMonitorOnly=" + (mainOnly ? "true" : "false") +
                                           "\nLockInPlace=true\nPuzzleWidth=6\nPercentage=75\nBGType=0\n"
                                           "BGPath=/nowhere/\nBGRes=0\n");
         written = written && WriteWholeFile(dir_.Join(".xscreensaver"),
                                             "mode: one\nselected: 0\nlock: False\nfade: False\nunfade: False\n"
-                                            "splash: False\n" + extraSettings + "programs: " + Program() +
-                                                " --root \\n\n");
+                                            "splash: False\n" +
+                                                extraSettings + "programs: " + Program() + " --root \\n\n");
         if (!written) {
             error_ = "can't write the home folder";
             return false;
@@ -97,10 +97,10 @@ public:
                     return false;
         if (geteuid() == 0 && chown(home.c_str(), kNobody, kNobody) != 0)
             return false;
-        environment_ = EnvironmentWith({"DISPLAY=" + server_.DisplayName(), "HOME=" + home,
-                                        "XDG_CONFIG_HOME=" + home + "/.config", "GSETTINGS_BACKEND=memory"},
-                                       {"XSCREENSAVER_WINDOW", "XDG_CURRENT_DESKTOP", "XDG_RUNTIME_DIR",
-                                        "DBUS_SESSION_BUS_ADDRESS"});
+        environment_ = EnvironmentWith(
+            {"DISPLAY=" + server_.DisplayName(), "HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config",
+             "GSETTINGS_BACKEND=memory"},
+            {"XSCREENSAVER_WINDOW", "XDG_CURRENT_DESKTOP", "XDG_RUNTIME_DIR", "DBUS_SESSION_BUS_ADDRESS"});
         if (!daemon_.Start(AsUser({"sh", "-c", "exec xscreensaver -no-splash -verbose 2>&1"}), environment_,
                            logPath_)) {
             error_ = "can't run xscreensaver";
@@ -228,8 +228,9 @@ TEST(XScreenSaverDaemon, ShowsTheDesktopItCoveredAndItsKillsEndZarnetPromptlyAnd
 
     // First the assembled board of the screenshot, quarter for quarter.
     Frame shot;
-    ASSERT_TRUE(WaitFor(d, {0, 0, 640, 480}, ShowsQuarters, &shot))        << "no board of the desktop's picture (frames/xscreensaver-daemon-start.png); the log:\n"
-               << daemon.Log() << (SaveFrame(shot, "xscreensaver-daemon-start") ? "" : "");
+    ASSERT_TRUE(WaitFor(d, {0, 0, 640, 480}, ShowsQuarters, &shot))
+        << "no board of the desktop's picture (frames/xscreensaver-daemon-start.png); the log:\n"
+        << daemon.Log() << (SaveFrame(shot, "xscreensaver-daemon-start") ? "" : "");
 
     // A few seconds on the pieces fly, still of the picture: no white pieces, no black screen.
     sleep(4);
@@ -287,10 +288,14 @@ TEST(XScreenSaverDaemon, OneZarnetPerMonitorEachShowingItsOwnMonitorAndMainMonit
     ASSERT_TRUE(daemon.WaitForHacks(2)) << daemon.Log();
     // The primary (right) monitor shows its own quarters, green over yellow; red and blue were on the other.
     Frame right;
-    ASSERT_TRUE(WaitFor(d, {320, 0, 320, 240}, [](const Frame& f) {
-        const auto top = HueShares(Crop(f, {0, 0, 320, 120})), bottom = HueShares(Crop(f, {0, 120, 320, 120}));
-        return f.LitFraction(40) > 0.6 && top[1] > 0.8 && bottom[3] > 0.8;
-    }, &right)) << daemon.Log();
+    ASSERT_TRUE(WaitFor(
+        d, {320, 0, 320, 240},
+        [](const Frame& f) {
+            const auto top = HueShares(Crop(f, {0, 0, 320, 120})), bottom = HueShares(Crop(f, {0, 120, 320, 120}));
+            return f.LitFraction(40) > 0.6 && top[1] > 0.8 && bottom[3] > 0.8;
+        },
+        &right))
+        << daemon.Log();
     sleep(2);
     right = Shot(d, {320, 0, 320, 240});
     const auto hues = HueShares(right);
@@ -316,8 +321,9 @@ TEST(XScreenSaverDaemon, NoDesktopWhenItsSettingsForbidHacksToShowIt)
     ASSERT_TRUE(daemon.WaitForHacks(1)) << daemon.Log();
     // The wallpaper instead (here the bundled picture): a board, but none of the desktop's four colours.
     Frame shot;
-    ASSERT_TRUE(WaitFor(daemon.display(), {0, 0, 640, 480}, [](const Frame& f) { return f.LitFraction(40) > 0.6; },
-                        &shot)) << daemon.Log();
+    ASSERT_TRUE(WaitFor(
+        daemon.display(), {0, 0, 640, 480}, [](const Frame& f) { return f.LitFraction(40) > 0.6; }, &shot))
+        << daemon.Log();
     const auto hues = HueShares(shot);
     EXPECT_LT(hues[0] + hues[1] + hues[2] + hues[3], 0.5);
     ASSERT_TRUE(daemon.Command("-deactivate"));
@@ -330,7 +336,8 @@ std::pair<int, unsigned long> FindPreview()
 {
     for (const auto& entry : fs::directory_iterator("/proc")) {
         std::string cmdline;
-        if (!ReadWholeFile((entry.path() / "cmdline").string(), &cmdline) || cmdline.find("zarnet") == std::string::npos)
+        if (!ReadWholeFile((entry.path() / "cmdline").string(), &cmdline) ||
+            cmdline.find("zarnet") == std::string::npos)
             continue;
         const size_t option = cmdline.find(std::string("-window-id") + '\0');
         if (option != std::string::npos && !ProcessGone(std::atoi(entry.path().filename().c_str())))

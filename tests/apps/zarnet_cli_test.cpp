@@ -17,11 +17,9 @@ TEST(ZarnetCommandLine, UsageErrorsAndMissingDisplay)
         const char* window;  // XSCREENSAVER_WINDOW, when set
         int code;            // 2: usage, 1: can't run
     } cases[] = {
-        {{"--bogus"}, nullptr, 2},
-        {{"--window-id", "0x12zz"}, nullptr, 2},
-        {{"--stats"}, nullptr, 2},  // recording options need --record
-        {{}, "junk", 2},
-        {{}, nullptr, 1},  // no display
+        {{"--bogus"}, nullptr, 2}, {{"--window-id", "0x12zz"}, nullptr, 2},
+        {{"--stats"}, nullptr, 2},                    // recording options need --record
+        {{}, "junk", 2},           {{}, nullptr, 1},  // no display
     };
     for (const auto& c : cases) {
         std::vector<std::string> argv = {BuildProgramPath("zarnet")};

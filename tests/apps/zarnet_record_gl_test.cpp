@@ -33,12 +33,13 @@ TEST(ZarnetRecord, WholePictureFirstScatteredAtFiveSecondsAndACompletedCycle)
                                    "BGType=1\nBGPath=/nowhere/\nBGRes=0\n"));
     std::string out;
     // Ticks of 0.1 s: drawn frames 1 (t = 0.1 s) and 50 (t = 5 s) are saved.
-    ASSERT_EQ(RunProgram({BuildProgramPath("zarnet"), "--record", dir.Join("frames"), "--size", "240x150",
-                          "--seconds", "70", "--fps", "10", "--seed", "3", "--every", "49", "--stats",
-                          "--desktop-picture", dir.Join("quarters.png")},
+    ASSERT_EQ(RunProgram({BuildProgramPath("zarnet"), "--record", dir.Join("frames"), "--size", "240x150", "--seconds",
+                          "70", "--fps", "10", "--seed", "3", "--every", "49", "--stats", "--desktop-picture",
+                          dir.Join("quarters.png")},
                          EnvironmentWith({"XDG_CONFIG_HOME=" + dir.Path()}), &out, 120000),
               0);
-    const Frame first = LoadFrame(dir.Join("frames/frame-000001.png")), later = LoadFrame(dir.Join("frames/frame-000050.png"));
+    const Frame first = LoadFrame(dir.Join("frames/frame-000001.png")),
+                later = LoadFrame(dir.Join("frames/frame-000050.png"));
     ASSERT_TRUE(first.width == 240 && first.height == 150 && later.width == 240) << first.width << " " << later.width;
     // The assembled board: each quarter of the view shows its quarter's colour.
     for (int q = 0; q < 4; ++q) {

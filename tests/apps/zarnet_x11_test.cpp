@@ -11,10 +11,10 @@
 #include <cstdio>
 
 #include "host/Preferences.h"
+#include "tests/apps/x11_shots.h"  // last: it brings in Xlib
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/xvfb_server.h"
-#include "tests/apps/x11_shots.h"  // last: it brings in Xlib
 
 namespace {
 
@@ -24,15 +24,15 @@ using namespace x11shots;
 std::vector<std::string> StoreAndEnvironment(const XvfbServer& server, const ScratchDir& dir, int bgType, bool mainOnly)
 {
     mkdir(dir.Join("zarnet").c_str(), 0700);
-    EXPECT_TRUE(WriteWholeFile(dir.Join("zarnet/vmZarnetSS.conf"),
-                               std::string("[vmZarnetSS]\nversion=") + kPrefsVersion +
-                                   "\nMainMonitorOnly=" + (mainOnly ? "true" : "false") +
-                                   "\nLockInPlace=true\nPuzzleWidth=6\nPercentage=75\nBGType=" +
-                                   std::to_string(bgType) + "\nBGPath=/nowhere/\nBGRes=0\n"));
+    EXPECT_TRUE(WriteWholeFile(
+        dir.Join("zarnet/vmZarnetSS.conf"),
+        std::string("[vmZarnetSS]\nversion=") + kPrefsVersion + "\nMainMonitorOnly=" + (mainOnly ? "true" : "false") +
+            "\nLockInPlace=true\nPuzzleWidth=6\nPercentage=75\nBGType=" + std::to_string(bgType) +
+            "\nBGPath=/nowhere/\nBGRes=0\n"));
     // GSettings in memory: no wallpaper from the desktop running the tests.
-    return EnvironmentWith({"DISPLAY=" + server.DisplayName(), "XDG_CONFIG_HOME=" + dir.Path(),
-                            "GSETTINGS_BACKEND=memory"},
-                           {"XSCREENSAVER_WINDOW", "XDG_CURRENT_DESKTOP"});
+    return EnvironmentWith(
+        {"DISPLAY=" + server.DisplayName(), "XDG_CONFIG_HOME=" + dir.Path(), "GSETTINGS_BACKEND=memory"},
+        {"XSCREENSAVER_WINDOW", "XDG_CURRENT_DESKTOP"});
 }
 
 using Connection = std::unique_ptr<Display, int (*)(Display*)>;
@@ -65,12 +65,14 @@ TEST(ZarnetX11, WindowIdShowsThePuzzleOfTheGrabbedRootImageAndSigtermKillsItWith
     std::snprintf(id, sizeof id, "0x%lx", window);
     ScratchDir dir;
     ChildProcess zarnet;
-    ASSERT_TRUE(zarnet.Start({BuildProgramPath("zarnet"), "-window-id", id}, StoreAndEnvironment(server, dir, 0, false)));
+    ASSERT_TRUE(
+        zarnet.Start({BuildProgramPath("zarnet"), "-window-id", id}, StoreAndEnvironment(server, dir, 0, false)));
     // The first frames show the assembled board of the grab, filling the view.
     Frame shot;
-    ASSERT_TRUE(WaitFor(d, {0, 0, 320, 240}, [](const Frame& f) {
-        return !Looks(f.MeanAround(160, 120, 3), kMagenta) && f.LitFraction(20) > 0.8;
-    }, &shot)) << "no puzzle in the window";
+    ASSERT_TRUE(WaitFor(
+        d, {0, 0, 320, 240},
+        [](const Frame& f) { return !Looks(f.MeanAround(160, 120, 3), kMagenta) && f.LitFraction(20) > 0.8; }, &shot))
+        << "no puzzle in the window";
     EXPECT_TRUE(Looks(shot.MeanAround(80, 180, 4), kMagenta));  // y from the bottom
     EXPECT_TRUE(Looks(shot.MeanAround(240, 180, 4), kGreen));
     EXPECT_TRUE(Looks(shot.MeanAround(80, 60, 4), kBlue));
@@ -98,7 +100,8 @@ TEST(ZarnetX11, MainScreenOnlyDrawsOnThePrimaryMonitorOnly)
     ChildProcess zarnet;
     ASSERT_TRUE(zarnet.Start({BuildProgramPath("zarnet"), "--fullscreen"}, StoreAndEnvironment(server, dir, 1, true)));
     Frame shot;
-    ASSERT_TRUE(WaitFor(c.get(), {320, 0, 320, 240}, [](const Frame& f) { return f.LitFraction(20) > 0.3; }, &shot))
+    ASSERT_TRUE(WaitFor(
+        c.get(), {320, 0, 320, 240}, [](const Frame& f) { return f.LitFraction(20) > 0.3; }, &shot))
         << "nothing on the primary monitor";
     sleep(1);  // a second later the other monitor is still black
     const Frame other = Shot(c.get(), {0, 0, 320, 240});

@@ -108,8 +108,10 @@ TEST_F(EngineGL, FreshBoardShowsEveryCellAtItsPlaceAndCleanupReleasesIt)
         const char* name;
         bool grab;  // the desktop grab (its board stretched to the view); else a picture in the folder
         int picWidth, picHeight, puzzleWidth, columns, rows;
-    } const cases[] = {{"landscape", false, 480, 300, 12, 12, 7}, {"portrait", false, 300, 450, 10, 6, 10},
-                       {"square", false, 400, 400, 8, 8, 8},      {"grab", true, 320, 200, 10, 10, 6}};
+    } const cases[] = {{"landscape", false, 480, 300, 12, 12, 7},
+                       {"portrait", false, 300, 450, 10, 6, 10},
+                       {"square", false, 400, 400, 8, 8, 8},
+                       {"grab", true, 320, 200, 10, 10, 6}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::vector<uint8_t> picture = CellPicture(c.picWidth, c.picHeight, c.columns, c.rows);
@@ -119,7 +121,8 @@ TEST_F(EngineGL, FreshBoardShowsEveryCellAtItsPlaceAndCleanupReleasesIt)
         view.Init(&engine);
         if (c.grab)
             engine.pictureTex = UploadGrabTexture(c.picWidth, c.picHeight, picture);  // as the host hands it over
-        ASSERT_TRUE(c.grab || WriteWholeFile(dir.Join("picture.png"), EncodeAs(Kind::Png, c.picWidth, c.picHeight, picture)));
+        ASSERT_TRUE(c.grab ||
+                    WriteWholeFile(dir.Join("picture.png"), EncodeAs(Kind::Png, c.picWidth, c.picHeight, picture)));
         ASSERT_TRUE(SetUpEngine(engine, settings));
         ASSERT_EQ(engine.puzzle->columns, c.columns);
         ASSERT_EQ(engine.puzzle->rows, c.rows);
@@ -159,21 +162,25 @@ TEST_F(EngineGL, FolderBoardScattersReassemblesAndGetsANewPictureTwoSecondsBefor
         SCOPED_TRACE(cycle);
         const std::string name = "cycle" + std::to_string(cycle);
         // Eight seconds into scattering the board differs strongly from the picture ...
-        ASSERT_TRUE(StepUntil(*puzzle, [&] { return puzzle->restartTimer < -8.0f; }, 20.0));
+        ASSERT_TRUE(StepUntil(
+            *puzzle, [&] { return puzzle->restartTimer < -8.0f; }, 20.0));
         const Shot scattered = Draw(view, engine, name + "_scattered");
         EXPECT_LT(scattered.cells.matched, scattered.cells.checked / 4);
         EXPECT_GT(scattered.frame.MeanDifference(assembled.frame), 25.0);
         // ... and reassembled (its 21 s countdown nearly run) it looks like it again.
         bool whole = false;
-        ASSERT_TRUE(StepUntil(*puzzle, [&] { return (whole = whole || puzzle->restartTimer == 21.0f) && puzzle->restartTimer < 2.5f; },
-                              1200.0)) << "largest group " << puzzle->largestGroup;
+        ASSERT_TRUE(StepUntil(
+            *puzzle, [&] { return (whole = whole || puzzle->restartTimer == 21.0f) && puzzle->restartTimer < 2.5f; },
+            1200.0))
+            << "largest group " << puzzle->largestGroup;
         const Shot reassembled = Draw(view, engine, name + "_reassembled");
         EXPECT_TRUE(reassembled.Whole()) << reassembled.cells.firstMisses;
         EXPECT_LT(reassembled.frame.MeanDifference(assembled.frame), 10.0);  // seams may sit a pixel off
 
         // Two seconds before it blows apart, the next frame shows a new picture
         // on a board cut for it, standing whole until the countdown ends.
-        ASSERT_TRUE(StepUntil(*puzzle, [&] { return puzzle->newPicture; }, 1.0));
+        ASSERT_TRUE(StepUntil(
+            *puzzle, [&] { return puzzle->newPicture; }, 1.0));
         EXPECT_TRUE(puzzle->restartTimer < 2.0f && puzzle->restartTimer >= 2.0f - kStep) << puzzle->restartTimer;
         const int before = engine.pictureWidth;
         assembled = DrawNewBoard(view, engine, name + "_new_board");
@@ -183,9 +190,11 @@ TEST_F(EngineGL, FolderBoardScattersReassemblesAndGetsANewPictureTwoSecondsBefor
         EXPECT_EQ(puzzle->columns, engine.pictureWidth == 300 ? 5 : 8);
         EXPECT_EQ(puzzle->rows, engine.pictureWidth == 480 ? 5 : 8);
         changes += engine.pictureWidth != before ? 1 : 0;
-        ASSERT_TRUE(StepUntil(*puzzle, [&] { return puzzle->restartTimer < 0.1f; }, 3.0));
+        ASSERT_TRUE(StepUntil(
+            *puzzle, [&] { return puzzle->restartTimer < 0.1f; }, 3.0));
         EXPECT_TRUE(Draw(view, engine, name + "_countdown_end").Whole());
-        ASSERT_TRUE(StepUntil(*puzzle, [&] { return puzzle->restartTimer < -1.5f; }, 3.0));
+        ASSERT_TRUE(StepUntil(
+            *puzzle, [&] { return puzzle->restartTimer < -1.5f; }, 3.0));
         const Shot blown = Draw(view, engine, name + "_blown_apart");
         EXPECT_LT(blown.cells.matched, blown.cells.checked / 2);
     }
@@ -233,7 +242,8 @@ TEST_F(EngineGL, AFolderWithoutAUsablePictureShowsTheBundledOneAndTheEngineRuns)
         const ScratchDir scratch;
         const bool none = c.file && std::string(c.file) == "-";
         const std::string dir = none ? scratch.Join("missing/") : scratch.Join(""), path = dir + (c.file ? c.file : "");
-        ASSERT_TRUE(!c.file || none || (path.ends_with('/') ? std::filesystem::create_directory(path) : WriteWholeFile(path, c.bytes)));
+        ASSERT_TRUE(!c.file || none ||
+                    (path.ends_with('/') ? std::filesystem::create_directory(path) : WriteWholeFile(path, c.bytes)));
         srand(17);
         SETTINGS settings = EngineTestSettings(2, 8, dir);
         SSMAIN engine;
@@ -258,7 +268,8 @@ TEST_F(EngineGL, AFolderWithoutAUsablePictureShowsTheBundledOneAndTheEngineRuns)
             for (int y = 0; y < kH; ++y)
                 for (int x = 0; x < kW; ++x) {
                     const Rgb p = shot.frame.At(x, y);
-                    coloured += std::max({p.r, p.g, p.b}) > 40 && (std::abs(p.r - p.g) >= 30 || std::abs(p.g - p.b) >= 30);
+                    coloured +=
+                        std::max({p.r, p.g, p.b}) > 40 && (std::abs(p.r - p.g) >= 30 || std::abs(p.g - p.b) >= 30);
                 }
             EXPECT_GT(coloured, kW * kH / 4) << round;
         }
@@ -283,7 +294,8 @@ TEST_F(EngineGL, AFolderWithoutAUsablePictureShowsTheBundledOneAndTheEngineRuns)
 TEST_F(EngineGL, FailedSetupDrawsNothing)
 {
     const ScratchDir onlyTextures;  // no piece shapes
-    std::filesystem::copy_file(std::string(ZARNET_BUILD_RESOURCES) + "vantor.morvence", onlyTextures.Join("vantor.morvence"));
+    std::filesystem::copy_file(std::string(ZARNET_BUILD_RESOURCES) + "vantor.morvence",
+                               onlyTextures.Join("vantor.morvence"));
     for (std::string dir : {std::string("/nonexistent-zarnet-resources/"), onlyTextures.Join("")}) {
         SCOPED_TRACE(dir);
         SETTINGS settings = EngineTestSettings(1, 6, "", 64, 64);

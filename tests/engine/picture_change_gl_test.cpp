@@ -111,8 +111,8 @@ TEST(PictureChangeGL, TheBoardStandsWhileThePictureIsMadeAndASeedGivesTheSameFra
     ASSERT_EQ(worker.frames.size(), atOnce.frames.size());
     for (size_t k = 0; k < worker.frames.size(); ++k) {
         SaveFrame(worker.frames[k], "picture_change_" + std::to_string(k));
-        EXPECT_TRUE(worker.frames[k].rgba == atOnce.frames[k].rgba) << "frame " << k << " differs by "
-                                                                     << worker.frames[k].MeanDifference(atOnce.frames[k]);
+        EXPECT_TRUE(worker.frames[k].rgba == atOnce.frames[k].rgba)
+            << "frame " << k << " differs by " << worker.frames[k].MeanDifference(atOnce.frames[k]);
     }
     EXPECT_GE(worker.waitingFrames, 2);  // at least the asking frame and the one that cuts the board
     EXPECT_TRUE(worker.standing);

@@ -43,10 +43,14 @@ void ExpectFirstRunStore(const std::string& dir)
     std::map<std::string, std::string> stored;
     for (const std::string& key : store.allKeys())
         EXPECT_TRUE(store.stringForKey(key.c_str(), &stored[key]));
-    EXPECT_EQ(stored, (std::map<std::string, std::string>{
-                          {"BGPath", "/usr/share/backgrounds/"}, {"BGRes", "1"}, {"BGType", "0"},
-                          {"LockInPlace", "true"}, {"MainMonitorOnly", "false"}, {"Percentage", "75"},
-                          {"PuzzleWidth", "25"}, {"version", "1.0.1"}}));
+    EXPECT_EQ(stored, (std::map<std::string, std::string>{{"BGPath", "/usr/share/backgrounds/"},
+                                                          {"BGRes", "1"},
+                                                          {"BGType", "0"},
+                                                          {"LockInPlace", "true"},
+                                                          {"MainMonitorOnly", "false"},
+                                                          {"Percentage", "75"},
+                                                          {"PuzzleWidth", "25"},
+                                                          {"version", "1.0.1"}}));
 }
 
 TEST(ReadSettings, FirstRunOrAnotherVersionWritesTheFirstRunValuesOnce)
@@ -55,8 +59,13 @@ TEST(ReadSettings, FirstRunOrAnotherVersionWritesTheFirstRunValuesOnce)
         SCOPED_TRACE(version);
         ScratchDir dir;
         const std::string sub = dir.Join("zarnet"), conf = sub + "/vmZarnetSS.conf";  // made on save
-        ASSERT_TRUE(version[0] == '(' || (mkdir(sub.c_str(), 0700) == 0 && WriteWholeFile(conf, std::string("[vmZarnetSS]\n")
-            + version + "MainMonitorOnly=true\nLockInPlace=false\nPuzzleWidth=40\nPercentage=60\nBGType=2\nBGRes=2\n")));
+        ASSERT_TRUE(
+            version[0] == '(' ||
+            (mkdir(sub.c_str(), 0700) == 0 &&
+             WriteWholeFile(
+                 conf,
+                 std::string("[vmZarnetSS]\n") + version +
+                     "MainMonitorOnly=true\nLockInPlace=false\nPuzzleWidth=40\nPercentage=60\nBGType=2\nBGRes=2\n")));
         Read r = ReadFrom(sub);
         EXPECT_TRUE(r.saved);
         ExpectFirstRunRecord(r);  // PuzzleWidth 40 becomes 25, and so on
@@ -132,7 +141,9 @@ TEST(ZarnetViewPaths, ResourcePathGetsExactlyOneTrailingSlash)
 {
     const std::string long1023(1023, 'a');
     const std::pair<std::string, std::string> cases[] = {
-        {"/usr/share/zarnet", "/usr/share/zarnet/"}, {"/usr/share/zarnet/", "/usr/share/zarnet/"}, {"", "/"},
+        {"/usr/share/zarnet", "/usr/share/zarnet/"},
+        {"/usr/share/zarnet/", "/usr/share/zarnet/"},
+        {"", "/"},
         {long1023, long1023},  // no room left for the slash
         {long1023 + "bb", long1023},
     };
@@ -149,11 +160,11 @@ TEST(DesktopCapture, ScreenChoiceFollowsTheListOrder)
     // Right (number 1, main) listed first, then left (0).
     const ScreenList two = MakeVirtualScreens({{0, 0, 640, 480}, {640, 0, 640, 480}}, 1);
     const std::pair<ScreenRect, int> cases[] = {
-        {{700, 10, 100, 100}, 1},   // on the main screen
-        {{10, 10, 100, 100}, 0},    // on the second screen of the list
-        {{600, 10, 100, 100}, 1},   // straddles: the first in the list that it meets
-        {{5000, 0, 100, 100}, 1},   // meets none: the main screen
-        {{10, 10, 0, 0}, 1},        // an empty frame meets none
+        {{700, 10, 100, 100}, 1},  // on the main screen
+        {{10, 10, 100, 100}, 0},   // on the second screen of the list
+        {{600, 10, 100, 100}, 1},  // straddles: the first in the list that it meets
+        {{5000, 0, 100, 100}, 1},  // meets none: the main screen
+        {{10, 10, 0, 0}, 1},       // an empty frame meets none
     };
     for (const auto& [frame, number] : cases)
         EXPECT_EQ(ScreenNumberForFrame(two, frame), number) << frame.x;
@@ -164,11 +175,15 @@ TEST(DesktopCapture, TextureSideIsTheNearestPowerOfTwoWithinTheDetailLimit)
     const struct {
         int side, detail, maxTexture, texSide;
     } cases[] = {
-        {1440, 1, 16384, 1024}, {1440, 0, 16384, 512}, {1920, 2, 2048, 2048}, {1920, 2, 1024, 1024},
+        {1440, 1, 16384, 1024},
+        {1440, 0, 16384, 512},
+        {1920, 2, 2048, 2048},
+        {1920, 2, 1024, 1024},
         {1920, 7, 4096, 2048},  // any other detail: the GL maximum
         {480, 1, 16384, 512},   // 480 is nearer 512 than 256 on a log scale
         {362, 2, 16384, 256},   // 2^8.5 = 362.04: 362 rounds down
-        {363, 2, 16384, 512}, {0, 2, 16384, 1},  // no side below 1
+        {363, 2, 16384, 512},
+        {0, 2, 16384, 1},  // no side below 1
         {2147483647, 2, 2147483647, 1 << 30},
     };
     for (const auto& c : cases)

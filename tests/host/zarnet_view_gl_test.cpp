@@ -30,8 +30,7 @@ struct View {
     ZarnetView view;
     static constexpr int w = 240, h = 150;
 
-    View(int screen, const SETTINGS& settings, bool mainOnly = false)
-        : window(screen, w, h), view(&platform, &window)
+    View(int screen, const SETTINGS& settings, bool mainOnly = false) : window(screen, w, h), view(&platform, &window)
     {
         platform.SetScreens(MakeVirtualScreens({{0, 0, 1440, 900}, {1440, 0, 1440, 900}}, 1));
         platform.SetPreferenceDirectory(dir.Path());
@@ -63,7 +62,11 @@ TEST(ZarnetViewFrameLoop, StepsAboveTwoSecondsResetAndStepsOfAtMostOneSixtiethWa
 {
     // Monotonic time of the tick (binary fractions keep differences exact),
     // whether it draws, and the step the engine gets then.
-    const struct { double at; bool draws; double dt; } steps[] = {
+    const struct {
+        double at;
+        bool draws;
+        double dt;
+    } steps[] = {
         {0.0, false, 0},           // builds the engine; its failed Setup leaves animtime 0: dt 0 waits
         {1.0 / 60.0, false, 0},    // exactly 1/60: waits
         {0.03125, true, 0.03125},  // 1/32 since 0: draws
@@ -88,7 +91,10 @@ TEST(ZarnetViewFrameLoop, StepsAboveTwoSecondsResetAndStepsOfAtMostOneSixtiethWa
 TEST(ZarnetViewScreens, MainScreenOnlyLeavesOtherScreensWithoutAnEngine)
 {
     // The window's screen, MainMonitorOnly, preview, and whether it animates.
-    const struct { int screen; bool mainOnly, preview, animates; } cases[] = {
+    const struct {
+        int screen;
+        bool mainOnly, preview, animates;
+    } cases[] = {
         {1, true, false, true},    // the main screen
         {0, true, false, false},   // the other screen
         {0, true, true, false},    // a preview there behaves the same
@@ -110,13 +116,21 @@ TEST(ZarnetViewGrab, TextureSizePerDetailElseTheDesktopPictureWhenAllBlack)
 {
     // Green of one pixel of a black 2x2 desktop (-1: the grab fails), BGRes,
     // preview, and the side of the grab's texture (0: none, source 1 is used).
-    const struct { int pixel, bgRes; bool preview; int side; } cases[] = {
+    const struct {
+        int pixel, bgRes;
+        bool preview;
+        int side;
+    } cases[] = {
         {9, 1, false, 1024}, {9, 0, false, 512}, {9, 2, true, 512},  // a preview grabs at detail 0
-        {0, 1, false, 0}, {-1, 1, false, 0},
+        {0, 1, false, 0},    {-1, 1, false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.pixel << " " << c.bgRes << " " << c.preview);
-        View v(1, [&] { SETTINGS s = EngineTestSettings(0, 10); s.BGRES = c.bgRes; return s; }());
+        View v(1, [&] {
+            SETTINGS s = EngineTestSettings(0, 10);
+            s.BGRES = c.bgRes;
+            return s;
+        }());
         if (c.pixel >= 0)  // the first pixel's alpha is 0: alpha doesn't count
             v.platform.SetDesktopImage(2, 2, {0, 0, 0, 0, 0, uint8_t(c.pixel), 0, 255, 0, 0, 0, 255, 0, 0, 0, 255});
         ASSERT_TRUE(v.Start(c.preview)) << "no headless GL";

@@ -25,10 +25,10 @@ TEST(Textures, ContainerUploadsTypeOneLumpsWithTheirAlphaModes)
     ASSERT_TRUE(LoadTexturesFromDataFile(dir.Join("t").c_str(), &textures, &count));
     ASSERT_EQ(count, 6);
     const std::vector<unsigned char> alphas[] = {
-        {255, 255, 255, 255, 255, 255},  // 0: opaque
-        {0, 255, 255, 0, 255, 255},      // 1: the first pixel's colour is transparent, wherever it recurs
-        {40, 200, 0, 40, 41, 250},       // 2: brightness, the largest of R, G, B
-        {255, 255, 255, 255, 255, 255}}; // anything else: opaque
+        {255, 255, 255, 255, 255, 255},   // 0: opaque
+        {0, 255, 255, 0, 255, 255},       // 1: the first pixel's colour is transparent, wherever it recurs
+        {40, 200, 0, 40, 41, 250},        // 2: brightness, the largest of R, G, B
+        {255, 255, 255, 255, 255, 255}};  // anything else: opaque
     for (int mode = 0; mode < 4; ++mode) {
         std::vector<unsigned char> texels(24);
         glBindTexture(GL_TEXTURE_2D, textures[mode].texID);

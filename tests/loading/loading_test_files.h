@@ -13,8 +13,7 @@ namespace loadtest {
 static_assert(std::endian::native == std::endian::little);
 
 // The values' bytes, one after another.
-template <class... T>
-std::string Bytes(T... values)
+template <class... T> std::string Bytes(T... values)
 {
     std::string s;
     (s.append(reinterpret_cast<const char*>(&values), sizeof values), ...);
@@ -22,14 +21,23 @@ std::string Bytes(T... values)
 }
 
 // `s` with the 32-bit word at `at` replaced by `v`.
-inline std::string With(std::string s, size_t at, uint32_t v) { return std::memcpy(&s[at], &v, 4), s; }
+inline std::string With(std::string s, size_t at, uint32_t v)
+{
+    return std::memcpy(&s[at], &v, 4), s;
+}
 
 // `text` padded with zero bytes (or cut) to `size`.
-inline std::string Fixed(std::string text, size_t size) { return text.resize(size, '\0'), text; }
+inline std::string Fixed(std::string text, size_t size)
+{
+    return text.resize(size, '\0'), text;
+}
 
 // ---- lump containers: header, the lumps in order, the directory last -------
 
-struct Lump { std::string bytes; uint32_t lumpType = 0, alphaMode = 0; };
+struct Lump {
+    std::string bytes;
+    uint32_t lumpType = 0, alphaMode = 0;
+};
 
 inline std::string MakeContainer(const std::vector<Lump>& lumps)
 {
@@ -44,10 +52,24 @@ inline std::string MakeContainer(const std::vector<Lump>& lumps)
 
 // ---- MS3D models -----------------------------------------------------------
 
-struct ModelVertex { float x, y, z; int8_t bone = -1; uint8_t refs = 1; };
-struct ModelTriangle { uint16_t v[3]; float normal[3][3], s[3], t[3]; };
-struct ModelGroup { std::string name; std::vector<uint16_t> triangles; int8_t material = -1; };
-struct ModelJoint { std::string name; uint16_t rotationKeys = 1, translationKeys = 2; };  // keys: a pattern
+struct ModelVertex {
+    float x, y, z;
+    int8_t bone = -1;
+    uint8_t refs = 1;
+};
+struct ModelTriangle {
+    uint16_t v[3];
+    float normal[3][3], s[3], t[3];
+};
+struct ModelGroup {
+    std::string name;
+    std::vector<uint16_t> triangles;
+    int8_t material = -1;
+};
+struct ModelJoint {
+    std::string name;
+    uint16_t rotationKeys = 1, translationKeys = 2;
+};  // keys: a pattern
 struct Model {
     int32_t version = 4;
     std::string id = "MS3D000000";
@@ -141,7 +163,11 @@ inline std::string UncompressedTga(unsigned width, unsigned height, unsigned bpp
 }
 
 // A run of `count` copies of its one pixel, or a raw packet of `count` pixels.
-struct TgaPacket { bool run; unsigned count; std::vector<unsigned char> pixels; };
+struct TgaPacket {
+    bool run;
+    unsigned count;
+    std::vector<unsigned char> pixels;
+};
 
 inline std::string CompressedTga(unsigned width, unsigned height, unsigned bpp, const std::vector<TgaPacket>& packets)
 {

@@ -66,10 +66,14 @@ TEST(Resfile, SeeksToLumpsInRangeOnlyAndStaysFailedAfterAReadPastTheEnd)
 TEST(Resfile, RefusesBadHeadersAndEveryTruncation)
 {
     const std::string good = MakeContainer(kLumps);
-    std::vector<std::string> cases = {
-        "vANF" + good.substr(4), good + '\0', With(good, 16, uint32_t(good.size())),  // magic, size check
-        With(good, 20, uint32_t(good.size()) - 27), With(good, 20, 0xFFFFFFF0u),    // directory beyond the end
-        With(good, 12, 4), With(good, 12, 0xFFFFFFFFu), With(good, 12, 0x0924924Au)};  // 28 x the last wraps to 24
+    std::vector<std::string> cases = {"vANF" + good.substr(4),
+                                      good + '\0',
+                                      With(good, 16, uint32_t(good.size())),  // magic, size check
+                                      With(good, 20, uint32_t(good.size()) - 27),
+                                      With(good, 20, 0xFFFFFFF0u),  // directory beyond the end
+                                      With(good, 12, 4),
+                                      With(good, 12, 0xFFFFFFFFu),
+                                      With(good, 12, 0x0924924Au)};  // 28 x the last wraps to 24
     for (size_t length = 0; length < good.size(); ++length) {
         cases.push_back(good.substr(0, length));
         if (length >= 20)
@@ -102,7 +106,7 @@ TEST(MS3D, RefusesBadModels)
     for (int i = 0; i < 10; ++i)
         ++cases[i].id[i];
     cases[10].version = 0, cases[11].version = 2, cases[12].version = 5, cases[13].version = -1;
-    cases[14].triangles[1].v[2] = 4, cases[15].triangles[0].v[0] = 65535;        // vertex == count, 65535
+    cases[14].triangles[1].v[2] = 4, cases[15].triangles[0].v[0] = 65535;              // vertex == count, 65535
     cases[16].groups[1].triangles = {0, 2}, cases[17].groups[0].triangles[0] = 65535;  // triangle == count, 65535
     for (size_t c = 0; c < cases.size(); ++c) {
         MS3D m;
@@ -178,9 +182,10 @@ TEST(Tga, DecodesBothKinds)
         ASSERT_TRUE(Decode(raw, UncompressedTga(16, 20, bpp, pattern)));
         EXPECT_TRUE(raw.width == 16 && raw.height == 20 && raw.type == unsigned(bpp == 24 ? GL_RGB : GL_RGBA));
         EXPECT_EQ(Of(raw), pattern);
-        const std::vector<TgaPacket> packets = {
-            {false, 128, TgaPattern(128, 1, bpp)}, {true, 128, Pixels(bpp / 8, 200)}, {true, 1, Pixels(bpp / 8, 100)},
-            {false, 63, TgaPattern(63, 1, bpp)}};
+        const std::vector<TgaPacket> packets = {{false, 128, TgaPattern(128, 1, bpp)},
+                                                {true, 128, Pixels(bpp / 8, 200)},
+                                                {true, 1, Pixels(bpp / 8, 100)},
+                                                {false, 63, TgaPattern(63, 1, bpp)}};
         Pixels expected;
         for (const TgaPacket& p : packets)
             for (unsigned k = 0; k < (p.run ? p.count : 1); ++k)
@@ -196,7 +201,10 @@ TEST(Tga, RefusesOtherKindsBadInformationAndPacketsBeyondTheImage)
     for (auto [type, id, map] : kinds)  // an image ID, a colour map, types 1, 3, 9 and 11
         ExpectRefused(TgaHeaders(type, 2, 2, 24, id, map) + std::string(12, 'x'), "TGA file be type 2 or type 10 ",
                       "Invalid Image");
-    const std::array<int, 4> infos[] = {{2, 2, 2, 16}, {10, 2, 2, 8}, {2, 0, 2, 24}, {2, 65535, 65535, 32},
+    const std::array<int, 4> infos[] = {{2, 2, 2, 16},
+                                        {10, 2, 2, 8},
+                                        {2, 0, 2, 24},
+                                        {2, 65535, 65535, 32},
                                         {10, 65535, 20000, 24}};  // the last two too large to size safely
     for (auto [type, width, height, bpp] : infos)
         ExpectRefused(TgaHeaders(type, width, height, bpp) + std::string(64, 'x'), "Invalid texture information",
@@ -219,10 +227,11 @@ TEST(Tga, EveryTruncationFails)
             EXPECT_FALSE(Decode(t, good.substr(0, length))) << length;
             ASSERT_EQ(alerts.size(), 1u) << length;
             EXPECT_TRUE(alerts[0].first == "ERROR" && t.imageData == nullptr) << length;
-            EXPECT_EQ(alerts[0].second, length < 12   ? "Could not read file header"
-                                        : length < 18 ? "Could not read info header"
+            EXPECT_EQ(alerts[0].second, length < 12    ? "Could not read file header"
+                                        : length < 18  ? "Could not read info header"
                                         : good[2] == 2 ? "Could not read image data"
-                                                       : alerts[0].second) << length;  // RLE: one of three
+                                                       : alerts[0].second)
+                << length;  // RLE: one of three
         }
         Texture whole;
         EXPECT_TRUE(Decode(whole, good));

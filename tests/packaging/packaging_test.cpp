@@ -76,32 +76,35 @@ TEST(DebianPackage, HoldsTheHackWhereTheScreenSaversLookAndNamesItsDependencies)
     ScratchDir dir;
     std::string out;
     ASSERT_EQ(RunProgram({"cpack", "--config", (kBuild / "CPackConfig.cmake").string(), "-G", "DEB", "-B", dir.Path()},
-                         EnvironmentWith({}), &out, 600000), 0) << out;
+                         EnvironmentWith({}), &out, 600000),
+              0)
+        << out;
     std::string deb;
     for (const auto& entry : fs::directory_iterator(dir.Path()))
         if (entry.path().extension() == ".deb")
             deb = entry.path().string();
     ASSERT_FALSE(deb.empty()) << out;
-    EXPECT_TRUE(std::regex_match(fs::path(deb).filename().string(), std::regex(R"(zarnet_\d+\.\d+(\.\d+)?_[a-z0-9]+\.deb)")))
+    EXPECT_TRUE(
+        std::regex_match(fs::path(deb).filename().string(), std::regex(R"(zarnet_\d+\.\d+(\.\d+)?_[a-z0-9]+\.deb)")))
         << deb;
 
     std::string info;
     ASSERT_EQ(RunProgram({"dpkg-deb", "--info", deb}, EnvironmentWith({}), &info, 60000), 0);
-    for (const char* field : {R"(\n Package: zarnet\n)", R"(\n Version: \d+\.\d+)", R"(\n Architecture: \S+\n)",
-                              R"(\n Depends: [^\n]*libc6 \(>= )", R"(\n Depends: [^\n]*libx11-6)",
-                              R"(\n Depends: [^\n]*libgl1-mesa-dri)", R"(\n Depends: [^\n]*libgtk-3-0)",
-                              R"(\n Recommends: [^\n]*xscreensaver)", R"(\n Description: \S)"})
+    for (const char* field :
+         {R"(\n Package: zarnet\n)", R"(\n Version: \d+\.\d+)", R"(\n Architecture: \S+\n)",
+          R"(\n Depends: [^\n]*libc6 \(>= )", R"(\n Depends: [^\n]*libx11-6)", R"(\n Depends: [^\n]*libgl1-mesa-dri)",
+          R"(\n Depends: [^\n]*libgtk-3-0)", R"(\n Recommends: [^\n]*xscreensaver)", R"(\n Description: \S)"})
         EXPECT_TRUE(std::regex_search(info, std::regex(field))) << field << " in\n" << info;
 
     std::string files;
     ASSERT_EQ(RunProgram({"dpkg-deb", "--contents", deb}, EnvironmentWith({}), &files, 60000), 0);
-    for (const char* path : {"./usr/bin/zarnet", "./usr/bin/zarnet-settings", "./usr/libexec/xscreensaver/zarnet",
-                             "./usr/share/xscreensaver/config/zarnet.xml",
-                             "./usr/share/applications/screensavers/zarnet.desktop",
-                             "./usr/share/applications/zarnet-settings.desktop", "./usr/share/man/man1/zarnet.1.gz",
-                             "./usr/share/man/man1/zarnet-settings.1.gz", "./usr/share/zarnet/zar.vnt",
-                             "./usr/share/zarnet/vantor.morvence", "./usr/share/zarnet/Zarnet.ui",
-                             "./usr/share/zarnet/zarnet-default.png"})
+    for (const char* path :
+         {"./usr/bin/zarnet", "./usr/bin/zarnet-settings", "./usr/libexec/xscreensaver/zarnet",
+          "./usr/share/xscreensaver/config/zarnet.xml", "./usr/share/applications/screensavers/zarnet.desktop",
+          "./usr/share/applications/zarnet-settings.desktop", "./usr/share/man/man1/zarnet.1.gz",
+          "./usr/share/man/man1/zarnet-settings.1.gz", "./usr/share/zarnet/zar.vnt",
+          "./usr/share/zarnet/vantor.morvence", "./usr/share/zarnet/Zarnet.ui",
+          "./usr/share/zarnet/zarnet-default.png"})
         EXPECT_NE(files.find(std::string(" ") + path + "\n"), std::string::npos) << path << " not in\n" << files;
     EXPECT_EQ(files.find("/usr/local"), std::string::npos) << files;
 

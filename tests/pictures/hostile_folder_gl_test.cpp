@@ -6,8 +6,8 @@
 // 20,000 pictures. In every case the program keeps drawing, ends normally
 // and stays within its memory bound; what it shows is the bundled picture
 // or the good picture beside the bad one.
-#include <gtest/gtest.h>
 #include <gif_lib.h>
+#include <gtest/gtest.h>
 #include <jpeglib.h>
 #include <png.h>
 #include <sys/stat.h>
@@ -145,14 +145,14 @@ std::string InflatingPng(uint64_t inflated)
         for (int i = n - 1; i >= 0; --i)
             put((code >> i) & 1u, 1);
     };
-    put(1, 1);                   // final block
-    put(1, 2);                   // fixed Huffman
-    putCode(0x30, 8);            // literal 0
+    put(1, 1);         // final block
+    put(1, 2);         // fixed Huffman
+    putCode(0x30, 8);  // literal 0
     for (uint64_t made = 1; made + 258 <= inflated; made += 258) {
-        putCode(0xC5, 8);        // length 258
-        putCode(0, 5);           // distance 1
+        putCode(0xC5, 8);  // length 258
+        putCode(0, 5);     // distance 1
     }
-    putCode(0, 7);               // end of block
+    putCode(0, 7);  // end of block
     if (count > 0)
         put(0, 8 - count);
     const uint64_t length = 1 + (inflated - 1) / 258 * 258;
@@ -227,8 +227,8 @@ testpics::Bytes SolidPng(int width, int height, unsigned char r, unsigned char g
 struct FolderRun {
     int exitCode = -1;
     double wallMs = 0.0;
-    SoakSample end;        // the soak report's summary
-    Frame first;           // the first frame drawn
+    SoakSample end;  // the soak report's summary
+    Frame first;     // the first frame drawn
 };
 
 // A configuration folder whose settings take pictures from `pictures`, in
@@ -240,7 +240,8 @@ std::string PrefsFolder(const ScratchDir& dir, const std::string& pictures)
     WriteWholeFile(dir.Join("config/zarnet/vmZarnetSS.conf"),
                    std::string("[vmZarnetSS]\nversion=") + kPrefsVersion +
                        "\nMainMonitorOnly=false\nLockInPlace=true\nPuzzleWidth=7\nPercentage=5\n"
-                       "BGType=2\nBGPath=" + pictures + "/\nBGRes=2\n");
+                       "BGType=2\nBGPath=" +
+                       pictures + "/\nBGRes=2\n");
     return dir.Join("config");
 }
 
@@ -253,9 +254,25 @@ FolderRun RunOverFolder(const std::string& pictures, const std::string& name)
     FolderRun run;
     const std::string config = PrefsFolder(dir, pictures);
     const auto start = std::chrono::steady_clock::now();
-    run.exitCode = RunProgram({BuildProgramPath("zarnet"), "--record", dir.Join("frames"), "--size", "160x100",
-                               "--seconds", "24", "--fps", "10", "--seed", "5", "--every", "1000000",
-                               "--picture-change-every", "4", "--sample-every", "10", "--wait-real-time", "--soak-report",
+    run.exitCode = RunProgram({BuildProgramPath("zarnet"),
+                               "--record",
+                               dir.Join("frames"),
+                               "--size",
+                               "160x100",
+                               "--seconds",
+                               "24",
+                               "--fps",
+                               "10",
+                               "--seed",
+                               "5",
+                               "--every",
+                               "1000000",
+                               "--picture-change-every",
+                               "4",
+                               "--sample-every",
+                               "10",
+                               "--wait-real-time",
+                               "--soak-report",
                                dir.Join("soak.jsonl")},
                               EnvironmentWith({"XDG_CONFIG_HOME=" + config}), nullptr, 300000);
     run.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
@@ -266,7 +283,8 @@ FolderRun RunOverFolder(const std::string& pictures, const std::string& name)
         run.first = LoadFrame(dir.Join("frames/frame-000001.png"));
     std::printf("| %s | exit %d | %.1f s | frames %.0f, changes %.0f | peak %.0f MB | first frame %.0f ms | "
                 "frames: median %.2f ms, p99.9 %.2f ms, max %.2f ms, over 2x median %.0f |\n",
-                name.c_str(), run.exitCode, run.wallMs / 1000.0, report.end.count("frames") ? report.end.at("frames") : -1,
+                name.c_str(), run.exitCode, run.wallMs / 1000.0,
+                report.end.count("frames") ? report.end.at("frames") : -1,
                 report.end.count("forcedChanges") ? report.end.at("forcedChanges") : -1,
                 report.end.count("hwmKb") ? report.end.at("hwmKb") / 1024.0 : -1,
                 report.end.count("firstFrameMs") ? report.end.at("firstFrameMs") : -1,
@@ -295,7 +313,7 @@ constexpr double kLongestFrameMs = 500;
 
 struct Case {
     const char* name;
-    bool picture;  // a good picture after all: shown, where the others give the bundled one
+    bool picture;   // a good picture after all: shown, where the others give the bundled one
     double peakMb;  // bound of resident memory
     // Puts the hostile thing into the folder; false when it can't be made
     // here (the reason in *skip).
@@ -328,8 +346,10 @@ const Case kCases[] = {
      }},
     {"8000 x 8000 16-bit RGBA PNG (512 MB inflated)", true, 1280,
      [](const std::string& f, std::string*) { return WritePng(f + "/deep.png", 8000, 8000, true); }},
-    {"16384 x 16384 JPEG", false, 256, [](const std::string& f, std::string*) { return WriteJpeg(f + "/big.jpg", 16384, 16384, false); }},
-    {"16384 x 16384 PNG", false, 256, [](const std::string& f, std::string*) { return WritePng(f + "/big.png", 16384, 16384, false); }},
+    {"16384 x 16384 JPEG", false, 256,
+     [](const std::string& f, std::string*) { return WriteJpeg(f + "/big.jpg", 16384, 16384, false); }},
+    {"16384 x 16384 PNG", false, 256,
+     [](const std::string& f, std::string*) { return WritePng(f + "/big.png", 16384, 16384, false); }},
     {"progressive JPEG cut at 40 %", false, 256,
      [](const std::string& f, std::string*) {
          std::string whole;
@@ -338,7 +358,8 @@ const Case kCases[] = {
          unlink((f + "/whole.tmp").c_str());
          return WriteWholeFile(f + "/cut.jpg", whole.substr(0, whole.size() * 2 / 5));
      }},
-    {"FIFO named like a JPEG", false, 256, [](const std::string& f, std::string*) { return mkfifo((f + "/pipe.jpg").c_str(), 0644) == 0; }},
+    {"FIFO named like a JPEG", false, 256,
+     [](const std::string& f, std::string*) { return mkfifo((f + "/pipe.jpg").c_str(), 0644) == 0; }},
     {"symlink loop", false, 256,
      [](const std::string& f, std::string*) {
          return symlink("b.png", (f + "/a.png").c_str()) == 0 && symlink("a.png", (f + "/b.png").c_str()) == 0;
@@ -352,7 +373,8 @@ const Case kCases[] = {
          return WriteWholeFile(f + "/locked.png", SolidPng(64, 48, 30, 200, 30)) &&
                 chmod((f + "/locked.png").c_str(), 0) == 0;
      }},
-    {"GIF of 500 frames", true, 256, [](const std::string& f, std::string*) { return WriteManyFrameGif(f + "/many.gif", 500); }},
+    {"GIF of 500 frames", true, 256,
+     [](const std::string& f, std::string*) { return WriteManyFrameGif(f + "/many.gif", 500); }},
 };
 
 // The first frame over a folder that gives no picture: the bundled one.
@@ -392,7 +414,8 @@ TEST(HostileFolder, GoodPicturesBesideBadOnesAreShown)
         const char* name;
         const char* file;
     };
-    for (const Named& n : {Named{"name with a newline", "line\nbreak.png"}, Named{"name not UTF-8", "caf\xe9-\xff.PNG"}}) {
+    for (const Named& n :
+         {Named{"name with a newline", "line\nbreak.png"}, Named{"name not UTF-8", "caf\xe9-\xff.PNG"}}) {
         SCOPED_TRACE(n.name);
         ScratchDir dir;
         ASSERT_TRUE(WriteWholeFile(dir.Join(n.file), SolidPng(64, 48, 30, 200, 30)));

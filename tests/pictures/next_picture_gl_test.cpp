@@ -43,8 +43,10 @@ TEST(NextPictureGL, UploadsInSharesOfBoundedSizeTheLoadersTextureOrTheFallback)
     ASSERT_TRUE(gl.Create(16, 16)) << gl.Error();
     ScratchDir dir;
     // 2000 x 1000 at its own size: a 2048 x 1024 texture, 8 KiB a row.
-    ASSERT_TRUE(WriteWholeFile(dir.Join("big.jpg"), testpics::EncodeJpeg(2000, 1000, 3, testpics::PatternPixels(2000, 1000, 3))));
-    ASSERT_TRUE(WriteWholeFile(dir.Join("small.png"), testpics::EncodePng(50, 30, 2, 8, testpics::PatternPixels(50, 30, 3))));
+    ASSERT_TRUE(WriteWholeFile(dir.Join("big.jpg"),
+                               testpics::EncodeJpeg(2000, 1000, 3, testpics::PatternPixels(2000, 1000, 3))));
+    ASSERT_TRUE(
+        WriteWholeFile(dir.Join("small.png"), testpics::EncodePng(50, 30, 2, 8, testpics::PatternPixels(50, 30, 3))));
     ASSERT_TRUE(WriteWholeFile(dir.Join("bad.jpg"), std::string("\xff\xd8\xff junk", 8)));
     const struct {
         const char *path, *fallback;
@@ -106,8 +108,7 @@ TEST(NextPictureGL, UploadsInSharesOfBoundedSizeTheLoadersTextureOrTheFallback)
         NextPicture next;
         const auto make = [&](const char* file, int resolution) {
             next.Start(dir.Join(file).c_str(), "", resolution);
-            while (!next.Advance(size_t(1) << 20)) {
-            }
+            while (!next.Advance(size_t(1) << 20)) {}
             unsigned texture = 0;
             int width = 0, height = 0;
             EXPECT_TRUE(next.Take(&texture, &width, &height));

@@ -6,8 +6,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "pictures/PictureSteps.h"
@@ -62,11 +62,11 @@ TEST_F(PictureWorkerTest, MakesWhatTheLoaderMakesOrTheFallbackOrNothing)
         const char* gives;  // the file whose picture comes out; null: none
     } cases[] = {
         {"wide.png", "tall.png", 2, "wide.png"},
-        {"tall.png", "", 0, "tall.png"},      // RGBA picture: alpha made opaque
+        {"tall.png", "", 0, "tall.png"},  // RGBA picture: alpha made opaque
         {"photo.jpg", "", 1, "photo.jpg"},
         {"bad.png", "tall.png", 2, "tall.png"},
         {"missing.png", "wide.png", 0, "wide.png"},
-        {"", "wide.png", 1, "wide.png"},      // nothing chosen
+        {"", "wide.png", 1, "wide.png"},  // nothing chosen
         {"bad.png", "bad.png", 2, nullptr},
         {"bad.png", "", 2, nullptr},
         {"", "", 0, nullptr},
@@ -83,8 +83,12 @@ TEST_F(PictureWorkerTest, MakesWhatTheLoaderMakesOrTheFallbackOrNothing)
         EXPECT_FALSE(worker.Take(&made));  // taken once only
         EXPECT_EQ(Rgba(made), c.gives ? ExpectedRgba(dir.Join(c.gives), c.resolution) : std::vector<unsigned char>());
         EXPECT_EQ(made.fallback, c.gives != nullptr && std::string(c.gives) != c.path);
-        const int own[2] = {c.gives == nullptr ? 0 : std::string(c.gives) == "tall.png" ? 30 : 60,
-                            c.gives == nullptr ? 0 : std::string(c.gives) == "tall.png" ? 50 : 40};
+        const int own[2] = {c.gives == nullptr                   ? 0
+                            : std::string(c.gives) == "tall.png" ? 30
+                                                                 : 60,
+                            c.gives == nullptr                   ? 0
+                            : std::string(c.gives) == "tall.png" ? 50
+                                                                 : 40};
         EXPECT_EQ(made.pictureWidth, own[0]);
         EXPECT_EQ(made.pictureHeight, own[1]);
         FreePicturePixels(&made);
@@ -116,8 +120,7 @@ TEST_F(PictureWorkerTest, TheLastJobWinsAndDroppedOrAbandonedJobsFreeTheirPixels
     }
     // Polling sees the job finish; then a new job after a drop works as ever.
     worker.Start(dir.Join("tall.png"), "", 0, 0);
-    while (!worker.Take(&made)) {
-    }
+    while (!worker.Take(&made)) {}
     EXPECT_EQ(Rgba(made).size(), size_t(512 * 512 * 4));
     FreePicturePixels(&made);
     // Workers destroyed with a job running, waiting or finished but not taken.
@@ -127,8 +130,7 @@ TEST_F(PictureWorkerTest, TheLastJobWinsAndDroppedOrAbandonedJobsFreeTheirPixels
         if (k > 0)
             abandoned.Start(dir.Join("wide.png"), "", 1, 0);
         if (k > 1) {
-            while (abandoned.Busy() && !abandoned.Take(&made)) {
-            }
+            while (abandoned.Busy() && !abandoned.Take(&made)) {}
             FreePicturePixels(&made);
             abandoned.Start(dir.Join("wide.png"), "", 1, 0);
         }
@@ -138,7 +140,8 @@ TEST_F(PictureWorkerTest, TheLastJobWinsAndDroppedOrAbandonedJobsFreeTheirPixels
 TEST_F(PictureWorkerTest, AWorkerGoingAwayDoesntWaitForTheDecodeInProgress)
 {
     // A picture whose making takes a while, timed through to the end first.
-    ASSERT_TRUE(WriteWholeFile(dir.Join("large.jpg"), testpics::EncodeJpeg(3000, 2000, 3, testpics::PatternPixels(3000, 2000, 3))));
+    ASSERT_TRUE(WriteWholeFile(dir.Join("large.jpg"),
+                               testpics::EncodeJpeg(3000, 2000, 3, testpics::PatternPixels(3000, 2000, 3))));
     using Clock = std::chrono::steady_clock;
     const int fds = testpics::CountOpenFds();
     double whole = 0.0;

@@ -20,7 +20,8 @@ namespace {
 // Quadrants: top-left red, top-right green, bottom-left blue, bottom-right white.
 constexpr unsigned char kQuadrant[2][2][3] = {{{230, 20, 20}, {20, 210, 30}}, {{25, 30, 220}, {240, 240, 240}}};
 
-TEST(PicturesGL, TexturesAreUprightAtEachResolutionAndTheRecordHoldsThePictureSize) {
+TEST(PicturesGL, TexturesAreUprightAtEachResolutionAndTheRecordHoldsThePictureSize)
+{
     HeadlessGLContext gl;
     ASSERT_TRUE(gl.Create(16, 16)) << gl.Error();
     ScratchDir folder;
@@ -34,7 +35,7 @@ TEST(PicturesGL, TexturesAreUprightAtEachResolutionAndTheRecordHoldsThePictureSi
     struct Case {
         int code, width, height;
     } const cases[] = {{0, 512, 512}, {1, 1024, 1024}, {2, 1024, 512}};
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.code);
         Texture texture;
         ASSERT_TRUE(loadPicFile(folder.Join("q.png").c_str(), &texture, c.code));
@@ -53,9 +54,10 @@ TEST(PicturesGL, TexturesAreUprightAtEachResolutionAndTheRecordHoldsThePictureSi
         // Row 0 (t = 0) is the picture's bottom.
         for (int qy = 0; qy < 2; ++qy) {
             for (int qx = 0; qx < 2; ++qx) {
-                size_t const at = (size_t(qy == 0 ? h - 1 : 0) * size_t(w) + size_t(qx == 0 ? 0 : w - 1)) * 3;
+                const size_t at = (size_t(qy == 0 ? h - 1 : 0) * size_t(w) + size_t(qx == 0 ? 0 : w - 1)) * 3;
                 EXPECT_EQ(std::vector<unsigned char>(texels.begin() + long(at), texels.begin() + long(at) + 3),
-                          std::vector<unsigned char>(kQuadrant[qy][qx], kQuadrant[qy][qx] + 3)) << qx << "," << qy;
+                          std::vector<unsigned char>(kQuadrant[qy][qx], kQuadrant[qy][qx] + 3))
+                    << qx << "," << qy;
             }
         }
     }

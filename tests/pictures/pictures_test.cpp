@@ -19,18 +19,20 @@ using testpics::Bytes;
 
 namespace {
 
-TEST(PictureFolder, CountsEachKindFindsNamesAsStoredAndLeaksNoHandle) {
+TEST(PictureFolder, CountsEachKindFindsNamesAsStoredAndLeaksNoHandle)
+{
     ScratchDir folder;
     for (const char* name : {"a.jpg", "B.GIF", "c.Png", "d.jpeg", "e.txt", ".jpg"}) {
         ASSERT_TRUE(WriteWholeFile(folder.Join(name), Bytes{1, 2, 3}));
     }
     std::string path = folder.Path(), missing = folder.Join("gone");
-    int const fds = testpics::CountOpenFds();
+    const int fds = testpics::CountOpenFds();
     struct Case {
         const char* extension;
         const char* name;
     };
-    for (Case c : {Case{".jpg", "a.jpg"}, {".gif", "B.GIF"}, {".png", "c.Png"}, {".jpeg", "d.jpeg"}, {".txt", "e.txt"}}) {
+    for (Case c :
+         {Case{".jpg", "a.jpg"}, {".gif", "B.GIF"}, {".png", "c.Png"}, {".jpeg", "d.jpeg"}, {".txt", "e.txt"}}) {
         SCOPED_TRACE(c.extension);
         std::string extension = c.extension;
         EXPECT_EQ(CountFiles(path.c_str(), c.extension), 1);  // ".jpg" is neither d.jpeg nor the bare ".jpg"
@@ -49,7 +51,8 @@ TEST(PictureFolder, CountsEachKindFindsNamesAsStoredAndLeaksNoHandle) {
     EXPECT_EQ(testpics::CountOpenFds(), fds);
 }
 
-TEST(PictureFolder, JoinsFolderAndName) {
+TEST(PictureFolder, JoinsFolderAndName)
+{
     std::string const f1000 = "/" + std::string(999, 'f'), n23(23, 'n');
     struct Case {
         std::string folder, name;
@@ -61,10 +64,10 @@ TEST(PictureFolder, JoinsFolderAndName) {
         {"ab", "a.jpg", true, "ab/a.jpg"},  // short folders get their slash too
         {".", "a.jpg", true, "./a.jpg"},
         {f1000, n23, true, f1000 + "/" + n23},  // 1024 characters
-        {f1000, n23 + "n", false, ""},                           // 1025
+        {f1000, n23 + "n", false, ""},          // 1025
         {f1000 + "/", n23, true, f1000 + "/" + n23},
     };
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.folder.substr(0, 12) + " + " + c.name.substr(0, 12));
         char path[kPicturePathSize];
         EXPECT_EQ(JoinPicturePath(c.folder.c_str(), c.name.c_str(), path), c.ok);
@@ -72,15 +75,16 @@ TEST(PictureFolder, JoinsFolderAndName) {
     }
 }
 
-TEST(PictureSteps, TextureSizeFollowsTheResolutionCode) {
+TEST(PictureSteps, TextureSizeFollowsTheResolutionCode)
+{
     struct Case {
         int resolution, pictureWidth, pictureHeight, maxTextureSize, width, height;
     } const cases[] = {
-        {0, 800, 600, 16384, 512, 512},     {1, 800, 600, 16384, 1024, 1024},
-        {2, 800, 600, 16384, 1024, 512},    {2, 724, 725, 16384, 512, 1024},  // the change lies at 512 * sqrt(2)
-        {2, 6000, 4000, 2048, 2048, 2048},  // capped by GL_MAX_TEXTURE_SIZE
+        {0, 800, 600, 16384, 512, 512},    {1, 800, 600, 16384, 1024, 1024},
+        {2, 800, 600, 16384, 1024, 512},   {2, 724, 725, 16384, 512, 1024},  // the change lies at 512 * sqrt(2)
+        {2, 6000, 4000, 2048, 2048, 2048},                                   // capped by GL_MAX_TEXTURE_SIZE
     };
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.resolution << ": " << c.pictureWidth << "x" << c.pictureHeight);
         int w = 0, h = 0;
         PictureTextureSize(c.resolution, c.pictureWidth, c.pictureHeight, c.maxTextureSize, &w, &h);
@@ -90,7 +94,8 @@ TEST(PictureSteps, TextureSizeFollowsTheResolutionCode) {
 }
 
 // Smooth content that JPEG keeps well, `channels` samples a pixel.
-Bytes Smooth(int w, int h, int channels) {
+Bytes Smooth(int w, int h, int channels)
+{
     Bytes pixels;
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
@@ -113,15 +118,21 @@ struct FileCase {
     bool mayLoad = false;  // damaged: loads (every texel readable) or fails
 };
 
-std::vector<FileCase> FileCases() {
-    int const w = 40, h = 30;
-    Bytes const rgb = testpics::PatternPixels(w, h, 3), rgba = testpics::PatternPixels(w, h, 4);
+std::vector<FileCase> FileCases()
+{
+    const int w = 40, h = 30;
+    const Bytes rgb = testpics::PatternPixels(w, h, 3), rgba = testpics::PatternPixels(w, h, 4);
     Bytes sixteen, palette, indices, paletted, grey = Smooth(w, h, 1), greyRgb;
-    for (unsigned char v : rgb) sixteen.insert(sixteen.end(), {v, v});
-    for (int i = 0; i < 48; ++i) palette.push_back(static_cast<unsigned char>(i * 37 % 256));
-    for (int i = 0; i < w * h; ++i) indices.push_back(static_cast<unsigned char>(i * 7 % 16));
-    for (unsigned char i : indices) paletted.insert(paletted.end(), palette.begin() + 3 * i, palette.begin() + 3 * i + 3);
-    for (unsigned char v : grey) greyRgb.insert(greyRgb.end(), {v, v, v});
+    for (unsigned char v : rgb)
+        sixteen.insert(sixteen.end(), {v, v});
+    for (int i = 0; i < 48; ++i)
+        palette.push_back(static_cast<unsigned char>(i * 37 % 256));
+    for (int i = 0; i < w * h; ++i)
+        indices.push_back(static_cast<unsigned char>(i * 7 % 16));
+    for (unsigned char i : indices)
+        paletted.insert(paletted.end(), palette.begin() + 3 * i, palette.begin() + 3 * i + 3);
+    for (unsigned char v : grey)
+        greyRgb.insert(greyRgb.end(), {v, v, v});
     std::string const text = "this is a text file, not a picture\n";
     std::vector<FileCase> cases = {
         {"rgb.png", testpics::EncodePng(w, h, 2, 8, rgb), w, h, rgb},
@@ -138,14 +149,16 @@ std::vector<FileCase> FileCases() {
     };
     std::srand(1234);
     for (int n = 0; n < 3; ++n) {
-        FileCase const good = cases[n == 0 ? 0 : n == 1 ? 4 : 5];
+        const FileCase good = cases[n == 0 ? 0 : n == 1 ? 4 : 5];
         for (size_t cut : {size_t(20), good.file.size() / 2, good.file.size() * 4 / 5}) {
-            cases.push_back({"cut" + std::to_string(cut) + "-" + good.name, Bytes(good.file.begin(), good.file.begin() + long(cut))});
+            cases.push_back({"cut" + std::to_string(cut) + "-" + good.name,
+                             Bytes(good.file.begin(), good.file.begin() + long(cut))});
         }
         for (int trial = 0; trial < 40; ++trial) {
             FileCase damaged{"damaged-" + good.name, good.file};
             for (int f = 0; f <= trial % 4; ++f) {
-                damaged.file[size_t(std::rand()) % damaged.file.size()] ^= static_cast<unsigned char>(1 + std::rand() % 255);
+                damaged.file[size_t(std::rand()) % damaged.file.size()] ^=
+                    static_cast<unsigned char>(1 + std::rand() % 255);
             }
             damaged.mayLoad = true;
             cases.push_back(damaged);
@@ -154,22 +167,23 @@ std::vector<FileCase> FileCases() {
     return cases;
 }
 
-TEST(PictureSteps, FilesBecomeUpsideDownNearestNeighbourTexelsOrFailCleanly) {
+TEST(PictureSteps, FilesBecomeUpsideDownNearestNeighbourTexelsOrFailCleanly)
+{
     ScratchDir folder;
     ASSERT_EQ(mkdir(folder.Join("x.jpg").c_str(), 0700), 0);
-    int const fds = testpics::CountOpenFds();
+    const int fds = testpics::CountOpenFds();
     std::vector<FileCase> cases = FileCases();
     cases.push_back({"x.jpg"});  // the folder
-    for (FileCase const& c : cases) {
+    for (const FileCase& c : cases) {
         SCOPED_TRACE(c.name);
         std::string const path = folder.Join(c.name);
         ASSERT_TRUE(c.name == "x.jpg" || WriteWholeFile(path, c.file));
         PictureTexels t;
-        bool const loaded = MakePictureTexels(path.c_str(), 2, 16384, &t);
+        const bool loaded = MakePictureTexels(path.c_str(), 2, 16384, &t);
         if (!loaded || c.mayLoad) {
             EXPECT_TRUE(loaded ? c.mayLoad : c.width == 0);
             if (loaded) {
-                size_t const bytes = size_t(t.width) * size_t(t.height) * (t.type == GL_RGBA ? 4 : 3);
+                const size_t bytes = size_t(t.width) * size_t(t.height) * (t.type == GL_RGBA ? 4 : 3);
                 EXPECT_GE(int(t.texels[bytes - 1] + t.texels[0]), 0);  // ASan: the whole buffer exists
                 std::free(t.texels);
             } else {
@@ -188,12 +202,14 @@ TEST(PictureSteps, FilesBecomeUpsideDownNearestNeighbourTexelsOrFailCleanly) {
         // The picture's top-left pixel lands in the last row, first column.
         const unsigned char* corner = t.texels + size_t(th - 1) * size_t(tw) * size_t(c.channels);
         EXPECT_NEAR(corner[0], c.pixels[0], c.tolerance);
-        float const fx = float(c.width) / float(tw), fy = float(c.height) / float(th);
+        const float fx = float(c.width) / float(tw), fy = float(c.height) / float(th);
         int wrong = 0;
         for (int j = 0; j < th; ++j) {
             for (int i = 0; i < tw; ++i) {
-                size_t const source = (size_t(fy * float(j)) * size_t(c.width) + size_t(fx * float(i))) * size_t(c.channels);
-                const unsigned char* texel = t.texels + (size_t(th - 1 - j) * size_t(tw) + size_t(i)) * size_t(c.channels);
+                const size_t source =
+                    (size_t(fy * float(j)) * size_t(c.width) + size_t(fx * float(i))) * size_t(c.channels);
+                const unsigned char* texel =
+                    t.texels + (size_t(th - 1 - j) * size_t(tw) + size_t(i)) * size_t(c.channels);
                 for (int k = 0; k < c.channels; ++k) {
                     wrong += std::abs(int(texel[k]) - int(c.pixels[source + size_t(k)])) > c.tolerance;
                 }
@@ -203,33 +219,36 @@ TEST(PictureSteps, FilesBecomeUpsideDownNearestNeighbourTexelsOrFailCleanly) {
         std::free(t.texels);
     }
     // The size bound is applied to the header, before anything is allocated.
-    Bytes const huge = testpics::PngHeaderOnly(100000, 100000);
+    const Bytes huge = testpics::PngHeaderOnly(100000, 100000);
     int w = 0, h = 0;
     EXPECT_FALSE(ReadPictureSize(huge.data(), huge.size(), &w, &h));
     EXPECT_EQ(testpics::CountOpenFds(), fds);
 }
 
 // A picture of solid 32 x 32 blocks, as JPEG.
-Bytes BlockJpeg(int width, int height) {
+Bytes BlockJpeg(int width, int height)
+{
     Bytes pixels;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            int const bx = x / 32, by = y / 32;
-            pixels.insert(pixels.end(), {static_cast<unsigned char>(40 + bx * 37 % 180), static_cast<unsigned char>(40 + by * 53 % 180),
+            const int bx = x / 32, by = y / 32;
+            pixels.insert(pixels.end(), {static_cast<unsigned char>(40 + bx * 37 % 180),
+                                         static_cast<unsigned char>(40 + by * 53 % 180),
                                          static_cast<unsigned char>(40 + (bx + by) * 29 % 180)});
         }
     }
     return testpics::EncodeJpeg(width, height, 3, pixels);
 }
 
-TEST(PictureSteps, ScaledJpegSamplesLikeTheFullPicture) {
+TEST(PictureSteps, ScaledJpegSamplesLikeTheFullPicture)
+{
     struct Case {
         int width, height, resolution, scale;  // scale: the DCT scale expected, of 8
     } const cases[] = {{1600, 1200, 0, 4}, {2000, 900, 0, 5}, {1600, 1200, 1, 7}};
     ScratchDir folder;
-    for (Case const& c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " at " << c.resolution);
-        Bytes const file = BlockJpeg(c.width, c.height);
+        const Bytes file = BlockJpeg(c.width, c.height);
         std::string const path = folder.Join("blocks.jpg");
         ASSERT_TRUE(WriteWholeFile(path, file));
         int tw = 0, th = 0;
@@ -248,11 +267,11 @@ TEST(PictureSteps, ScaledJpegSamplesLikeTheFullPicture) {
         ASSERT_EQ(texels.width * texels.height, tw * th);
         // Texels sampling within 2 pixels of a block's edge are not judged: the
         // scaled decode blurs edges over more of the picture's pixels.
-        float const fx = float(c.width) / float(tw), fy = float(c.height) / float(th);
+        const float fx = float(c.width) / float(tw), fy = float(c.height) / float(th);
         long judged = 0, off = 0;
         for (int j = 0; j < th; ++j) {
             for (int i = 0; i < tw; ++i) {
-                int const sx = int(fx * float(i)) % 32, sy = int(fy * float(th - 1 - j)) % 32;
+                const int sx = int(fx * float(i)) % 32, sy = int(fy * float(th - 1 - j)) % 32;
                 if (sx < 2 || sx > 29 || sy < 2 || sy > 29) {
                     continue;
                 }

@@ -21,9 +21,15 @@ TEST(HeadlessGLContext, DrawsWithDepthAndReadsBackTopRowFirst)
     glLoadIdentity();
     glBegin(GL_QUADS);
     glColor3f(1, 0, 0);  // red across the top band, near
-    glVertex3f(0, 16, 1); glVertex3f(37, 16, 1); glVertex3f(37, 21, 1); glVertex3f(0, 21, 1);
+    glVertex3f(0, 16, 1);
+    glVertex3f(37, 16, 1);
+    glVertex3f(37, 21, 1);
+    glVertex3f(0, 21, 1);
     glColor3f(0, 1, 0);  // green over all of it, farther: hidden under the red
-    glVertex3f(0, 11, -1); glVertex3f(37, 11, -1); glVertex3f(37, 21, -1); glVertex3f(0, 21, -1);
+    glVertex3f(0, 11, -1);
+    glVertex3f(37, 11, -1);
+    glVertex3f(37, 21, -1);
+    glVertex3f(0, 21, -1);
     glEnd();
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     const std::vector<uint8_t> rgba = gl.ReadPixels();
@@ -31,7 +37,7 @@ TEST(HeadlessGLContext, DrawsWithDepthAndReadsBackTopRowFirst)
     auto at = [&](int x, int y) { return &rgba[(static_cast<size_t>(y) * 37 + x) * 4]; };
     EXPECT_EQ(at(36, 0)[0], 255);  // top row: red
     EXPECT_EQ(at(36, 0)[1], 0);
-    EXPECT_EQ(at(5, 7)[1], 255);   // below it: green
+    EXPECT_EQ(at(5, 7)[1], 255);  // below it: green
     const uint8_t* bottom = at(36, 20);
     EXPECT_NEAR(bottom[0], 51, 1);  // bottom row: the clear colour
     EXPECT_NEAR(bottom[1], 102, 1);

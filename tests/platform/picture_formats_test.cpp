@@ -4,8 +4,8 @@
 // runs under ASan/UBSan).
 #include <gtest/gtest.h>
 
-#include <webp/encode.h>
 #include <GL/gl.h>
+#include <webp/encode.h>
 
 #include <cstdlib>
 #include <string>
@@ -34,11 +34,11 @@ Rgb PixelAt(const DecodedPicture& p, int x, int y)
 
 ::testing::AssertionResult Near(Rgb got, Rgb want, int tolerance = 40)
 {
-    if (std::abs(got.r - want.r) <= tolerance && std::abs(got.g - want.g) <= tolerance
-        && std::abs(got.b - want.b) <= tolerance)
+    if (std::abs(got.r - want.r) <= tolerance && std::abs(got.g - want.g) <= tolerance &&
+        std::abs(got.b - want.b) <= tolerance)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "got (" << got.r << "," << got.g << "," << got.b << ") want ("
-                                         << want.r << "," << want.g << "," << want.b << ")";
+    return ::testing::AssertionFailure() << "got (" << got.r << "," << got.g << "," << got.b << ") want (" << want.r
+                                         << "," << want.g << "," << want.b << ")";
 }
 
 // width x height RGB in four quadrants, as stored: top left red, top right
@@ -79,7 +79,8 @@ Bytes Tiff(bool bigEndian, const std::vector<IfdEntry>& entries, unsigned ifdOff
             u16(v >> 16);
         }
     };
-    t.insert(t.end(), bigEndian ? std::initializer_list<unsigned char>{'M', 'M'} : std::initializer_list<unsigned char>{'I', 'I'});
+    t.insert(t.end(), bigEndian ? std::initializer_list<unsigned char>{'M', 'M'}
+                                : std::initializer_list<unsigned char>{'I', 'I'});
     u16(42);
     u32(ifdOffset);
     u16(static_cast<unsigned>(entries.size()));
@@ -130,14 +131,14 @@ struct OrientationCase {
     Rgb topLeft, topRight, bottomLeft, bottomRight;
 };
 const OrientationCase kOrientations[] = {
-    {1, false, kRed, kGreen, kBlue, kWhite},   // row 0 top,    column 0 left
-    {2, false, kGreen, kRed, kWhite, kBlue},   // row 0 top,    column 0 right
-    {3, false, kWhite, kBlue, kGreen, kRed},   // row 0 bottom, column 0 right
-    {4, false, kBlue, kWhite, kRed, kGreen},   // row 0 bottom, column 0 left
-    {5, true, kRed, kBlue, kGreen, kWhite},    // row 0 left,   column 0 top
-    {6, true, kBlue, kRed, kWhite, kGreen},    // row 0 right,  column 0 top
-    {7, true, kWhite, kGreen, kBlue, kRed},    // row 0 right,  column 0 bottom
-    {8, true, kGreen, kWhite, kRed, kBlue},    // row 0 left,   column 0 bottom
+    {1, false, kRed, kGreen, kBlue, kWhite},  // row 0 top,    column 0 left
+    {2, false, kGreen, kRed, kWhite, kBlue},  // row 0 top,    column 0 right
+    {3, false, kWhite, kBlue, kGreen, kRed},  // row 0 bottom, column 0 right
+    {4, false, kBlue, kWhite, kRed, kGreen},  // row 0 bottom, column 0 left
+    {5, true, kRed, kBlue, kGreen, kWhite},   // row 0 left,   column 0 top
+    {6, true, kBlue, kRed, kWhite, kGreen},   // row 0 right,  column 0 top
+    {7, true, kWhite, kGreen, kBlue, kRed},   // row 0 right,  column 0 bottom
+    {8, true, kGreen, kWhite, kRed, kBlue},   // row 0 left,   column 0 bottom
 };
 
 void ExpectCorners(const DecodedPicture& p, const OrientationCase& c, int inset)
@@ -256,8 +257,8 @@ TEST(ExifOrientation, DamagedOrStrangeExifLeavesThePhotoAsStored)
         FreeDecodedPicture(&p);
     }
     // Only the first Exif segment counts; a second, turning one, is ignored.
-    const Bytes two = WithApp1(WithApp1(plain, ExifPayload(Tiff(true, {Orientation(6)}))),
-                               ExifPayload(Tiff(true, {Orientation(1)})));
+    const Bytes two =
+        WithApp1(WithApp1(plain, ExifPayload(Tiff(true, {Orientation(6)}))), ExifPayload(Tiff(true, {Orientation(1)})));
     int w = 0, h = 0;
     ASSERT_TRUE(ReadPictureSize(two.data(), two.size(), &w, &h));
     EXPECT_EQ(w, 64);
@@ -401,13 +402,14 @@ TEST(WebpPictures, AnimationShowsItsFirstFrame)
 std::string QuadrantSvg(const std::string& sizeAttributes, double vbW, double vbH, const std::string& extra = "")
 {
     auto rect = [&](double x, double y, const char* fill) {
-        return "<rect x='" + std::to_string(x) + "' y='" + std::to_string(y) + "' width='" + std::to_string(vbW / 2)
-               + "' height='" + std::to_string(vbH / 2) + "' fill='" + fill + "'/>";
+        return "<rect x='" + std::to_string(x) + "' y='" + std::to_string(y) + "' width='" + std::to_string(vbW / 2) +
+               "' height='" + std::to_string(vbH / 2) + "' fill='" + fill + "'/>";
     };
     return "<?xml version='1.0' encoding='UTF-8'?>\n<!-- a wallpaper -->\n<svg xmlns='http://www.w3.org/2000/svg' "
-           "xmlns:xlink='http://www.w3.org/1999/xlink' " + sizeAttributes + " viewBox='0 0 " + std::to_string(vbW) + " "
-           + std::to_string(vbH) + "'><rect width='100%' height='100%' fill='#808080'/>" + rect(0, 0, "#e61414") + rect(vbW / 2, 0, "#14c814")
-           + rect(0, vbH / 2, "#1414e6") + rect(vbW / 2, vbH / 2, "#f5f5f5") + extra + "</svg>\n";
+           "xmlns:xlink='http://www.w3.org/1999/xlink' " +
+           sizeAttributes + " viewBox='0 0 " + std::to_string(vbW) + " " + std::to_string(vbH) +
+           "'><rect width='100%' height='100%' fill='#808080'/>" + rect(0, 0, "#e61414") + rect(vbW / 2, 0, "#14c814") +
+           rect(0, vbH / 2, "#1414e6") + rect(vbW / 2, vbH / 2, "#f5f5f5") + extra + "</svg>\n";
 }
 
 Bytes AsBytes(const std::string& s)
@@ -420,16 +422,20 @@ TEST(SvgPictures, DrawnAtTheNeededSizeWithTheirAspect)
     struct Case {
         const char* what;
         std::string svg;
-        int ownW, ownH;   // the SVG's own size in pixels
+        int ownW, ownH;  // the SVG's own size in pixels
         int needW, needH;
-        int w, h;         // as drawn
+        int w, h;  // as drawn
     } const cases[] = {
-        {"1920 x 1080 wallpaper at 1024 x 1024", QuadrantSvg("width='1920' height='1080'", 1920, 1080), 1920, 1080, 1024, 1024, 1821, 1024},
+        {"1920 x 1080 wallpaper at 1024 x 1024", QuadrantSvg("width='1920' height='1080'", 1920, 1080), 1920, 1080,
+         1024, 1024, 1821, 1024},
         {"at its own size", QuadrantSvg("width='1920' height='1080'", 192, 108), 1920, 1080, 0, 0, 1920, 1080},
-        {"need beyond its size", QuadrantSvg("width='1920' height='1080'", 1920, 1080), 1920, 1080, 4096, 4096, 1920, 1080},
+        {"need beyond its size", QuadrantSvg("width='1920' height='1080'", 1920, 1080), 1920, 1080, 4096, 4096, 1920,
+         1080},
         {"viewBox only", QuadrantSvg("", 1600, 1200), 1600, 1200, 512, 512, 683, 512},
-        {"small, in inches, enlarged", QuadrantSvg("width='2in' height='1in'", 200, 100), 2048, 1024, 512, 512, 1024, 512},
-        {"sliver fitted into the bound", QuadrantSvg("width='100000' height='100'", 1000, 1), 16384, 16, 1024, 1, 1024, 1},
+        {"small, in inches, enlarged", QuadrantSvg("width='2in' height='1in'", 200, 100), 2048, 1024, 512, 512, 1024,
+         512},
+        {"sliver fitted into the bound", QuadrantSvg("width='100000' height='100'", 1000, 1), 16384, 16, 1024, 1, 1024,
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -471,8 +477,9 @@ TEST(SvgPictures, TranslucentExternalAndDamagedDocuments)
     ASSERT_TRUE(WriteWholeFile(outside, testpics::EncodePng(4, 4, 2, 8, Bytes(48, 255))));
     for (const std::string& href : {outside, "file://" + outside}) {
         SCOPED_TRACE(href);
-        const Bytes external = AsBytes(QuadrantSvg("width='1024' height='1024'", 1024, 1024,
-                                                   "<image x='0' y='0' width='512' height='512' xlink:href='" + href + "'/>"));
+        const Bytes external =
+            AsBytes(QuadrantSvg("width='1024' height='1024'", 1024, 1024,
+                                "<image x='0' y='0' width='512' height='512' xlink:href='" + href + "'/>"));
         ASSERT_TRUE(DecodePicture(external.data(), external.size(), 0, 0, &p));
         EXPECT_TRUE(Near(PixelAt(p, 100, 100), kRed, 10));
         FreeDecodedPicture(&p);

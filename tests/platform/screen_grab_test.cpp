@@ -18,9 +18,9 @@ TEST(XScreenSaverSettings, DesktopGrabIsAllowedUnlessGrabDesktopImagesIsFalse)
         {"grabDesktopImages: false", false},  // no newline at the end
         {"grabDesktopImages:\tOff\r\n", false},
         {"grabDesktopImages:  no  \n", false},
-        {"*grabDesktopImages:\tFalse\n", false},                        // X resource form
-        {"grabDesktopImages:\tFalse\ngrabDesktopImages:\tTrue\n", true},  // the last one counts
-        {"grabVideoFrames:\tFalse\nchooseRandomImages:\tFalse\n", true},  // other sources
+        {"*grabDesktopImages:\tFalse\n", false},                                    // X resource form
+        {"grabDesktopImages:\tFalse\ngrabDesktopImages:\tTrue\n", true},            // the last one counts
+        {"grabVideoFrames:\tFalse\nchooseRandomImages:\tFalse\n", true},            // other sources
         {"programs:\t\\\n  zarnet --root grabDesktopImages: False \\n\\\n", true},  // not a setting's name
         {"grabDesktopImagesX:\tFalse\n", true},
     };

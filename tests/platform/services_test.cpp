@@ -54,9 +54,11 @@ TEST(WritePNG, RoundTripsThroughLibpngTopRowFirst)
 TEST(PreferenceStore, ValuesRoundTripThroughTheFileByteForByte)
 {
     const std::string values[] = {"", "  padded  ", "back\\slash \\s\nlines\tand\rreturns", "[group] # ; = syntax",
-                                  "/home/me/Bilder/Gr\xfc\xdf" "e/"};  // Latin-1: not UTF-8
+                                  "/home/me/Bilder/Gr\xfc\xdf"
+                                  "e/"};  // Latin-1: not UTF-8
     ScratchDir dir;
-    const std::string folder = dir.Join("Gr\xfc\xdf" "e");  // not there yet: made on save
+    const std::string folder = dir.Join("Gr\xfc\xdf"
+                                        "e");  // not there yet: made on save
     {
         PreferenceStore store("vmZarnetSS", folder.c_str());
         for (size_t i = 0; i < std::size(values); ++i)
@@ -91,21 +93,25 @@ TEST(DesktopBackground, XfcePicturePerMonitor)
     for (const char* name : {"a.png", "c d&e.jpg"})
         ASSERT_TRUE(WriteWholeFile(dir.Join(name), "x"));
     auto monitor = [](const std::string& name, const std::string& image) {
-        return "<property name=\"monitor" + name + "\" type=\"empty\"><property name=\"workspace0\" type=\"empty\">"
-               "<property name=\"last-image\" type=\"string\" value=\"" + image + "\"/></property></property>";
+        return "<property name=\"monitor" + name +
+               "\" type=\"empty\"><property name=\"workspace0\" type=\"empty\">"
+               "<property name=\"last-image\" type=\"string\" value=\"" +
+               image + "\"/></property></property>";
     };
     // By RandR name and counted as older files do, a file URI with an escape
     // and an entity; a monitor that isn't connected is left out.
     const std::string xml = "<?xml version=\"1.0\"?><channel name=\"xfce4-desktop\" version=\"1.0\">"
-        "<property name=\"backdrop\" type=\"empty\"><property name=\"screen0\" type=\"empty\">"
-        + monitor("right", dir.Join("a.png")) + monitor("0", "file://" + dir.Join("c%20d&amp;e.jpg"))
-        + monitor("HDMI-9", dir.Join("a.png")) + "</property></property></channel>\n";
+                            "<property name=\"backdrop\" type=\"empty\"><property name=\"screen0\" type=\"empty\">" +
+                            monitor("right", dir.Join("a.png")) +
+                            monitor("0", "file://" + dir.Join("c%20d&amp;e.jpg")) +
+                            monitor("HDMI-9", dir.Join("a.png")) + "</property></property></channel>\n";
     const std::string xmlPath = dir.Join("xfce4-desktop.xml"), noSchemas = dir.Join("no-schemas");
     ASSERT_TRUE(WriteWholeFile(xmlPath, xml));
     const DesktopBackground bg = ReadDesktopBackground(
         TwoMonitors(), {.schemaDir = noSchemas.c_str(), .xfceDesktopXml = xmlPath.c_str(), .currentDesktop = "XFCE"});
-    EXPECT_EQ(bg.imageFilePath, (std::map<std::string, std::string>{
-                                    {"0", dir.Join("c d&e.jpg")}, {"1", dir.Join("a.png")}, {"default", dir.Join("a.png")}}));
+    EXPECT_EQ(bg.imageFilePath,
+              (std::map<std::string, std::string>{
+                  {"0", dir.Join("c d&e.jpg")}, {"1", dir.Join("a.png")}, {"default", dir.Join("a.png")}}));
 }
 
 TEST(DesktopBackground, GSettingsWallpaperElseTheBundledPicture)
@@ -114,12 +120,13 @@ TEST(DesktopBackground, GSettingsWallpaperElseTheBundledPicture)
     ASSERT_TRUE(WriteWholeFile(dir.Join("my pic.jpg"), "x"));
     auto compile = [&](const std::string& name, const std::string& uri) {
         const std::string schemas = dir.Join(name);
-        return mkdir(schemas.c_str(), 0700) == 0
-               && WriteWholeFile(schemas + "/test.gschema.xml",
-                                 "<schemalist><schema id=\"org.gnome.desktop.background\" "
-                                 "path=\"/org/gnome/desktop/background/\"><key name=\"picture-uri\" type=\"s\">"
-                                 "<default>'" + uri + "'</default></key></schema></schemalist>")
-               && std::system(("glib-compile-schemas '" + schemas + "' >/dev/null 2>&1").c_str()) == 0;
+        return mkdir(schemas.c_str(), 0700) == 0 &&
+               WriteWholeFile(schemas + "/test.gschema.xml",
+                              "<schemalist><schema id=\"org.gnome.desktop.background\" "
+                              "path=\"/org/gnome/desktop/background/\"><key name=\"picture-uri\" type=\"s\">"
+                              "<default>'" +
+                                  uri + "'</default></key></schema></schemalist>") &&
+               std::system(("glib-compile-schemas '" + schemas + "' >/dev/null 2>&1").c_str()) == 0;
     };
     ASSERT_TRUE(compile("found", "file://" + dir.Join("my%20pic.jpg")));
     ASSERT_TRUE(compile("missing", "file:///nonexistent/x.jpg"));

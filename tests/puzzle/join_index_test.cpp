@@ -14,8 +14,7 @@
 
 namespace {
 
-template <typename T>
-bool Same(const T& a, const T& b)
+template <typename T> bool Same(const T& a, const T& b)
 {
     return std::memcmp(&a, &b, sizeof(T)) == 0;
 }
@@ -26,8 +25,7 @@ std::string Difference(const ONEPUZZLE& a, const ONEPUZZLE& b)
 {
     if (a.pieceCount != b.pieceCount)
         return "piece count";
-    if (!Same(a.largestGroup, b.largestGroup) || !Same(a.restartTimer, b.restartTimer) ||
-        a.newPicture != b.newPicture)
+    if (!Same(a.largestGroup, b.largestGroup) || !Same(a.restartTimer, b.restartTimer) || a.newPicture != b.newPicture)
         return "puzzle";
     for (int i = 0; i < a.pieceCount; ++i) {
         const ONEPIECE& p = a.pieces[i];
@@ -75,8 +73,8 @@ struct Board {
     bool lockInPlace;
     int percentage;
     Steps steps;
-    int cycles;        // whole cycles to run (a cycle ends when the board is blown apart again)
-    int maxPasses;     // a bound in case a cycle never ends
+    int cycles;     // whole cycles to run (a cycle ends when the board is blown apart again)
+    int maxPasses;  // a bound in case a cycle never ends
 };
 
 // Steps of 1/60 s, or drawn between 1/60 s and 2 s (the host's range) from a
@@ -87,7 +85,7 @@ float NextStep(Steps steps, unsigned& state)
         return 1.0f / 60.0f;
     state = state * 1664525u + 1013904223u;
     const float u = static_cast<float>(state >> 8) / 16777216.0f;
-    return 1.0f / 60.0f + u * u * (2.0f - 1.0f / 60.0f);   // mostly short, now and then long
+    return 1.0f / 60.0f + u * u * (2.0f - 1.0f / 60.0f);  // mostly short, now and then long
 }
 
 void RunSideBySide(const Board& run, unsigned seed)

@@ -90,12 +90,19 @@ TEST(NewPuzzle, BoardSizes)
     const struct {
         int width, height, puzzleWidth, columns, rows;
     } cases[] = {
-        {1024, 768, 25, 25, 18}, {768, 1024, 25, 18, 25}, {800, 800, 25, 25, 25},
-        {0, 0, 25, 25, 25},      {0, 768, 25, 25, 25},    {1920, 1080, 25, 25, 14},
+        {1024, 768, 25, 25, 18},
+        {768, 1024, 25, 18, 25},
+        {800, 800, 25, 25, 25},
+        {0, 0, 25, 25, 25},
+        {0, 768, 25, 25, 25},
+        {1920, 1080, 25, 25, 14},
         {1024, 768, 40, 40, 30},
         // Never fewer than two rows or columns: a single one could never be cut.
-        {1000, 10, 25, 25, 2},   {10, 1000, 25, 2, 25},   {1024, 768, 1, 2, 2},
-        {768, 1024, 0, 2, 2},    {800, 800, -7, 2, 2},
+        {1000, 10, 25, 25, 2},
+        {10, 1000, 25, 2, 25},
+        {1024, 768, 1, 2, 2},
+        {768, 1024, 0, 2, 2},
+        {800, 800, -7, 2, 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " width " << c.puzzleWidth);
@@ -186,8 +193,7 @@ VECTOR3D InFrame(VECTOR3D rootPos, const MATRIX& rootRotation, const ONEPIECE& p
 
 bool Near(VECTOR3D a, VECTOR3D b, float tolerance)
 {
-    return std::fabs(a.x - b.x) <= tolerance && std::fabs(a.y - b.y) <= tolerance &&
-           std::fabs(a.z - b.z) <= tolerance;
+    return std::fabs(a.x - b.x) <= tolerance && std::fabs(a.y - b.y) <= tolerance && std::fabs(a.z - b.z) <= tolerance;
 }
 
 // Only grid neighbours join, only closer than 2.25 on every axis, only while
@@ -195,23 +201,23 @@ bool Near(VECTOR3D a, VECTOR3D b, float tolerance)
 TEST(Join, NeighboursWithinReachWhileAssembling)
 {
     const struct {
-        int column, row;   // of the second piece; the first is at cell (0, 0)
-        VECTOR3D offset;   // of the second piece from the first
+        int column, row;  // of the second piece; the first is at cell (0, 0)
+        VECTOR3D offset;  // of the second piece from the first
         float timer;
         bool joins;
     } cases[] = {
-        {1, 0, {1, 0, 0}, 21, true},           {1, 0, {-1.5f, 0, 0}, 21, true},
-        {1, 0, {2.2f, 2.2f, 2.2f}, 21, true},  {0, 1, {0.1f, -0.1f, 0.1f}, 21, true},
-        {1, 0, {2.25f, 0, 0}, 21, false},      {1, 0, {0, -2.25f, 0}, 21, false},
-        {1, 0, {0, 0, 2.3f}, 21, false},       {1, 0, {1, 2.24f, -2.26f}, 21, false},
-        {1, 1, {0.5f, 0, 0}, 21, false},       {2, 0, {0.5f, 0, 0}, 21, false},
-        {0, 2, {0, 0.5f, 0}, 21, false},       {0, 1, {0, 0.5f, 0}, 0.5f, true},
-        {0, 1, {0, 0.5f, 0}, 0.0f, false},     {0, 1, {0, 0.5f, 0}, -0.5f, false},
+        {1, 0, {1, 0, 0}, 21, true},          {1, 0, {-1.5f, 0, 0}, 21, true},
+        {1, 0, {2.2f, 2.2f, 2.2f}, 21, true}, {0, 1, {0.1f, -0.1f, 0.1f}, 21, true},
+        {1, 0, {2.25f, 0, 0}, 21, false},     {1, 0, {0, -2.25f, 0}, 21, false},
+        {1, 0, {0, 0, 2.3f}, 21, false},      {1, 0, {1, 2.24f, -2.26f}, 21, false},
+        {1, 1, {0.5f, 0, 0}, 21, false},      {2, 0, {0.5f, 0, 0}, 21, false},
+        {0, 2, {0, 0.5f, 0}, 21, false},      {0, 1, {0, 0.5f, 0}, 0.5f, true},
+        {0, 1, {0, 0.5f, 0}, 0.0f, false},    {0, 1, {0, 0.5f, 0}, -0.5f, false},
         {0, 1, {0, 0.5f, 0}, -14.9f, false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.column << "," << c.row << " " << c.offset.x << "," << c.offset.y
-                                        << "," << c.offset.z << " timer " << c.timer);
+        SCOPED_TRACE(testing::Message() << c.column << "," << c.row << " " << c.offset.x << "," << c.offset.y << ","
+                                        << c.offset.z << " timer " << c.timer);
         ONEPUZZLE p;
         Park(p, 4, 3);
         p.restartTimer = c.timer;
@@ -219,7 +225,7 @@ TEST(Join, NeighboursWithinReachWhileAssembling)
         ONEPIECE& b = At(p, c.column, c.row);
         a.pos = VECTOR3D{20, 20, 0};
         b.pos = VECTOR3D{20 + c.offset.x, 20 + c.offset.y, c.offset.z};
-        for (int i = 0; i < p.pieceCount; ++i)   // one pass, without the countdown
+        for (int i = 0; i < p.pieceCount; ++i)  // one pass, without the countdown
             p.pieces[i].Move(kStep, &p);
         EXPECT_EQ((&a < &b ? a : b).parent, !c.joins ? nullptr : &a < &b ? &b : &a);
         EXPECT_EQ(std::count_if(p.pieces, p.pieces + p.pieceCount, [](const ONEPIECE& q) { return q.parent; }),
@@ -234,7 +240,7 @@ TEST(Join, NewcomerSettlesInRootFrame)
     ONEPUZZLE p;
     Park(p, 2, 2);
     ONEPIECE& root = At(p, 1, 0);
-    ONEPIECE& a = At(p, 0, 0);   // left of the root, arriving on its right
+    ONEPIECE& a = At(p, 0, 0);  // left of the root, arriving on its right
     root.pos = VECTOR3D{10, -5, 3};
     root.angle = VECTOR3D{30, 45, 60};
     root.rotation = MatrixFromAngle(root.angle);
@@ -272,8 +278,8 @@ TEST(FlyHome, LockInPlaceDependsOnArrayOrder)
             p.pieces[m].parent = &root;
         p.Move(kStep);
         const float k = c.fliesHome ? kStep * 0.25f : 0.0f;
-        EXPECT_TRUE(Near(root.pos, VECTOR3D{20 + (root.column - 1 - 20) * k, 20 + (root.row - 1 - 20) * k,
-                                            p.boardZ * k}, 1e-5f));
+        EXPECT_TRUE(Near(root.pos,
+                         VECTOR3D{20 + (root.column - 1 - 20) * k, 20 + (root.row - 1 - 20) * k, p.boardZ * k}, 1e-5f));
     }
 }
 
@@ -285,22 +291,22 @@ TEST(Drift, BoxTurnAndAngleWrap)
     const struct {
         float pos, heading, wantHeading, angle, spin, wantAngle, share;
     } cases[] = {
-        {45, 0.6f, -0.6f, 359, 2, 1, 0},       {45, -0.6f, -0.6f, -359, -2, -1, 0},
-        {-45, -0.6f, 0.6f, 358, 2, 360, 0},    {-40.5f, -0.8f, 0.8f, -358, -2, -360, 0},
+        {45, 0.6f, -0.6f, 359, 2, 1, 0},          {45, -0.6f, -0.6f, -359, -2, -1, 0},
+        {-45, -0.6f, 0.6f, 358, 2, 360, 0},       {-40.5f, -0.8f, 0.8f, -358, -2, -360, 0},
         {40, 0.5f, 0.5f, 100, 40, 132.5f, 0.25f},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.pos << " " << c.heading << " " << c.angle << " " << c.spin);
         ONEPUZZLE p;
         Park(p, 2, 2);
-        p.restartTimer = -5.0f;   // scattering: no joining, no new headings
+        p.restartTimer = -5.0f;  // scattering: no joining, no new headings
         ONEPIECE& piece = p.pieces[3];
         piece.pos = VECTOR3D{c.pos, -c.pos, c.pos};
         piece.direction = VECTOR3D{c.heading, -c.heading, c.heading};
         piece.angle = VECTOR3D{c.angle, -c.angle, c.angle};
         piece.spin = piece.targetSpin = VECTOR3D{c.spin, -c.spin, c.spin};
         piece.groupShare = c.share;
-        p.Move(1.0f);   // parked pieces have no speed: only the spin moves them
+        p.Move(1.0f);  // parked pieces have no speed: only the spin moves them
         EXPECT_TRUE(Near(piece.direction, VECTOR3D{c.wantHeading, -c.wantHeading, c.wantHeading}, 0.0f));
         EXPECT_TRUE(Near(piece.angle, VECTOR3D{c.wantAngle, -c.wantAngle, c.wantAngle}, 0.0f));
         const MATRIX want = MatrixFromAngle(piece.angle);
@@ -315,9 +321,9 @@ TEST(Cycle, CountdownRunsBelowTwentyOrWhenWhole)
 {
     const struct {
         float timer;
-        int members;   // hung on the last piece of 25
+        int members;  // hung on the last piece of 25
         bool runs;
-    } cases[] = {{21.0f, 0, false}, {20.0f, 0, false}, {19.99f, 0, true}, {5.0f, 0, true},
+    } cases[] = {{21.0f, 0, false}, {20.0f, 0, false}, {19.99f, 0, true},  {5.0f, 0, true},
                  {21.0f, 24, true}, {20.5f, 24, true}, {21.0f, 23, false}, {21.0f, 1, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.timer << " with " << c.members);
@@ -388,10 +394,11 @@ TEST(LongRun, BoardsAssembleAndRestart)
                     ASSERT_LE(std::fabs(a), raised ? 1.0f : 361.0f);
                 ASSERT_TRUE((timerBefore > 0.0f && timer >= 0.0f) || q.parent == nullptr)
                     << "joined while scattering, or left joined by the blow-apart";
-                if ((blownApart < 0.0 && timer >= 0.0f) || raised) {   // a new board and a whole one
+                if ((blownApart < 0.0 && timer >= 0.0f) || raised) {  // a new board and a whole one
                     ASSERT_LT(std::fabs(q.pos.x - (q.column - (p.columns - 1) * 0.5)) +
                                   std::fabs(q.pos.y - (q.row - (p.rows - 1) * 0.5)) + std::fabs(q.pos.z - p.boardZ),
-                              0.5) << "piece " << i << " away from home";
+                              0.5)
+                        << "piece " << i << " away from home";
                     ASSERT_TRUE(!raised || q.parent == nullptr || q.blend >= 1.0f) << "piece " << i;
                 }
                 // A settled member stays rigid in its root's frame, before or after the root's step.
@@ -401,9 +408,11 @@ TEST(LongRun, BoardsAssembleAndRestart)
                     continue;
                 const ONEPIECE& old = before[r - p.pieces];
                 ASSERT_TRUE(Near(q.pos, InFrame(old.pos, old.rotation, q, *r), 1e-3f) ||
-                            Near(q.pos, InFrame(r->pos, r->rotation, q, *r), 1e-3f)) << "piece " << i;
+                            Near(q.pos, InFrame(r->pos, r->rotation, q, *r), 1e-3f))
+                    << "piece " << i;
                 ASSERT_TRUE(std::memcmp(&q.rotation, &old.rotation, sizeof(MATRIX)) == 0 ||
-                            std::memcmp(&q.rotation, &r->rotation, sizeof(MATRIX)) == 0) << "piece " << i;
+                            std::memcmp(&q.rotation, &r->rotation, sizeof(MATRIX)) == 0)
+                    << "piece " << i;
             }
             ASSERT_TRUE(GroupsConnected(p, roots)) << "a group joined non-neighbours";
             const float next = p.largestGroup > 0.95 || timerBefore < 20.0f ? timerBefore - kStep : timerBefore;

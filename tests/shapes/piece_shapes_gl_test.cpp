@@ -64,8 +64,11 @@ TEST_F(PieceShapes, SetupNeedsSixtyFourModelsAndMapsTheTextureFromPositions)
     glRenderMode(GL_FEEDBACK);
     glCallList(puzzle.modelLists[17]);
     ASSERT_EQ(glRenderMode(GL_RENDER), 2 * 35);  // per triangle a token, 3, then x y z, r g b a, s t r q per corner
-    const double expected[4][5] = {  // x, y, z in the list; s, t handed to GL
-        {1, -0.5, 0.1, 3, 2}, {0.5, 0.5, 0, 2, 0}, {-0.5, -0.5, 0, 0, 2}, {0, 0, -0.05, 1, 1}};
+    const double expected[4][5] = {              // x, y, z in the list; s, t handed to GL
+                                   {1, -0.5, 0.1, 3, 2},
+                                   {0.5, 0.5, 0, 2, 0},
+                                   {-0.5, -0.5, 0, 0, 2},
+                                   {0, 0, -0.05, 1, 1}};
     for (const auto& e : expected) {
         int found = 0;
         for (int corner = 0; corner < 6; ++corner) {

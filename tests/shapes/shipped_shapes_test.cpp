@@ -24,7 +24,10 @@ namespace {
 using V3 = std::array<double, 3>;
 using P2 = std::array<double, 2>;
 
-std::string Resource(const char* name) { return std::string(ZARNET_BUILD_RESOURCES) + name; }
+std::string Resource(const char* name)
+{
+    return std::string(ZARNET_BUILD_RESOURCES) + name;
+}
 
 MS3D models[64];  // lumps 0 to 63 of "zar.vnt"
 
@@ -42,10 +45,22 @@ size_t Loaded()
     return loaded;
 }
 
-V3 Cross(V3 u, V3 v) { return {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]}; }
-double Dot(V3 u, V3 v) { return u[0] * v[0] + u[1] * v[1] + u[2] * v[2]; }
-V3 Of(const float* f) { return {f[0], f[1], f[2]}; }
-V3 At(const MS3D& m, int t, int k) { return Of(m.vertices[m.triangles[t].vertexIndices[k]].location); }
+V3 Cross(V3 u, V3 v)
+{
+    return {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+}
+double Dot(V3 u, V3 v)
+{
+    return u[0] * v[0] + u[1] * v[1] + u[2] * v[2];
+}
+V3 Of(const float* f)
+{
+    return {f[0], f[1], f[2]};
+}
+V3 At(const MS3D& m, int t, int k)
+{
+    return Of(m.vertices[m.triangles[t].vertexIndices[k]].location);
+}
 // Outward, twice the triangle's area long.
 V3 FaceNormal(const MS3D& m, int t)
 {
@@ -168,9 +183,10 @@ TEST(ShippedShapes, KnobOutlinesAreTheHoleOutlines)
                 }
                 ASSERT_EQ(hole.size(), knob.size()) << "knob " << k << " edge " << e << ", hole " << h;
                 for (const P2& p : knob)
-                    ASSERT_TRUE(std::any_of(hole.begin(), hole.end(), [&p](const P2& q) {
-                        return std::fabs(p[0] - q[0]) < 1e-4 && std::fabs(p[1] - q[1]) < 1e-4;
-                    })) << "knob " << k << " edge " << e << ", hole " << h << ": (" << p[0] << ", " << p[1] << ")";
+                    ASSERT_TRUE(std::any_of(
+                        hole.begin(), hole.end(),
+                        [&p](const P2& q) { return std::fabs(p[0] - q[0]) < 1e-4 && std::fabs(p[1] - q[1]) < 1e-4; }))
+                        << "knob " << k << " edge " << e << ", hole " << h << ": (" << p[0] << ", " << p[1] << ")";
             }
         }
     EXPECT_GT(pairs, 64 * 4);

@@ -104,7 +104,8 @@ TEST(SettingsApp, PreviewsOpensTheSheetSavesAndRebuildsThePreview)
                           EnvironmentWith({"XDG_CONFIG_HOME=" + home.Path(), "GTK_THEME=Adwaita", "NO_AT_BRIDGE=1"})));
     Window top = 0, preview = 0, sheet = 0;
     auto findPreview = [&] { return preview = Find(d.get(), top, nullptr, 640, 400); };
-    ASSERT_TRUE(WaitUntil([&] { return (top = Find(d.get(), DefaultRootWindow(d.get()), "Zarnet Screen Saver")) != 0; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return (top = Find(d.get(), DefaultRootWindow(d.get()), "Zarnet Screen Saver")) != 0; }));
     ASSERT_TRUE(WaitUntil(findPreview));
     EXPECT_TRUE(WaitUntil([&] { return Share(d.get(), preview, 24) > 0.5; })) << "the preview draws the board";
 
@@ -123,8 +124,9 @@ TEST(SettingsApp, PreviewsOpensTheSheetSavesAndRebuildsThePreview)
 
     // The pieces field has the focus: a number typed and confirmed with Enter
     // is saved (Save is the default button) and the sheet closes.
-    ASSERT_EQ(gServer.Run({"xdotool", "windowfocus", "--sync", std::to_string(sheet), "key", "--delay", "20",
-                           "ctrl+a", "1", "2", "Return"}), 0);
+    ASSERT_EQ(gServer.Run({"xdotool", "windowfocus", "--sync", std::to_string(sheet), "key", "--delay", "20", "ctrl+a",
+                           "1", "2", "Return"}),
+              0);
     std::string store;
     EXPECT_TRUE(WaitUntil([&] {
         return ReadWholeFile(home.Join("zarnet/vmZarnetSS.conf"), &store) &&
@@ -143,7 +145,8 @@ public:
         platform.SetPreferenceDirectory(configDir);
         platform.SetResourcePath(ZARNET_BUILD_RESOURCES);
         view = std::make_unique<ZarnetView>(&platform, &window);
-        AlertSetRecorder([this](const char* caption, const char* text) { alerts.push_back(std::string(caption) + "|" + text); });
+        AlertSetRecorder(
+            [this](const char* caption, const char* text) { alerts.push_back(std::string(caption) + "|" + text); });
     }
     void TearDown() override { AlertUseStderr(); }
     SheetWindow* Open(const SETTINGS& memory, bool mainMonitorOnly = false)
@@ -165,8 +168,8 @@ public:
     // What the controls show: main monitor, pieces, share, lock, resolution, source.
     std::vector<int> Shown()
     {
-        return {SheetState(view->oMainMonitorOnly), SheetIntValue(view->oPuzzleWidth),
-                SheetIntValue(view->oPercentage),   SheetState(view->oLockInPlace),
+        return {SheetState(view->oMainMonitorOnly),     SheetIntValue(view->oPuzzleWidth),
+                SheetIntValue(view->oPercentage),       SheetState(view->oLockInPlace),
                 SheetIndexOfSelectedItem(view->oBGRes), SheetIndexOfSelectedItem(view->oBGType)};
     }
     std::string Stored()
@@ -269,7 +272,8 @@ TEST_F(SheetTest, MissingOrBrokenLayoutGivesNoSheet)
     GList* list = gtk_window_list_toplevels();
     const guint toplevels = g_list_length(list);
     g_list_free(list);
-    for (const char* text : {static_cast<const char*>(nullptr), "\x89PNG\r\n\x1a\n no layout", noFolderButton.c_str()}) {
+    for (const char* text :
+         {static_cast<const char*>(nullptr), "\x89PNG\r\n\x1a\n no layout", noFolderButton.c_str()}) {
         ScratchDir dir;  // no "Zarnet.ui" when `text` is null
         ASSERT_TRUE(!text || WriteWholeFile(dir.Join("Zarnet.ui"), text));
         platform.SetResourcePath(dir.Path());
@@ -306,7 +310,7 @@ TEST_F(SheetTest, WebPageButtonStartsXdgOpenWithTheAddress)
     const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "", log = scratch.Join("xdg-open.log");
     // Each argument on its own line: a shell would have split or joined them.
     ASSERT_TRUE(WriteWholeFile(scratch.Join("xdg-open"), "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" + log +
-                                                                 ".tmp' && mv '" + log + ".tmp' '" + log + "'\n"));
+                                                             ".tmp' && mv '" + log + ".tmp' '" + log + "'\n"));
     ASSERT_EQ(chmod(scratch.Join("xdg-open").c_str(), 0700), 0);
     ASSERT_NE(Open(SETTINGS{}), nullptr);
     setenv("PATH", (scratch.Path() + ":" + path).c_str(), 1);

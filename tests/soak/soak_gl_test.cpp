@@ -38,12 +38,12 @@ void MakeMixedFolder(const std::string& folder)
         int width, height;
     };
     const Picture pictures[] = {
-        {"tiny.png", Kind::Png, 3, 2},          {"strip.jpg", Kind::Jpeg, 1200, 40},
-        {"tower.gif", Kind::Gif, 30, 700},      {"photo.jpg", Kind::Jpeg, 2400, 1600},
+        {"tiny.png", Kind::Png, 3, 2},           {"strip.jpg", Kind::Jpeg, 1200, 40},
+        {"tower.gif", Kind::Gif, 30, 700},       {"photo.jpg", Kind::Jpeg, 2400, 1600},
         {"portrait.JPG", Kind::Jpeg, 900, 1350}, {"grey.jpg", Kind::GreyJpeg, 640, 480},
-        {"deep.png", Kind::Png16, 800, 600},    {"wide.png", Kind::Png, 1920, 1080},
-        {"square.gif", Kind::Gif, 512, 512},    {"odd.png", Kind::Png, 723, 725},
-        {"small.jpg", Kind::Jpeg, 160, 120},    {"Screen Shot.PNG", Kind::Png, 1366, 768},
+        {"deep.png", Kind::Png16, 800, 600},     {"wide.png", Kind::Png, 1920, 1080},
+        {"square.gif", Kind::Gif, 512, 512},     {"odd.png", Kind::Png, 723, 725},
+        {"small.jpg", Kind::Jpeg, 160, 120},     {"Screen Shot.PNG", Kind::Png, 1366, 768},
     };
     for (const Picture& p : pictures) {
         testpics::Bytes rgb = testpics::PatternPixels(p.width, p.height, 3);
@@ -55,8 +55,8 @@ void MakeMixedFolder(const std::string& folder)
         ASSERT_TRUE(WriteWholeFile(folder + "/" + p.name, bytes)) << p.name;
     }
     // RGBA and interlaced PNG.
-    ASSERT_TRUE(WriteWholeFile(folder + "/alpha.png", testpics::EncodePng(300, 200, 6, 8,
-                                                                          testpics::PatternPixels(300, 200, 4))));
+    ASSERT_TRUE(WriteWholeFile(folder + "/alpha.png",
+                               testpics::EncodePng(300, 200, 6, 8, testpics::PatternPixels(300, 200, 4))));
     ASSERT_TRUE(WriteWholeFile(folder + "/interlaced.png",
                                testpics::EncodePng(400, 300, 2, 8, testpics::PatternPixels(400, 300, 3), true)));
     // Damaged: a JPEG and a PNG cut short, text named like a GIF, an empty
@@ -85,7 +85,8 @@ TEST(Soak, FolderSourceHoldsFlatOverManyCycles)
     ASSERT_TRUE(WriteWholeFile(dir.Join("zarnet/vmZarnetSS.conf"),
                                std::string("[vmZarnetSS]\nversion=") + kPrefsVersion +
                                    "\nMainMonitorOnly=false\nLockInPlace=true\nPuzzleWidth=11\nPercentage=75\n"
-                                   "BGType=2\nBGPath=" + dir.Join("pictures") + "/\nBGRes=2\n"));
+                                   "BGType=2\nBGPath=" +
+                                   dir.Join("pictures") + "/\nBGRes=2\n"));
 
     const double seconds = SoakSeconds();
     const char* keep = std::getenv("ZARNET_SOAK_KEEP");
@@ -93,10 +94,28 @@ TEST(Soak, FolderSourceHoldsFlatOverManyCycles)
     // Steps of half a second at a small viewport: the frame loop takes any
     // step up to 2 s, and the board's cost barely depends on the pixels.
     std::string out;
-    ASSERT_EQ(RunProgram({BuildProgramPath("zarnet"), "--record", dir.Join("frames"), "--size", "64x48", "--seconds",
-                          std::to_string(seconds), "--fps", "2", "--seed", "11", "--every", "1000000",
-                          "--picture-change-every", "1800", "--resize-every", "240", "--sample-every", "1200", "--wait-real-time",
-                          "--soak-report", report},
+    ASSERT_EQ(RunProgram({BuildProgramPath("zarnet"),
+                          "--record",
+                          dir.Join("frames"),
+                          "--size",
+                          "64x48",
+                          "--seconds",
+                          std::to_string(seconds),
+                          "--fps",
+                          "2",
+                          "--seed",
+                          "11",
+                          "--every",
+                          "1000000",
+                          "--picture-change-every",
+                          "1800",
+                          "--resize-every",
+                          "240",
+                          "--sample-every",
+                          "1200",
+                          "--wait-real-time",
+                          "--soak-report",
+                          report},
                          EnvironmentWith({"XDG_CONFIG_HOME=" + dir.Path()}), &out, 24 * 3600 * 1000),
               0);
 
@@ -108,8 +127,8 @@ TEST(Soak, FolderSourceHoldsFlatOverManyCycles)
                 "%.0f size changes, assembling median %.0f s, longest %.1f s, frames median %.2f ms, max %.2f ms, "
                 "peak %.0f kB\n",
                 end.at("t"), end.at("wallS"), end.at("frames"), end.at("cycles"), end.at("forcedChanges"),
-                end.at("resizes"), end.at("medianAssemblingS"), end.at("longestAssemblingS"), end.at("medianFrameMs"), end.at("maxFrameMs"),
-                end.at("hwmKb"));
+                end.at("resizes"), end.at("medianAssemblingS"), end.at("longestAssemblingS"), end.at("medianFrameMs"),
+                end.at("maxFrameMs"), end.at("hwmKb"));
 
     // Every cycle runs to its end: a cycle of a board this size takes a few
     // simulated minutes, so there is one for at least every fifteen. (The

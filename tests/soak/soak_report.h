@@ -2,10 +2,10 @@
 // Reading `zarnet --record --soak-report` files: one JSON object per line of
 // plain numbers (and the odd true/false), samples first, the "soak-end"
 // summary last.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>

@@ -34,5 +34,5 @@ std::vector<std::string> EnvironmentWith(const std::vector<std::string>& set,
 
 // Runs a program to its end (at most `timeoutMs`), its stdout into `*out` when given.
 // The exit code, or -1 when it couldn't run, was killed or timed out.
-int RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
-               std::string* out, int timeoutMs);
+int RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& environment, std::string* out,
+               int timeoutMs);

@@ -10,9 +10,9 @@
 #include "engine/SSMAIN.h"
 #include "host/DesktopCapture.h"
 #include "host/ViewGL.h"
-#include "platform/screen_grab.h"
 #include "platform/picture_decoder.h"
 #include "platform/png_writer.h"
+#include "platform/screen_grab.h"
 #include "puzzle/ONEPUZZLE.h"
 
 Rgb Frame::At(int x, int y) const
@@ -91,8 +91,14 @@ bool SaveFrame(const Frame& frame, const std::string& name)
 
 SETTINGS EngineTestSettings(int bgType, int puzzleWidth, const std::string& folder, int picWidth, int picHeight)
 {
-    SETTINGS s{.BGRES = 0, .BGTYPE = bgType, .BGPath = {}, .PERCENTAGE = 75, .PUZZLEWIDTH = puzzleWidth,
-               .LOCKINPLACE = true, .picWidth = picWidth, .picHeight = picHeight};
+    SETTINGS s{.BGRES = 0,
+               .BGTYPE = bgType,
+               .BGPath = {},
+               .PERCENTAGE = 75,
+               .PUZZLEWIDTH = puzzleWidth,
+               .LOCKINPLACE = true,
+               .picWidth = picWidth,
+               .picHeight = picHeight};
     std::snprintf(s.BGPath, sizeof s.BGPath, "%s", folder.c_str());
     return s;
 }
@@ -148,8 +154,9 @@ CellReport CheckBoardCells(const Frame& frame, const EngineView& view, const ONE
                 ++report.matched;
             else if (report.firstMisses.size() < 400)
                 report.firstMisses += "cell (" + std::to_string(i) + "," + std::to_string(j) + ") at (" +
-                    std::to_string(int(wx)) + "," + std::to_string(int(wy)) + ") shows rgb(" + std::to_string(seen.r) +
-                    "," + std::to_string(seen.g) + "," + std::to_string(seen.b) + "); ";
+                                      std::to_string(int(wx)) + "," + std::to_string(int(wy)) + ") shows rgb(" +
+                                      std::to_string(seen.r) + "," + std::to_string(seen.g) + "," +
+                                      std::to_string(seen.b) + "); ";
         }
     return report;
 }

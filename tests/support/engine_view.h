@@ -11,7 +11,9 @@
 class SSMAIN;
 class ONEPUZZLE;
 
-struct Rgb { int r, g, b; };  // 0..255
+struct Rgb {
+    int r, g, b;
+};  // 0..255
 
 // A frame read back from the view: RGBA, top row first; x, y below are GL window coordinates (y from the bottom).
 struct Frame {
@@ -58,6 +60,9 @@ unsigned UploadGrabTexture(int width, int height, const std::vector<uint8_t>& rg
 
 // Cells whose home centre (projected with the view and board scale sx, sy) lies in the frame, and how many of
 // them show their own CellPicture colour there; firstMisses lists a few others for the failure message.
-struct CellReport { int checked = 0, matched = 0; std::string firstMisses; };
+struct CellReport {
+    int checked = 0, matched = 0;
+    std::string firstMisses;
+};
 CellReport CheckBoardCells(const Frame& frame, const EngineView& view, const ONEPUZZLE& puzzle, double sx = 1.0,
                            double sy = 1.0);

@@ -11,21 +11,23 @@
 namespace testpics {
 
 // Runs write(png, info) on a libpng writer whose output is returned; empty when libpng fails.
-template <class Write>
-static Bytes WritePng(const Write& write)
+template <class Write> static Bytes WritePng(const Write& write)
 {
     Bytes out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr,
-                                              [](png_structp p, png_const_charp) { png_longjmp(p, 1); }, nullptr);
+    png_structp png = png_create_write_struct(
+        PNG_LIBPNG_VER_STRING, nullptr, [](png_structp p, png_const_charp) { png_longjmp(p, 1); }, nullptr);
     png_infop info = png_create_info_struct(png);
     if (info == nullptr || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
         return {};
     }
-    png_set_write_fn(png, &out, [](png_structp p, png_bytep data, size_t n) {
-        auto* to = static_cast<Bytes*>(png_get_io_ptr(p));
-        to->insert(to->end(), data, data + n);
-    }, [](png_structp) {});
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, size_t n) {
+            auto* to = static_cast<Bytes*>(png_get_io_ptr(p));
+            to->insert(to->end(), data, data + n);
+        },
+        [](png_structp) {});
     write(png, info);
     png_destroy_write_struct(&png, &info);
     return out;
@@ -76,11 +78,14 @@ Bytes EncodeGif(int width, int height, const Bytes& paletteRgb, const Bytes& ind
 {
     Bytes out, line = indices;  // EGifPutLine masks the indices in place
     int error = 0;
-    GifFileType* gif = EGifOpen(&out, [](GifFileType* g, const GifByteType* data, int n) {
-        auto* to = static_cast<Bytes*>(g->UserData);
-        to->insert(to->end(), data, data + n);
-        return n;
-    }, &error);
+    GifFileType* gif = EGifOpen(
+        &out,
+        [](GifFileType* g, const GifByteType* data, int n) {
+            auto* to = static_cast<Bytes*>(g->UserData);
+            to->insert(to->end(), data, data + n);
+            return n;
+        },
+        &error);
     if (gif == nullptr)
         return {};
     ColorMapObject* map =
@@ -113,11 +118,16 @@ Bytes EncodeAs(Kind kind, int width, int height, const Bytes& rgb)
     }
     palette.resize(768);
     switch (kind) {
-    case Kind::Png: return EncodePng(width, height, 2, 8, rgb);
-    case Kind::Png16: return EncodePng(width, height, 2, 16, samples);
-    case Kind::Jpeg: return EncodeJpeg(width, height, 3, rgb);
-    case Kind::GreyJpeg: return EncodeJpeg(width, height, 1, samples);
-    case Kind::Gif: return index.size() <= 256 ? EncodeGif(width, height, palette, samples) : Bytes{};
+    case Kind::Png:
+        return EncodePng(width, height, 2, 8, rgb);
+    case Kind::Png16:
+        return EncodePng(width, height, 2, 16, samples);
+    case Kind::Jpeg:
+        return EncodeJpeg(width, height, 3, rgb);
+    case Kind::GreyJpeg:
+        return EncodeJpeg(width, height, 1, samples);
+    case Kind::Gif:
+        return index.size() <= 256 ? EncodeGif(width, height, palette, samples) : Bytes{};
     }
     return {};
 }
@@ -140,8 +150,10 @@ Bytes PatternPixels(int width, int height, int channels)
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             for (int k = 0; k < channels; ++k)
-                pixels.push_back(static_cast<unsigned char>(k == 0 ? x * 5 + y : k == 1 ? y * 3 + x / 7
-                                                            : k == 2 ? (x ^ y) * 11 : 255 - ((x + 2 * y) & 127)));
+                pixels.push_back(static_cast<unsigned char>(k == 0   ? x * 5 + y
+                                                            : k == 1 ? y * 3 + x / 7
+                                                            : k == 2 ? (x ^ y) * 11
+                                                                     : 255 - ((x + 2 * y) & 127)));
     return pixels;
 }
 

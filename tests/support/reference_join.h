@@ -9,7 +9,7 @@ inline void ReferenceJoin(ONEPIECE& piece, ONEPUZZLE& puzzle)
 {
     for (int k = 0; k < puzzle.pieceCount; ++k) {
         if (piece.MustWalkChainFirst())
-            break;   // every further candidate of this pass is skipped
+            break;  // every further candidate of this pass is skipped
         ONEPIECE& other = puzzle.pieces[k];
         if (piece.PassesOver(other))
             continue;

@@ -9,10 +9,12 @@ bool XvfbServer::Start(int width, int height, int depth)
     ScratchDir dir;
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
     std::string number;
-    const bool started = server_.Start({"Xvfb", "-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0",
-                                        screen}, EnvironmentWith({}), dir.Join("display"));
-    for (int waited = 0; started && waited < 10000 && number.find('\n') == std::string::npos &&
-                         !server_.Wait(20, nullptr); waited += 20)
+    const bool started =
+        server_.Start({"Xvfb", "-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0", screen},
+                      EnvironmentWith({}), dir.Join("display"));
+    for (int waited = 0;
+         started && waited < 10000 && number.find('\n') == std::string::npos && !server_.Wait(20, nullptr);
+         waited += 20)
         ReadWholeFile(dir.Join("display"), &number);
     const size_t end = number.find('\n');
     if (end == std::string::npos || end == 0) {

@@ -26,9 +26,18 @@ struct Colour {
     float r, g, b;  // linear-ish 0..1 per channel
 };
 
-Colour operator+(Colour a, Colour b) { return {a.r + b.r, a.g + b.g, a.b + b.b}; }
-Colour operator*(Colour a, float s) { return {a.r * s, a.g * s, a.b * s}; }
-Colour operator*(Colour a, Colour b) { return {a.r * b.r, a.g * b.g, a.b * b.b}; }
+Colour operator+(Colour a, Colour b)
+{
+    return {a.r + b.r, a.g + b.g, a.b + b.b};
+}
+Colour operator*(Colour a, float s)
+{
+    return {a.r * s, a.g * s, a.b * s};
+}
+Colour operator*(Colour a, Colour b)
+{
+    return {a.r * b.r, a.g * b.g, a.b * b.b};
+}
 
 Colour Hex(uint32_t rgb)
 {
@@ -40,7 +49,10 @@ Colour Mix(Colour a, Colour b, float t)
     return a * (1.0f - t) + b * t;
 }
 
-float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
+float Clamp01(float v)
+{
+    return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
+}
 
 float SmoothStep(float e0, float e1, float x)
 {
@@ -51,8 +63,8 @@ float SmoothStep(float e0, float e1, float x)
 // Integer hash to [0, 1): the picture's only source of chance.
 float Hash(int x, int y, int seed)
 {
-    uint32_t h = static_cast<uint32_t>(x) * 374761393u + static_cast<uint32_t>(y) * 668265263u
-                 + static_cast<uint32_t>(seed) * 2246822519u;
+    uint32_t h = static_cast<uint32_t>(x) * 374761393u + static_cast<uint32_t>(y) * 668265263u +
+                 static_cast<uint32_t>(seed) * 2246822519u;
     h = (h ^ (h >> 13)) * 1274126177u;
     h ^= h >> 16;
     return (h & 0xffffff) / 16777216.0f;
@@ -100,13 +112,13 @@ constexpr float kW = 1600.0f, kH = 1000.0f;
 constexpr float kHorizon = 640.0f;  // the lake's shore line, where reflections fold
 
 struct Mountains {
-    float base;         // y the range stands on
-    float height;       // largest rise above the base
-    float scale;        // horizontal feature size
+    float base;    // y the range stands on
+    float height;  // largest rise above the base
+    float scale;   // horizontal feature size
     int seed;
-    Colour colour;      // body colour (before haze)
-    float haze;         // how much of the sky's horizon colour shows through
-    bool snow;          // white caps on the highest parts
+    Colour colour;  // body colour (before haze)
+    float haze;     // how much of the sky's horizon colour shows through
+    bool snow;      // white caps on the highest parts
 };
 
 const Mountains kRanges[] = {
@@ -132,8 +144,8 @@ float SmoothTop(const Mountains& m, float x)
 }
 
 struct Balloon {
-    float x, y, r;       // envelope centre and radius
-    Colour stripes[3];   // repeated across the envelope
+    float x, y, r;      // envelope centre and radius
+    Colour stripes[3];  // repeated across the envelope
 };
 
 const Balloon kBalloons[] = {
@@ -149,8 +161,8 @@ Colour SkyAt(float x, float y)
         Colour c;
     };
     const Stop stops[] = {
-        {0, Hex(0x141a45)},    {230, Hex(0x3b2f72)}, {380, Hex(0x8c4a8f)},
-        {480, Hex(0xe9767a)},  {560, Hex(0xffb36b)}, {640, Hex(0xffe0a0)},
+        {0, Hex(0x141a45)},   {230, Hex(0x3b2f72)}, {380, Hex(0x8c4a8f)},
+        {480, Hex(0xe9767a)}, {560, Hex(0xffb36b)}, {640, Hex(0xffe0a0)},
     };
     Colour c = stops[0].c;
     for (int i = 1; i < 6; ++i) {
@@ -210,7 +222,10 @@ Colour SkyAt(float x, float y)
         float ed = std::sqrt(ex * ex + by * by * (by > 0 ? 0.62f : 1.0f));
         float inside = 1.0f - SmoothStep(b.r - 1.2f, b.r + 0.2f, ed);
         if (inside > 0) {
-            float u = std::asin(std::max(-1.0f, std::min(1.0f, ex / (b.r * std::max(0.2f, std::sqrt(std::max(0.0f, 1 - by * by / (b.r * b.r * 2.2f))))))));
+            float u = std::asin(std::max(
+                -1.0f,
+                std::min(1.0f,
+                         ex / (b.r * std::max(0.2f, std::sqrt(std::max(0.0f, 1 - by * by / (b.r * b.r * 2.2f))))))));
             int stripe = static_cast<int>(std::floor((u / 3.14159f + 0.5f) * 7.0f));
             Colour col = b.stripes[((stripe % 3) + 3) % 3];
             float shade = 0.65f + 0.35f * Clamp01(0.6f - (bx + by * 0.4f) / (b.r * 1.6f));
