@@ -24,8 +24,8 @@
 #include <vector>
 
 #include "apps/tiny_font.h"
-#include "platform/picture_decoder.h"
-#include "platform/png_writer.h"
+#include "pictures/picture_decoder.h"
+#include "pictures/png_writer.h"
 
 namespace {
 

@@ -23,10 +23,11 @@
 #include "host/CycleWatch.h"
 #include "host/ZarnetView.h"
 #include "pictures/NextPicture.h"
+#include "pictures/picture_decoder.h"
+#include "pictures/png_writer.h"
 #include "platform/clock.h"
 #include "platform/egl_surface.h"
 #include "platform/null_saver_platform.h"
-#include "platform/png_writer.h"
 #include "puzzle/ONEPIECE.h"
 #include "puzzle/ONEPUZZLE.h"
 
@@ -215,9 +216,14 @@ int RunRecord(const ZarnetOptions& options)
     ManualClock& clock = platform.manualClock();
     clock.SetMonotonic(kStartTime);
     clock.SetWall(wallStart);
-    if (!options.desktopImage.empty() && !platform.LoadDesktopImage(options.desktopImage.c_str())) {
-        std::fprintf(stderr, "zarnet: can't read the desktop image %s\n", options.desktopImage.c_str());
-        return 1;
+    if (!options.desktopImage.empty()) {
+        int imageWidth = 0, imageHeight = 0;
+        std::vector<unsigned char> image;
+        if (!DecodePictureFileRgba(options.desktopImage.c_str(), &imageWidth, &imageHeight, &image)) {
+            std::fprintf(stderr, "zarnet: can't read the desktop image %s\n", options.desktopImage.c_str());
+            return 1;
+        }
+        platform.SetDesktopImage(imageWidth, imageHeight, std::move(image));
     }
     if (!options.desktopPicture.empty())
         platform.SetDesktopBackground(DesktopBackgroundFromPath(options.desktopPicture.c_str()));

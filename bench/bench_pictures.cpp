@@ -20,8 +20,8 @@
 #include "pictures/PictureSteps.h"
 #include "pictures/Pictures.h"
 #include "platform/egl_headless.h"
-#include "platform/picture_decoder.h"
-#include "platform/png_writer.h"
+#include "pictures/picture_decoder.h"
+#include "pictures/png_writer.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/picture_decoder.h"
+#include "pictures/picture_decoder.h"
 
 // The GL-free steps of the picture loader (pictures/Pictures.h), apart so
 // that they can be tested without a context.

@@ -5,7 +5,6 @@
 
 #include "platform/bundle.h"
 #include "platform/egl_surface.h"
-#include "platform/picture_decoder.h"
 
 HeadlessSaverPlatform::HeadlessSaverPlatform() : clock_(1000.0, 0.0) {}
 
@@ -63,30 +62,6 @@ void HeadlessSaverPlatform::SetDesktopImage(int width, int height, std::vector<u
     imageWidth_ = width;
     imageHeight_ = height;
     image_ = std::move(rgbaTopFirst);
-}
-
-bool HeadlessSaverPlatform::LoadDesktopImage(const char* path)
-{
-    DecodedPicture picture = {};
-    if (!DecodePictureFile(path, 0, 0, &picture))
-        return false;
-    const int w = picture.width, h = picture.height;
-    const int channels = picture.bitsPerPixel / 8;
-    std::vector<uint8_t> rgba(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
-    for (int y = 0; y < h; ++y) {
-        const unsigned char* row = picture.pixels + static_cast<size_t>(y) * picture.bytesPerRow;
-        for (int x = 0; x < w; ++x) {
-            uint8_t* out = &rgba[(static_cast<size_t>(y) * w + x) * 4];
-            const unsigned char* in = row + static_cast<size_t>(x) * channels;
-            out[0] = in[0];
-            out[1] = in[1];
-            out[2] = in[2];
-            out[3] = channels == 4 ? in[3] : 255;
-        }
-    }
-    FreeDecodedPicture(&picture);
-    SetDesktopImage(w, h, std::move(rgba));
-    return true;
 }
 
 HeadlessViewWindow::HeadlessViewWindow(int screenNumber, int width, int height)

@@ -29,9 +29,6 @@ public:
     // first), stretched over each screen's area when grabbed. Without an
     // image, grabs fail.
     void SetDesktopImage(int width, int height, std::vector<uint8_t> rgbaTopFirst);
-    // Decodes the picture file at `path` as the desktop image. False when it
-    // can't be decoded (the image is then left as it was).
-    bool LoadDesktopImage(const char* path);
     // The wallpaper setting.
     void SetDesktopBackground(const DesktopBackground& background) { background_ = background; }
     // The data-file folder; BundleResourcePath() until set.

@@ -13,7 +13,7 @@
 #include "host/ZarnetView.h"
 #include "platform/egl_surface.h"
 #include "platform/null_saver_platform.h"
-#include "platform/png_writer.h"
+#include "pictures/png_writer.h"
 #include "platform/preference_store.h"
 #include "tests/support/engine_view.h"
 #include "tests/support/scratch_dir.h"

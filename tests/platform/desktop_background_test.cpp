@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/desktop_background.h"
-#include "platform/picture_decoder.h"
+#include "pictures/picture_decoder.h"
 #include "tests/support/picture_writers.h"
 #include "tests/support/scratch_dir.h"
 

@@ -11,7 +11,7 @@
 
 #include "platform/alert.h"
 #include "platform/desktop_background.h"
-#include "platform/png_writer.h"
+#include "pictures/png_writer.h"
 #include "platform/preference_store.h"
 #include "tests/support/scratch_dir.h"
 

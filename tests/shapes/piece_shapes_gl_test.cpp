@@ -11,7 +11,7 @@
 #include <set>
 
 #include "platform/egl_headless.h"
-#include "platform/png_writer.h"
+#include "pictures/png_writer.h"
 #include "puzzle/ONEPUZZLE.h"
 #include "puzzle/ppInfo.h"
 #include "tests/support/scratch_dir.h"

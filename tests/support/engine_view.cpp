@@ -10,8 +10,8 @@
 #include "engine/SSMAIN.h"
 #include "host/DesktopCapture.h"
 #include "host/ViewGL.h"
-#include "platform/picture_decoder.h"
-#include "platform/png_writer.h"
+#include "pictures/picture_decoder.h"
+#include "pictures/png_writer.h"
 #include "platform/screen_grab.h"
 #include "puzzle/ONEPUZZLE.h"
 

@@ -10,7 +10,7 @@
 // of it is pleasant to watch come together. The picture is computed, not
 // drawn from any file, and the same size always gives the same bytes.
 // Default size 1600 x 1000; written as an 8-bit RGB PNG.
-#include "platform/png_writer.h"
+#include "pictures/png_writer.h"
 
 #include <algorithm>
 #include <cmath>

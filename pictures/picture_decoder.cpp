@@ -1,5 +1,5 @@
 // Picture decoding: file reading, kind sniffing and dispatch to the readers.
-#include "platform/picture_decoder.h"
+#include "pictures/picture_decoder.h"
 #include "platform/posix_small_file.h"
 
 #include <algorithm>
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/picture_decoder_formats.h"
+#include "pictures/picture_decoder_formats.h"
 
 namespace {
 
@@ -207,4 +207,26 @@ void FreeDecodedPicture(DecodedPicture* picture)
 {
     std::free(picture->pixels);
     ClearPicture(picture);
+}
+
+bool DecodePictureFileRgba(const char* path, int* width, int* height, std::vector<unsigned char>* rgba)
+{
+    DecodedPicture picture = {};
+    if (!DecodePictureFile(path, 0, 0, &picture)) {
+        return false;
+    }
+    const int w = picture.width, h = picture.height;
+    const int channels = picture.bitsPerPixel / 8;
+    rgba->assign(static_cast<size_t>(w) * static_cast<size_t>(h) * 4, 255);
+    for (int y = 0; y < h; ++y) {
+        const unsigned char* in = picture.pixels + static_cast<size_t>(y) * picture.bytesPerRow;
+        unsigned char* out = rgba->data() + static_cast<size_t>(y) * static_cast<size_t>(w) * 4;
+        for (int x = 0; x < w; ++x, in += channels, out += 4) {
+            std::memcpy(out, in, static_cast<size_t>(channels));
+        }
+    }
+    FreeDecodedPicture(&picture);
+    *width = w;
+    *height = h;
+    return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // Picture decoding for the picture loader: JPEG (libjpeg-turbo), PNG (libpng),
 // GIF (giflib, first frame), WebP (libwebp) and SVG (librsvg), recognised by
@@ -77,3 +78,7 @@ bool DecodePicture(const unsigned char* data, size_t size, int minWidth, int min
 bool DecodePictureFile(const char* path, int minWidth, int minHeight, DecodedPicture* picture);
 // Releases the pixels; safe twice.
 void FreeDecodedPicture(DecodedPicture* picture);
+
+// The picture file at `path` at its own size as RGBA rows, top row first
+// (opaque pictures get alpha 255). False when it can't be decoded.
+bool DecodePictureFileRgba(const char* path, int* width, int* height, std::vector<unsigned char>* rgba);

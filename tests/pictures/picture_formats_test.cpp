@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "pictures/PictureSteps.h"
-#include "platform/picture_decoder.h"
+#include "pictures/picture_decoder.h"
 #include "tests/support/picture_writers.h"
 #include "tests/support/scratch_dir.h"
 

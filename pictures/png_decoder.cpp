@@ -5,7 +5,7 @@
 
 #include <png.h>
 
-#include "platform/picture_decoder_formats.h"
+#include "pictures/picture_decoder_formats.h"
 
 namespace {
 

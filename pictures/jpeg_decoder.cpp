@@ -12,7 +12,7 @@
 #include <jpeglib.h>
 #include <libexif/exif-data.h>
 
-#include "platform/picture_decoder_formats.h"
+#include "pictures/picture_decoder_formats.h"
 
 namespace {
 

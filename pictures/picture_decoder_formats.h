@@ -1,10 +1,10 @@
 #pragma once
 // Internal to the picture decoder: one reader per picture kind, each over the
 // file's bytes in memory, plus the size bound and buffer set-up they share.
-// The public interface is platform/picture_decoder.h.
+// The public interface is pictures/picture_decoder.h.
 #include <cstddef>
 
-#include "platform/picture_decoder.h"
+#include "pictures/picture_decoder.h"
 
 // True when a width x height picture is within the decoder's size bound
 // (both sides at least 1, at most kPictureMaxSide, at most kPictureMaxPixels).

@@ -1,5 +1,5 @@
 // PNG output through libpng, used to look at rendered frames.
-#include "platform/png_writer.h"
+#include "pictures/png_writer.h"
 
 #include <png.h>
 

@@ -8,7 +8,7 @@
 #include <webp/decode.h>
 #include <webp/demux.h>
 
-#include "platform/picture_decoder_formats.h"
+#include "pictures/picture_decoder_formats.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <gif_lib.h>
 
-#include "platform/picture_decoder_formats.h"
+#include "pictures/picture_decoder_formats.h"
 
 namespace {
 
