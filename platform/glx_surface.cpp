@@ -4,47 +4,9 @@
 
 #include <algorithm>
 
+#include "platform/x11_error_trap.h"
+
 namespace {
-
-// Bracket for X calls that may fail asynchronously (a foreign window that
-// vanished, a visual GLX refuses): errors are counted instead of ending
-// the process through Xlib's default handler.
-int g_xErrors = 0;  // errors seen inside the bracket (one thread only)
-
-int CountError(Display*, XErrorEvent*)
-{
-    ++g_xErrors;
-    return 0;
-}
-
-class ErrorTrap {
-public:
-    explicit ErrorTrap(Display* display) : display_(display)
-    {
-        XSync(display_, False);
-        g_xErrors = 0;
-        previous_ = XSetErrorHandler(CountError);
-    }
-    ~ErrorTrap() { Release(); }
-    // Waits for the server and says whether anything failed since the start.
-    bool Failed()
-    {
-        XSync(display_, False);
-        return g_xErrors != 0;
-    }
-    void Release()
-    {
-        if (display_) {
-            XSync(display_, False);
-            XSetErrorHandler(previous_);
-            display_ = nullptr;
-        }
-    }
-
-private:
-    Display* display_;
-    int (*previous_)(Display*, XErrorEvent*) = nullptr;
-};
 
 int Config(Display* display, XVisualInfo* vi, int attribute)
 {
@@ -120,7 +82,7 @@ bool GlxSurface::Create(Display* display, Window window, const GLPixelFormat& fo
         error_ = "no window";
         return false;
     }
-    ErrorTrap trap(display);
+    X11ErrorTrap trap(display);
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(display, window, &attributes) || trap.Failed()) {
         error_ = "the window can't be measured";
@@ -205,7 +167,7 @@ void GlxSurface::Destroy()
         XFreeColormap(display_, privateColormap_);
     if (display_ && childWindow_) {
         // Gone already when its parent went.
-        ErrorTrap trap(display_);
+        X11ErrorTrap trap(display_);
         XDestroyWindow(display_, childWindow_);
     }
     if (display_ && childColormap_)
@@ -232,7 +194,7 @@ bool GlxSurface::MoveToPrivateDrawable()
     if (!vi || count < 1)
         return false;
     const Window root = RootWindow(display_, vi->screen);
-    ErrorTrap trap(display_);
+    X11ErrorTrap trap(display_);
     XSetWindowAttributes attributes = {};
     attributes.colormap = XCreateColormap(display_, root, vi->visual, AllocNone);
     attributes.border_pixel = 0;

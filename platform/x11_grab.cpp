@@ -6,48 +6,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include "platform/x11_error_trap.h"
+
 namespace {
-
-// Xlib's error handler takes no user data, so the handler installed for the
-// length of one grab reports through this (main thread only).
-int grabErrorCode = 0;  // first X error seen during the grab; 0 = none
-
-int RecordGrabError(Display*, XErrorEvent* event)
-{
-    if (grabErrorCode == 0)
-        grabErrorCode = event->error_code ? event->error_code : -1;
-    return 0;
-}
-
-// Brackets requests that may fail because a drawable went away: errors are
-// recorded instead of reaching the program's handler.
-class GrabTrap {
-public:
-    explicit GrabTrap(Display* display) : display_(display)
-    {
-        XSync(display_, False);
-        grabErrorCode = 0;
-        previous_ = XSetErrorHandler(RecordGrabError);
-    }
-    ~GrabTrap() { Failed(); }
-    // Waits for the server, restores the handler; true when anything failed.
-    bool Failed()
-    {
-        if (display_) {
-            XSync(display_, False);
-            XSetErrorHandler(previous_);
-            display_ = nullptr;
-            failed_ = grabErrorCode != 0;
-            grabErrorCode = 0;
-        }
-        return failed_;
-    }
-
-private:
-    Display* display_;
-    XErrorHandler previous_ = nullptr;
-    bool failed_ = false;
-};
 
 // Turns one colour mask of a TrueColor visual into 8-bit values.
 struct Channel {
@@ -125,7 +86,7 @@ bool ReadDrawable(Display* display, Drawable drawable, int depth, const ScreenRe
     Channel red, green, blue;
     if (!ChannelsForDepth(display, depth, &red, &green, &blue))
         return false;
-    GrabTrap trap(display);
+    X11ErrorTrap trap(display);
     XImage* image = XGetImage(display, drawable, r.x, r.y, static_cast<unsigned>(r.width),
                               static_cast<unsigned>(r.height), AllPlanes, ZPixmap);
     if (trap.Failed() || !image) {
@@ -170,7 +131,7 @@ Pixmap PixmapProperty(Display* display, Window window, Atom property)
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    GrabTrap trap(display);
+    X11ErrorTrap trap(display);
     const int status =
         XGetWindowProperty(display, window, property, 0, 1, False, XA_PIXMAP, &type, &format, &count, &after, &data);
     const bool failed = trap.Failed();
@@ -218,7 +179,7 @@ bool GrabX11SaverScreenshot(Display* display, unsigned long saverWindow, const S
             Window ignored = 0;
             int x = 0, y = 0;
             unsigned width = 0, height = 0, border = 0, depth = 0;
-            GrabTrap trap(display);
+            X11ErrorTrap trap(display);
             const bool measured = XGetGeometry(display, pixmap, &ignored, &x, &y, &width, &height, &border, &depth) &&
                                   XTranslateCoordinates(display, w, root, 0, 0, &x, &y, &ignored);
             XWindowAttributes attributes;
@@ -238,7 +199,7 @@ bool GrabX11SaverScreenshot(Display* display, unsigned long saverWindow, const S
         Window parent = 0, rootReturn = 0;
         Window* children = nullptr;
         unsigned n = 0;
-        GrabTrap trap(display);
+        X11ErrorTrap trap(display);
         const Status ok = XQueryTree(display, w, &rootReturn, &parent, &children, &n);
         if (children)
             XFree(children);
