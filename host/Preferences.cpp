@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -87,6 +88,18 @@ bool ReadSettings(PreferenceStore& store, SETTINGS* settings, bool* mainMonitorO
         settings->BGTYPE = kFirstRunBGType;
         CopyPath(settings->BGPath, firstRunFolder);
         settings->BGRES = kFirstRunBGRes;
+
+        // A file that was there and couldn't be used is the one thing the
+        // user should hear about: the settings they had are not the ones
+        // used. (Pinned numbers below are silent: the sheet shows them.)
+        if (const std::string& damage = store.Damage(); !damage.empty()) {
+            const std::string& kept = store.DamagedFileKeptAs();
+            const std::string done = !saved         ? "the first-run settings are used but can't be saved"
+                                     : kept.empty() ? "the first-run settings are used and saved in its place"
+                                                    : "it was moved to " + kept + ", the first-run settings saved";
+            std::fprintf(stderr, "zarnet: the settings file %s %s; %s\n", store.FilePath().c_str(), damage.c_str(),
+                         done.c_str());
+        }
     }
 
     // The store takes any number; the saver takes what the sheet offers. A

@@ -2,8 +2,13 @@
 #include "platform/posix_small_file.h"
 #include "platform/preference_store.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <glib.h>
 #include <glib/gstdio.h>
 #include <string_view>
@@ -61,6 +66,23 @@ bool UnescapeRawValue(const char* raw, std::string* out)
     return true;
 }
 
+// Why the file at `path`, which ReadSmallFile refused, can't be used; empty
+// when there is no file at all.
+std::string WhyUnreadable(const std::string& path, size_t maxBytes, bool* regularFile)
+{
+    struct stat st;
+    *regularFile = false;
+    if (stat(path.c_str(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? std::string()
+                                                   : std::string("can't be reached: ") + strerror(errno);
+    if (!S_ISREG(st.st_mode))
+        return "is not a file";
+    *regularFile = true;
+    if (static_cast<unsigned long long>(st.st_size) > maxBytes)
+        return "is larger than " + std::to_string(maxBytes >> 20) + " MiB";
+    return "can't be read";
+}
+
 }  // namespace
 
 struct PreferenceStore::State {
@@ -68,6 +90,9 @@ struct PreferenceStore::State {
     std::string group;         // group holding the keys: the module name
     std::string directory;     // folder of the file, no trailing "/"
     std::string path;          // directory + "/" + module + ".conf"
+    std::string damage;        // why the file found at `path` couldn't be used; empty = none or read
+    bool moveAside = false;    // the next synchronize() first moves the damaged file to keptAs
+    std::string keptAs;        // path + ".damaged", once a damaged file was moved there
 };
 
 PreferenceStore::PreferenceStore(const char* moduleName, const char* directory) : state_(new State)
@@ -80,10 +105,15 @@ PreferenceStore::PreferenceStore(const char* moduleName, const char* directory) 
     state_->file = g_key_file_new();
 
     std::string data;
-    if (!ReadSmallFile(state_->path.c_str(), kMaxStoreBytes, &data))
-        return;  // absent or unreadable: an empty store
+    if (!ReadSmallFile(state_->path.c_str(), kMaxStoreBytes, &data)) {
+        // Absent, or unusable: an empty store either way.
+        state_->damage = WhyUnreadable(state_->path, kMaxStoreBytes, &state_->moveAside);
+        return;
+    }
     if (!g_key_file_load_from_data(state_->file, data.data(), data.size(), G_KEY_FILE_KEEP_COMMENTS, nullptr)) {
-        // Damaged: start empty; the next synchronize() replaces the file.
+        // Damaged: start empty; the next synchronize() keeps it aside.
+        state_->damage = "is not a settings file";
+        state_->moveAside = true;
         g_key_file_free(state_->file);
         state_->file = g_key_file_new();
     }
@@ -188,13 +218,42 @@ bool PreferenceStore::synchronize()
     gchar* data = g_key_file_to_data(state_->file, &length, nullptr);
     if (!data)
         return false;
-    // Written to a temporary file beside the target and renamed over it.
-    gboolean ok = g_file_set_contents(state_->path.c_str(), data, static_cast<gssize>(length), nullptr);
+    // A damaged file is the user's all the same: it is moved out of the way
+    // rather than written over, and put back when the write fails.
+    const std::string aside = state_->path + ".damaged";
+    if (state_->moveAside && rename(state_->path.c_str(), aside.c_str()) != 0) {
+        g_free(data);
+        return false;
+    }
+    // Written to a temporary file beside the target, flushed to the disk and
+    // renamed over it: the file holds either the old or the new settings,
+    // even after a crash. (g_file_set_contents flushes only when a file of
+    // that name exists, which it no longer does once a damaged one is aside.)
+    const gboolean ok = g_file_set_contents_full(state_->path.c_str(), data, static_cast<gssize>(length),
+                                                 G_FILE_SET_CONTENTS_CONSISTENT, 0666, nullptr);
     g_free(data);
+    if (state_->moveAside) {
+        if (!ok) {
+            rename(aside.c_str(), state_->path.c_str());
+            return false;
+        }
+        state_->moveAside = false;
+        state_->keptAs = aside;
+    }
     return ok != FALSE;
 }
 
 const std::string& PreferenceStore::FilePath() const
 {
     return state_->path;
+}
+
+const std::string& PreferenceStore::Damage() const
+{
+    return state_->damage;
+}
+
+const std::string& PreferenceStore::DamagedFileKeptAs() const
+{
+    return state_->keptAs;
 }

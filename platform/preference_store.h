@@ -14,7 +14,9 @@
 // The file is read once, when the store is opened. Setters change the store
 // in memory at once (getters see the new values); only synchronize() writes
 // the file. A missing, damaged or unreadable file opens as an empty store, so
-// the first synchronize() replaces it with whatever was set since.
+// the first synchronize() replaces it with whatever was set since; a damaged
+// or unreadable file (not a key file, too large, not readable) is first moved
+// to "<file>.damaged", replacing an earlier one there.
 // One thread only.
 class PreferenceStore {
 public:
@@ -49,6 +51,13 @@ public:
 
     // The file the store reads and writes.
     const std::string& FilePath() const;
+    // Why the file found there when the store was opened couldn't be used,
+    // as words following its name ("is not a settings file", "is
+    // larger than 1 MiB", "is not a file", "can't be read"); empty when it
+    // was read or there was none.
+    const std::string& Damage() const;
+    // Where synchronize() moved that file; empty until it did.
+    const std::string& DamagedFileKeptAs() const;
 
 private:
     struct State;
