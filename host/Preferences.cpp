@@ -115,6 +115,12 @@ bool ReadSettings(PreferenceStore& store, SETTINGS* settings, bool* mainMonitorO
 
 bool WriteSettings(PreferenceStore& store, const SETTINGS& settings, bool mainMonitorOnly)
 {
+    // A store without a version (its first-run save failed, or it was
+    // damaged) gets this one: without it the next start would take the
+    // saved keys for another version's and write the first-run values
+    // over them.
+    if (!store.hasKey("version"))
+        store.setObject(kPrefsVersion, "version");
     store.setBool(mainMonitorOnly, "MainMonitorOnly");
     store.setInteger(settings.PUZZLEWIDTH, "PuzzleWidth");
     store.setInteger(settings.PERCENTAGE, "Percentage");

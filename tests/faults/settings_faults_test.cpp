@@ -182,6 +182,18 @@ TEST(SettingsFaults, FullDiskFailsTheSaveAndKeepsTheOldFile)
     }
 }
 
+TEST(SettingsFaults, FirstRunThatCouldNotBeSavedLosesNoLaterSave)
+{
+    ScratchDir dir;
+    const std::string sub = dir.Join("zarnet");
+    ASSERT_TRUE(WriteWholeFile(sub, "a file in the folder's place"));  // the first-run save fails
+    EXPECT_FALSE(ReadFrom(sub).saved);
+    ASSERT_EQ(unlink(sub.c_str()), 0);  // the user makes room and saves again, from the sheet's own store
+    PreferenceStore store(kPrefsModule, sub.c_str());
+    ASSERT_TRUE(WriteSettings(store, Sample(44), false));
+    EXPECT_EQ(ReadFrom(sub).settings.PUZZLEWIDTH, 44);
+}
+
 // As a user other than root, whom permissions don't stop.
 TEST(SettingsFaults, ReadOnlyFolderReadsButNeverSavesNorMovesAnything)
 {
