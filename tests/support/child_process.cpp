@@ -26,7 +26,7 @@ ChildProcess::~ChildProcess()
 }
 
 bool ChildProcess::Start(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
-                         const std::string& stdoutPath)
+                         const std::string& stdoutPath, const std::string& stderrPath)
 {
     if (pid_ > 0 || argv.empty())
         return false;
@@ -42,6 +42,8 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const std::vector
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.empty() ? "/dev/null" : stdoutPath.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (!stderrPath.empty())
+        posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int rc = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), env.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)

@@ -16,13 +16,16 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Starts argv (argv[0] searched on PATH when it has no "/") with `environment` ("NAME=value"); stdin from
-    // /dev/null, stdout to `stdoutPath` (else /dev/null), stderr the test's. False when it can't be started.
+    // /dev/null, stdout to `stdoutPath` (else /dev/null), stderr to `stderrPath` (else the test's). False when it
+    // can't be started.
     bool Start(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
-               const std::string& stdoutPath = "");
+               const std::string& stdoutPath = "", const std::string& stderrPath = "");
     // Waits at most `ms` milliseconds; true (and the wait status, unless `status` is null) once reaped.
     bool Wait(int ms, int* status);
     // Sends `sig`; false when not running.
     bool Signal(int sig) { return pid_ > 0 && kill(pid_, sig) == 0; }
+    // The process id while it runs; -1 before and once reaped.
+    pid_t Pid() const { return pid_; }
 
 private:
     pid_t pid_ = -1;
