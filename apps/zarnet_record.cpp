@@ -20,7 +20,7 @@
 
 #include "apps/zarnet_drivers.h"
 #include "engine/SSMAIN.h"
-#include "host/CycleWatch.h"
+#include "engine/CycleWatch.h"
 #include "host/ZarnetView.h"
 #include "pictures/NextPicture.h"
 #include "pictures/picture_decoder.h"

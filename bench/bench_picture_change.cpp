@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "engine/SSMAIN.h"
-#include "host/SETTINGS.h"
+#include "puzzle/SETTINGS.h"
 #include "host/ViewGL.h"
 #include "platform/egl_headless.h"
 #include "puzzle/ONEPUZZLE.h"

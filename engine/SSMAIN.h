@@ -1,5 +1,5 @@
 #pragma once
-#include "host/SETTINGS.h"
+#include "puzzle/SETTINGS.h"
 #include "loading/Texture.h"
 #include "math/point2d.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "host/SETTINGS.h"
+#include "puzzle/SETTINGS.h"
 
 class PreferenceStore;
 

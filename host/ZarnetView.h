@@ -2,9 +2,9 @@
 #include <memory>
 #include <string>
 
-#include "host/SETTINGS.h"
+#include "puzzle/SETTINGS.h"
 #include "loading/Texture.h"
-#include "platform/ScreenSaverView.h"
+#include "host/ScreenSaverView.h"
 #include "platform/sheet.h"
 
 class SSMAIN;

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ScreenSaverView.h"
+#include "platform/view_window.h"
 #include "platform/clock.h"
 #include "platform/screen_saver_platform.h"
 

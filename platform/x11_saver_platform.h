@@ -1,7 +1,7 @@
 #pragma once
 #include <X11/Xlib.h>
 
-#include "platform/ScreenSaverView.h"
+#include "platform/view_window.h"
 #include "platform/clock.h"
 #include "platform/screen_saver_platform.h"
 

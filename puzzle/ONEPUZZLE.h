@@ -1,5 +1,5 @@
 #pragma once
-#include "host/SETTINGS.h"
+#include "puzzle/SETTINGS.h"
 #include "puzzle/JoinIndex.h"
 #include "puzzle/ONEPIECE.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/SETTINGS.h"
+#include "puzzle/SETTINGS.h"
 #include "platform/egl_headless.h"
 
 class SSMAIN;

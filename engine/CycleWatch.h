@@ -2,19 +2,25 @@
 #include <string>
 
 class SSMAIN;
+class ONEPUZZLE;
 
 // Watches an engine's puzzle from outside, frame by frame, and tells the
 // events of its cycle as JSON lines (one object per line, "t" in seconds of
 // the view's time): "new-board", "blow-apart", "assembling" (the scatter is
 // over), "countdown" (one group holds nearly the whole board), "new-picture"
 // (the puzzle asks for the next picture), and once a second "status" with
-// the largest group's share and the frame time. Reads fields only.
+// the largest group's share, the number of groups and the frame time. Reads
+// fields only, so it watches a bare puzzle as well as an engine's.
 class CycleWatch {
 public:
     // Looks at `engine` after the frame `frame` drawn at time `t`, which took
     // `frameMs` milliseconds of real time, and appends the lines of what
     // changed since the previous call to `*out`.
     void Observe(const SSMAIN& engine, double t, long long frame, double frameMs, std::string* out);
+    // The same for a puzzle cut from a pictureWidth x pictureHeight picture
+    // (null: no puzzle).
+    void Observe(const ONEPUZZLE* puzzle, int pictureWidth, int pictureHeight, double t, long long frame,
+                 double frameMs, std::string* out);
 
     int boards() const { return boards_; }          // boards seen, the first included
     int blowAparts() const { return blowAparts_; }  // boards blown apart
@@ -40,5 +46,7 @@ private:
 };
 
 // The share of the board's pieces in its largest group, found by walking
-// every piece's parent chain; 0 without pieces.
+// every piece's parent chain; 0 without pieces. `groups` (if given) gets the
+// number of groups, single pieces included.
+double LargestGroupShare(const ONEPUZZLE* puzzle, int* groups = nullptr);
 double LargestGroupShare(const SSMAIN& engine);

@@ -1,4 +1,4 @@
-#include "host/CycleWatch.h"
+#include "engine/CycleWatch.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -22,20 +22,28 @@ void Append(std::string* out, const char* format, ...)
     *out += '\n';
 }
 
-const char* Phase(float timer)
+// `counting`: a countdown has started on this board; before the first
+// blow-apart the board stands whole, counting down to it.
+const char* Phase(float timer, bool counting)
 {
     if (timer < 0.0f)
         return "scattering";
     if (timer >= 21.0f)
         return "assembling";
-    return "finishing";
+    return counting ? "finishing" : "starting";
 }
 
 }  // namespace
 
 double LargestGroupShare(const SSMAIN& engine)
 {
-    const ONEPUZZLE* puzzle = engine.puzzle;
+    return LargestGroupShare(engine.puzzle);
+}
+
+double LargestGroupShare(const ONEPUZZLE* puzzle, int* groups)
+{
+    if (groups)
+        *groups = 0;
     if (!puzzle || !puzzle->pieces || puzzle->pieceCount <= 0)
         return 0.0;
     std::vector<int> members(static_cast<size_t>(puzzle->pieceCount), 0);
@@ -47,17 +55,25 @@ double LargestGroupShare(const SSMAIN& engine)
         const long root = p - puzzle->pieces;
         if (root < 0 || root >= puzzle->pieceCount)
             continue;
-        if (++members[static_cast<size_t>(root)] > largest)
-            largest = members[static_cast<size_t>(root)];
+        const int count = ++members[static_cast<size_t>(root)];
+        if (count == 1 && groups)
+            ++*groups;
+        if (count > largest)
+            largest = count;
     }
     return static_cast<double>(largest) / puzzle->pieceCount;
 }
 
 void CycleWatch::Observe(const SSMAIN& engine, double t, long long frame, double frameMs, std::string* out)
 {
+    Observe(engine.puzzle, engine.pictureWidth, engine.pictureHeight, t, frame, frameMs, out);
+}
+
+void CycleWatch::Observe(const ONEPUZZLE* puzzle, int pictureWidth, int pictureHeight, double t, long long frame,
+                         double frameMs, std::string* out)
+{
     msSum_ += frameMs;
     ++msFrames_;
-    const ONEPUZZLE* puzzle = engine.puzzle;
     if (!puzzle) {
         if (puzzle_)
             Append(out, "{\"t\":%.3f,\"frame\":%lld,\"event\":\"no-puzzle\"}", t, frame);
@@ -77,7 +93,7 @@ void CycleWatch::Observe(const SSMAIN& engine, double t, long long frame, double
         Append(out,
                "{\"t\":%.3f,\"frame\":%lld,\"event\":\"new-board\",\"columns\":%d,\"rows\":%d,"
                "\"pieces\":%d,\"pictureWidth\":%d,\"pictureHeight\":%d}",
-               t, frame, puzzle->columns, puzzle->rows, puzzle->pieceCount, engine.pictureWidth, engine.pictureHeight);
+               t, frame, puzzle->columns, puzzle->rows, puzzle->pieceCount, pictureWidth, pictureHeight);
     }
     if (!remade) {
         if (!request_ && request)
@@ -101,10 +117,12 @@ void CycleWatch::Observe(const SSMAIN& engine, double t, long long frame, double
     if (t + 1e-9 >= nextStatus_) {
         while (nextStatus_ <= t + 1e-9)
             nextStatus_ += 1.0;
+        int groups = 0;
+        const double share = LargestGroupShare(puzzle, &groups);
         Append(out,
                "{\"t\":%.3f,\"frame\":%lld,\"event\":\"status\",\"phase\":\"%s\",\"timer\":%.3f,"
-               "\"largestGroup\":%.4f,\"largestShare\":%.4f,\"frameMs\":%.2f}",
-               t, frame, Phase(timer), timer, puzzle->largestGroup, LargestGroupShare(engine),
+               "\"largestGroup\":%.4f,\"largestShare\":%.4f,\"groups\":%d,\"frameMs\":%.2f}",
+               t, frame, Phase(timer, counting_), timer, puzzle->largestGroup, share, groups,
                msFrames_ ? msSum_ / msFrames_ : 0.0);
         msSum_ = 0.0;
         msFrames_ = 0;

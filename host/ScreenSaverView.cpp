@@ -1,4 +1,4 @@
-#include "platform/ScreenSaverView.h"
+#include "host/ScreenSaverView.h"
 
 ScreenSaverView::ScreenSaverView(ScreenSaverPlatform* platform, ScreenSaverWindow* window)
     : platform_(platform), window_(window)
