@@ -86,8 +86,8 @@ TEST_F(PieceShapes, SetupNeedsSixtyFourModelsAndMapsTheTextureFromPositions)
 // outer edges, knobs and holes mixed inside.
 int BlockShape(int i, int j)
 {
-    auto right = [](int i, int j) { return i < 0 || i > 2 ? 0 : (i + 2 * j) % 3 ? 1 : -1; };  // code on the right edge
-    auto down = [](int i, int j) { return j < 0 || j > 2 ? 0 : (2 * i + j) % 3 ? -1 : 1; };   // on the bottom edge
+    auto right = [](int x, int y) { return x < 0 || x > 2 ? 0 : (x + 2 * y) % 3 ? 1 : -1; };  // code on the right edge
+    auto down = [](int x, int y) { return y < 0 || y > 2 ? 0 : (2 * x + y) % 3 ? -1 : 1; };   // on the bottom edge
     const int codes[4] = {-down(i, j - 1), right(i, j), down(i, j), -right(i - 1, j)};
     auto matches = [&codes](const int* shape) { return std::equal(codes, codes + 4, shape); };
     return int(std::find_if(ppInfo, ppInfo + 64, matches) - ppInfo);
