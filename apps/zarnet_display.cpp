@@ -70,10 +70,12 @@ int ReportXError(Display* display, XErrorEvent* event)
     return 0;
 }
 
-int ConnectionLost(Display*)
+int ConnectionLost(Display* display)
 {
-    // The server is gone (XScreenSaver's display closed): nothing to release.
-    std::_Exit(0);
+    // The server is gone (it ended, or the session did): nothing can be
+    // released through it, and nothing else is left to do.
+    std::fprintf(stderr, "zarnet: lost the connection to the X server %s; ending\n", DisplayString(display));
+    std::_Exit(1);
 }
 
 // An own window for GL: the visual that best meets `format`, at `frame`.

@@ -8,6 +8,24 @@
 
 namespace {
 
+// True when `window` is gone (destroyed by its owner), asked of the server.
+bool WindowGone(Display* display, Window window)
+{
+    X11ErrorTrap trap(display);
+    Window root = 0;
+    int x = 0, y = 0;
+    unsigned width = 0, height = 0, border = 0, depth = 0;
+    return !XGetGeometry(display, window, &root, &x, &y, &width, &height, &border, &depth) || trap.Failed();
+}
+
+// Makes `context` current on `drawable` unless it is already.
+bool Bind(Display* display, GLXDrawable drawable, GLXContext context)
+{
+    if (glXGetCurrentContext() == context && glXGetCurrentDrawable() == drawable)
+        return true;
+    return glXMakeCurrent(display, drawable, context) == True;
+}
+
 int Config(Display* display, XVisualInfo* vi, int attribute)
 {
     int value = 0;
@@ -221,14 +239,21 @@ bool GlxSurface::makeCurrentContext()
 {
     if (!display_ || !context_)
         return false;
-    if (glXGetCurrentContext() == context_ && glXGetCurrentDrawable() == window_)
-        return true;
-    return glXMakeCurrent(display_, window_, context_) == True;
+    // Mesa's software renderer asks the server for the window's size when it
+    // first draws after a swap or a new binding; finding the window gone, it
+    // makes buffers of no size and then writes past them (a corrupted heap,
+    // a crash later). A host's window may be destroyed at any moment, so the
+    // server is asked first: from a window that is gone the context moves to
+    // a window of its own, where drawing is unseen and harmless. (Every
+    // frame begins here; the flush that ends it doesn't ask again.)
+    if (window_ != privateWindow_ && WindowGone(display_, window_) && !MoveToPrivateDrawable())
+        return false;
+    return Bind(display_, window_, context_);
 }
 
 void GlxSurface::flushBuffer()
 {
-    if (!makeCurrentContext())
+    if (!display_ || !context_ || !Bind(display_, window_, context_))
         return;
     prepareFlush();
     if (doubleBuffered_)
