@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "host/ZarnetView.h"
+#include "math/PowerOfTwo.h"
 #include "platform/gl_surface.h"
 #include "platform/screen_grab.h"
 #include "platform/screen_saver_platform.h"
@@ -27,11 +28,7 @@ int GrabSizeLimit(int detail, int maxTextureSize)
 
 int GrabTextureSide(int side, int limit)
 {
-    const unsigned s = side < 1 ? 1u : static_cast<unsigned>(side);
-    const double exponent = std::floor(std::log(static_cast<double>(s)) / std::log(2.0) + 0.5);
-    // Sides near INT_MAX would round up to 2^31: no int holds that, and no
-    // GL texture is that large anyway.
-    const int texSide = exponent >= 30.0 ? (1 << 30) : (1 << static_cast<int>(exponent));
+    const int texSide = NearestPowerOfTwo(side);
     return texSide < limit ? texSide : limit;
 }
 

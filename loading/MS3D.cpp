@@ -266,7 +266,7 @@ bool MS3D::LoadFromFStream(std::istream* stream)
         }
         const unsigned char* raw = reinterpret_cast<const unsigned char*>(g.triangleIndices);
         for (uint16_t k = 0; k < count; ++k) {
-            const uint16_t index = static_cast<uint16_t>(raw[2 * k] | raw[2 * k + 1] << 8);
+            const uint16_t index = static_cast<uint16_t>(raw[2 * size_t(k)] | raw[2 * size_t(k) + 1] << 8);
             if (index >= numTriangles) {
                 return false;  // a group entry that names no triangle
             }

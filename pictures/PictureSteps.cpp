@@ -8,17 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
+#include "math/PowerOfTwo.h"
 
-// The power of two nearest to `side` in the logarithmic sense.
-int NearestPowerOfTwo(int side)
-{
-    const int exponent = static_cast<int>(std::floor(std::log(static_cast<double>(side)) / std::log(2.0) + 0.5));
-    if (exponent <= 0) {
-        return 1;
-    }
-    return exponent >= 30 ? (1 << 30) : (1 << exponent);
-}
+namespace {
 
 // Source index for texture index i: the own-size pixel floor(f * i), mapped to
 // the decoded pixel that covers it, kept inside the decoded picture.

@@ -31,8 +31,8 @@ void FrustumPlanesFromMatrices(const float projection[16], const float modelview
     const float* P = projection;
     const float* M = modelview;
     float clip[16];
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
+    for (size_t i = 0; i < 4; ++i)
+        for (size_t j = 0; j < 4; ++j)
             clip[4 * i + j] =
                 M[4 * i] * P[j] + M[4 * i + 1] * P[4 + j] + M[4 * i + 2] * P[8 + j] + M[4 * i + 3] * P[12 + j];
 

@@ -23,9 +23,7 @@ bool GridNeighbours(const ONEPIECE& a, const ONEPIECE& b)
 // The box wall for one axis: only the target heading turns around.
 void Bounce(float pos, float& direction)
 {
-    if (pos > kBoxHalfSize && direction > 0.0f)
-        direction = -direction;
-    else if (pos < -kBoxHalfSize && direction < 0.0f)
+    if ((pos > kBoxHalfSize && direction > 0.0f) || (pos < -kBoxHalfSize && direction < 0.0f))
         direction = -direction;
 }
 
