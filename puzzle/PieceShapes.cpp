@@ -1,18 +1,16 @@
 // The 64 piece shapes: read from "zar.vnt" one model at a time, given
-// texture coordinates from their own positions, scaled to board units and
-// compiled into display lists of the current GL context.
-#include <GL/gl.h>
+// texture coordinates from their own positions and scaled to board units.
+// PieceShapes_gl.cpp compiles them into display lists.
+#include "puzzle/PieceShapes.h"
 
 #include <cstdio>
 
 #include "loading/MS3D.h"
 #include "loading/RESFILE.h"
-#include "puzzle/ONEPUZZLE.h"
 
 namespace {
 
 const char* const kPieceFile = "zar.vnt";
-const int kShapeCount = 64;
 const float kModelToBoard = 0.025f;  // 40 model units make one board cell
 
 // Gives every triangle corner the texture coordinate of its unscaled model
@@ -33,7 +31,7 @@ void MapTextureFromPositions(MS3D& model)
 
 }  // namespace
 
-bool ONEPUZZLE::BuildPieceShapes(char* resourcePath)
+bool ReadPieceShapes(const char* resourcePath, const std::function<void(int shape, MS3D& model)>& use)
 {
     if (resourcePath == nullptr)
         return false;
@@ -45,20 +43,15 @@ bool ONEPUZZLE::BuildPieceShapes(char* resourcePath)
     RESFILE container;
     if (!container.Open(path))
         return false;
-    for (int i = 0; i < kShapeCount; ++i) {
-        MS3D* model = new MS3D();
-        if (!container.SeekLump(i) || !model->LoadFromFStream(&container.stream)) {
-            delete model;
+    for (int i = 0; i < kPieceShapeCount; ++i) {
+        MS3D model;
+        if (!container.SeekLump(i) || !model.LoadFromFStream(&container.stream)) {
             container.Close();
             return false;
         }
-        MapTextureFromPositions(*model);
-        model->Scale(kModelToBoard);
-        modelLists[i] = glGenLists(1);
-        glNewList(modelLists[i], GL_COMPILE);
-        model->Render();
-        glEndList();
-        delete model;
+        MapTextureFromPositions(model);
+        model.Scale(kModelToBoard);
+        use(i, model);
     }
     container.Close();
     return true;
