@@ -25,7 +25,9 @@ bool LoadOverlayTextures()
     Texture* textures = nullptr;
     int count = 0;
     bool ok = LoadTexturesFromDataFile(path.data(), &textures, &count);
-    delete[] textures;  // deletes the GL textures too
+    for (int i = 0; i < count; ++i)  // the GL names are the caller's to delete
+        glDeleteTextures(1, &textures[i].texID);
+    delete[] textures;
     return ok;
 }
 

@@ -10,6 +10,7 @@
 #include "pictures/NextPicture.h"
 #include "pictures/PictureSteps.h"
 #include "pictures/Pictures.h"
+#include "platform/alert.h"
 #include "platform/desktop_background.h"
 #include "puzzle/Frustum.h"
 #include "puzzle/ONEPUZZLE.h"
@@ -31,11 +32,17 @@ void DropPuzzle(ONEPUZZLE*& puzzle)
     }
 }
 
-// Destroys the overlay textures (last to first, as array delete does) and
-// deletes their GL names.
+// Deletes the overlay textures' GL names and destroys the records, both
+// last to first (as array delete destroys them).
 void ReleaseTextures(Texture*& textures, int& textureCount)
 {
     if (textures != nullptr) {
+        for (int i = textureCount - 1; i >= 0; --i) {
+            if (textures[i].texID != 0) {
+                glDeleteTextures(1, &textures[i].texID);
+                textures[i].texID = 0;
+            }
+        }
         delete[] textures;
         textures = nullptr;
     }
@@ -76,8 +83,13 @@ bool SSMAIN::Setup(bool isPreview, int width, int height, SETTINGS* viewSettings
     ReleaseTextures(textures, textureCount);
     char path[1024];
     const int length = std::snprintf(path, sizeof path, "%svantor.morvence", resourcePath);
+    LoadFailure failure;
     if (length < 0 || length >= static_cast<int>(sizeof path) ||
-        !LoadTexturesFromDataFile(path, &textures, &textureCount)) {
+        !LoadTexturesFromDataFile(path, &textures, &textureCount, &failure)) {
+        // A texture that could not be decoded is the one failure the user is told of.
+        if (failure) {
+            ShowAlert(failure.caption, failure.text);
+        }
         // A puzzle that was never set up must not be moved or drawn, nor the
         // overlay drawn with textures that don't exist: drop it.
         DropPuzzle(puzzle);

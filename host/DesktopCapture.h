@@ -33,3 +33,6 @@ bool GrabIsAllBlack(const uint8_t* rgba, size_t pixelCount);
 // `*texture` becomes 0. False in those cases.
 struct ScreenGrab;
 bool BuildGrabTexture(const ScreenGrab& grab, int detail, unsigned* texture);
+// Deletes the desktop picture's texture `*texture` in the current context
+// unless it is 0 (as when the engine took it), and makes it 0.
+void ReleaseDesktopTexture(unsigned* texture);

@@ -51,3 +51,10 @@ bool BuildGrabTexture(const ScreenGrab& grab, int detail, unsigned* texture)
     }
     return uploaded;
 }
+
+void ReleaseDesktopTexture(unsigned* texture)
+{
+    if (*texture != 0)
+        glDeleteTextures(1, texture);
+    *texture = 0;
+}

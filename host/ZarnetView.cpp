@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "engine/SSMAIN.h"
+#include "host/DesktopCapture.h"
 #include "host/Preferences.h"
 #include "pictures/Pictures.h"
 #include "platform/clock.h"
@@ -162,6 +163,8 @@ void ZarnetView::dealloc()
         delete ssMain;
         ssMain = nullptr;
     }
+    // A desktop picture the engine never took is still the view's.
+    ReleaseDesktopTexture(&DeskTex.texID);
 }
 
 bool ZarnetView::hasConfigureSheet()

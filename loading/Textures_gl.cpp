@@ -63,8 +63,11 @@ bool BuildTexture(Texture* texture, int alphaMode)
     return true;
 }
 
-bool LoadTexturesFromDataFile(const char* path, Texture** textures, int* count)
+bool LoadTexturesFromDataFile(const char* path, Texture** textures, int* count, LoadFailure* failure)
 {
+    if (failure) {
+        *failure = LoadFailure{};
+    }
     RESFILE container;  // closed and released on every return
     if (!container.Open(path)) {
         return false;
@@ -84,7 +87,7 @@ bool LoadTexturesFromDataFile(const char* path, Texture** textures, int* count)
         if (entry.lumpType != 1) {
             continue;
         }
-        if (!container.SeekLump(i) || !LoadTGA2(&array[i], &container.stream) ||
+        if (!container.SeekLump(i) || !LoadTGA2(&array[i], &container.stream, failure) ||
             !BuildTexture(&array[i], static_cast<int>(entry.alphaMode))) {
             return false;
         }

@@ -21,8 +21,10 @@
 #include "engine/SSMAIN.h"
 #include "loading/Texture.h"
 #include "pictures/Pictures.h"
+#include "platform/alert.h"
 #include "platform/desktop_background.h"
 #include "puzzle/ONEPUZZLE.h"
+#include "tests/loading/loading_test_files.h"
 #include "tests/support/engine_view.h"
 #include "tests/support/picture_writers.h"
 #include "tests/support/scratch_dir.h"
@@ -216,6 +218,7 @@ TEST_F(EngineGL, AFolderWithoutAUsablePictureShowsTheBundledOneAndTheEngineRuns)
     ASSERT_TRUE(loadPicFile(bundled.c_str(), &reference, 0)) << bundled << " (the build makes it)";
     int rw = 0, rh = 0;
     const std::vector<uint8_t> bundledTexels = TextureTexels(reference.texID, &rw, &rh);
+    glDeleteTextures(1, &reference.texID);
     struct Case {
         const char* name;
         const char* file;  // what the folder holds: none, a file, or a folder (ending in "/")
@@ -291,23 +294,40 @@ TEST_F(EngineGL, AFolderWithoutAUsablePictureShowsTheBundledOneAndTheEngineRuns)
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+// Of the failures only an undecodable overlay texture is told to the user,
+// with the reader's own words.
 TEST_F(EngineGL, FailedSetupDrawsNothing)
 {
-    const ScratchDir onlyTextures;  // no piece shapes
+    const ScratchDir onlyTextures, badTexture;  // no piece shapes; a texture of a kind the reader refuses
     std::filesystem::copy_file(std::string(ZARNET_BUILD_RESOURCES) + "vantor.morvence",
                                onlyTextures.Join("vantor.morvence"));
-    for (std::string dir : {std::string("/nonexistent-zarnet-resources/"), onlyTextures.Join("")}) {
+    const std::string tga = loadtest::UncompressedTga(2, 2, 24, loadtest::TgaPattern(2, 2, 24));
+    const std::string grey = loadtest::TgaHeaders(3, 2, 2, 24) + std::string(12, 'x');
+    ASSERT_TRUE(
+        WriteWholeFile(badTexture.Join("vantor.morvence"), loadtest::MakeContainer({{tga, 1, 0}, {grey, 1, 0}})));
+    std::vector<std::string> alerts;
+    AlertSetRecorder(
+        [&](const char* caption, const char* text) { alerts.push_back(std::string(caption) + ": " + text); });
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"/nonexistent-zarnet-resources/", {}},
+        {onlyTextures.Join(""), {}},
+        {badTexture.Join(""), {"Invalid Image: TGA file be type 2 or type 10 "}}};
+    for (const auto& [folder, expectedAlerts] : cases) {
+        std::string dir = folder;
         SCOPED_TRACE(dir);
+        alerts.clear();
         SETTINGS settings = EngineTestSettings(1, 6, "", 64, 64);
         SSMAIN engine;
         view.Init(&engine);
         EXPECT_FALSE(engine.Setup(false, kW, kH, &settings, dir.data()));
+        EXPECT_EQ(alerts, expectedAlerts);
         EXPECT_EQ(engine.puzzle, nullptr);
         for (int k = 0; k < 3; ++k)
             view.Tick(engine, 1.0);
         EXPECT_EQ(view.Grab().LitFraction(0), 0.0);
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     }
+    AlertUseStderr();
 }
 
 // The overlay, measured on the pixels of the frames at the times it is due.

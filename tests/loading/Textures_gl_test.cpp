@@ -37,5 +37,7 @@ TEST(Textures, ContainerUploadsTypeOneLumpsWithTheirAlphaModes)
             EXPECT_EQ(texels[i], i % 4 == 3 ? alphas[mode][i / 4] : rgba[i]) << "mode " << mode << ", byte " << i;
     }
     EXPECT_TRUE(textures[4].texID == 0 && textures[5].texID == 0) << "lumps of another type were read";
+    for (int i = 0; i < count; ++i)  // the names are the caller's to delete
+        glDeleteTextures(1, &textures[i].texID);
     delete[] textures;
 }

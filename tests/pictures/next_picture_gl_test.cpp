@@ -34,7 +34,9 @@ std::vector<unsigned char> LoaderTexels(const std::string& path, int resolution)
     if (!loadPicFile(path.c_str(), &texture, resolution))
         return {};
     int w = 0, h = 0;
-    return Texels(texture.texID, &w, &h);
+    std::vector<unsigned char> texels = Texels(texture.texID, &w, &h);
+    glDeleteTextures(1, &texture.texID);
+    return texels;
 }
 
 TEST(NextPictureGL, UploadsInSharesOfBoundedSizeTheLoadersTextureOrTheFallback)

@@ -60,11 +60,13 @@ TEST(PicturesGL, TexturesAreUprightAtEachResolutionAndTheRecordHoldsThePictureSi
                     << qx << "," << qy;
             }
         }
+        glDeleteTextures(1, &texture.texID);  // the record's owner deletes its texture
     }
     std::string path = folder.Path() + "/";
     Texture chosen;
     ASSERT_TRUE(LoadPicture(path.data(), &chosen, 2));
     EXPECT_EQ(chosen.width, 800u);
+    glDeleteTextures(1, &chosen.texID);
 
     ASSERT_TRUE(WriteWholeFile(folder.Join("text.png"), "hi"));
     Texture failed;
