@@ -39,8 +39,8 @@ inline Frame Shot(Display* d, ScreenRect area)
     frame.width = grab.width;
     frame.height = grab.height;
     for (int y = grab.height - 1; y >= 0; --y)  // the grab is bottom row first
-        frame.rgba.insert(frame.rgba.end(), grab.rgba.begin() + y * grab.width * 4,
-                          grab.rgba.begin() + (y + 1) * grab.width * 4);
+        frame.rgba.insert(frame.rgba.end(), grab.rgba.begin() + static_cast<ptrdiff_t>(y) * grab.width * 4,
+                          grab.rgba.begin() + static_cast<ptrdiff_t>(y + 1) * grab.width * 4);
     return frame;
 }
 
@@ -113,8 +113,8 @@ inline Frame Crop(const Frame& frame, ScreenRect area)
     part.width = r.width;
     part.height = r.height;
     for (int y = r.y; y < r.y + r.height; ++y) {
-        const auto row = frame.rgba.begin() + (static_cast<size_t>(y) * frame.width + r.x) * 4;
-        part.rgba.insert(part.rgba.end(), row, row + r.width * 4);
+        const auto row = frame.rgba.begin() + (static_cast<ptrdiff_t>(y) * frame.width + r.x) * 4;
+        part.rgba.insert(part.rgba.end(), row, row + static_cast<ptrdiff_t>(r.width) * 4);
     }
     return part;
 }

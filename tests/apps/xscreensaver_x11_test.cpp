@@ -228,9 +228,11 @@ TEST(XScreenSaverDaemon, ShowsTheDesktopItCoveredAndItsKillsEndZarnetPromptlyAnd
 
     // First the assembled board of the screenshot, quarter for quarter.
     Frame shot;
-    ASSERT_TRUE(WaitFor(d, {0, 0, 640, 480}, ShowsQuarters, &shot))
-        << "no board of the desktop's picture (frames/xscreensaver-daemon-start.png); the log:\n"
-        << daemon.Log() << (SaveFrame(shot, "xscreensaver-daemon-start") ? "" : "");
+    const bool quarters = WaitFor(d, {0, 0, 640, 480}, ShowsQuarters, &shot);
+    if (!quarters)
+        SaveFrame(shot, "xscreensaver-daemon-start");
+    ASSERT_TRUE(quarters) << "no board of the desktop's picture (frames/xscreensaver-daemon-start.png); the log:\n"
+                          << daemon.Log();
 
     // A few seconds on the pieces fly, still of the picture: no white pieces, no black screen.
     sleep(4);

@@ -92,7 +92,12 @@ TEST(WriteSettings, SavesTheSheetKeysOrReportsTheFailedSave)
     ASSERT_TRUE(WriteSettings(store, s, true));
     Read r = ReadFrom(dir.Path());
     EXPECT_TRUE(r.mainMonitorOnly);
-    EXPECT_EQ(std::memcmp(&r.settings, &s, sizeof s), 0);
+    EXPECT_EQ(r.settings.BGRES, s.BGRES);
+    EXPECT_EQ(r.settings.BGTYPE, s.BGTYPE);
+    EXPECT_STREQ(r.settings.BGPath, s.BGPath);
+    EXPECT_EQ(r.settings.PERCENTAGE, s.PERCENTAGE);
+    EXPECT_EQ(r.settings.PUZZLEWIDTH, s.PUZZLEWIDTH);
+    EXPECT_EQ(r.settings.LOCKINPLACE, s.LOCKINPLACE);
     PreferenceStore unwritable(kPrefsModule, dir.Join("vmZarnetSS.conf/zarnet").c_str());  // under a plain file
     EXPECT_FALSE(WriteSettings(unwritable, s, false));
 }

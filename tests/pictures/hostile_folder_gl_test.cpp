@@ -58,9 +58,10 @@ bool WriteJpeg(const std::string& path, int width, int height, bool progressive)
     std::vector<JSAMPLE> row(static_cast<size_t>(width) * 3);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            row[x * 3] = static_cast<JSAMPLE>(40 + x * 160 / width);
-            row[x * 3 + 1] = static_cast<JSAMPLE>(progressive ? (x ^ y) & 0xFF : 120);
-            row[x * 3 + 2] = static_cast<JSAMPLE>(40 + y * 160 / height);
+            JSAMPLE* px = &row[static_cast<size_t>(x) * 3];
+            px[0] = static_cast<JSAMPLE>(40 + x * 160 / width);
+            px[1] = static_cast<JSAMPLE>(progressive ? (x ^ y) & 0xFF : 120);
+            px[2] = static_cast<JSAMPLE>(40 + y * 160 / height);
         }
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&cinfo, rows, 1);
