@@ -64,7 +64,7 @@ bool ZarnetView::initWithFrame(ScreenRect frame, bool isPreview)
     glView = window()->createGLSurface(format);
     addSubview(glView);
     // Without a surface nothing is drawn: every GL step below checks glView.
-    viewAllocated = glView != nullptr;
+    viewAllocated = glView != nullptr ? 1 : 0;
     glReady = 0;
 
     // A first run starts with the user's own pictures folder: the system's
