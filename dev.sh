@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Zarnet developer entry point.
 #   ./dev.sh run    install what is missing, build, run the saver's main job
-#   ./dev.sh test   install what is missing, build, run every test (also under ASan/UBSan)
+#   ./dev.sh test   install what is missing, build, run every test (also under ASan/UBSan), fuzz a while
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
@@ -12,7 +12,8 @@ PACKAGES=(build-essential cmake pkg-config libegl-dev libopengl-dev libgl-dev
   libglib2.0-dev libgtk-3-dev libjpeg62-turbo-dev libpng-dev libgif-dev libfreetype-dev
   fonts-dejavu-core libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
   x11-xserver-utils xdotool libexif-dev libwebp-dev librsvg2-dev
-  xscreensaver desktop-file-utils libxml2-utils man-db dpkg-dev file)
+  xscreensaver desktop-file-utils libxml2-utils man-db dpkg-dev file
+  clang libclang-rt-14-dev)
 
 install_packages() {
   local missing=()
@@ -56,6 +57,9 @@ case "$cmd" in
       LSAN_OPTIONS=suppressions="$ROOT/.ci/lsan.supp":print_suppressions=0 \
       UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       ctest --output-on-failure -j "$JOBS" --timeout 2400 -L 'unit|gl')
+    # Third: the fuzz harnesses (clang, build-fuzz), a minute each from the
+    # corpus in the repository, worked on in a temporary copy; any crash fails.
+    "$ROOT/fuzz/run.sh" --ci --time 60
     ;;
   *)
     echo "usage: $0 run|test|build" >&2; exit 2 ;;
