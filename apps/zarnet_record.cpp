@@ -19,8 +19,9 @@
 #include <vector>
 
 #include "apps/zarnet_drivers.h"
-#include "engine/SSMAIN.h"
 #include "engine/CycleWatch.h"
+#include "engine/SSMAIN.h"
+#include "host/HostDriver.h"
 #include "host/ZarnetView.h"
 #include "pictures/NextPicture.h"
 #include "pictures/picture_decoder.h"
@@ -229,14 +230,16 @@ int RunRecord(const ZarnetOptions& options)
         platform.SetDesktopBackground(DesktopBackgroundFromPath(options.desktopPicture.c_str()));
 
     HeadlessViewWindow window(0, width, height);
-    auto view = std::make_unique<ZarnetView>(&platform, &window);
-    if (!view->initWithFrame(ScreenRect{0, 0, width, height}, options.preview) || !window.surface()) {
+    HostDriver driver;
+    ZarnetView* view =
+        driver.Add(std::make_unique<ZarnetView>(&platform, &window), ScreenRect{0, 0, width, height}, options.preview);
+    if (!view || !window.surface()) {
         std::fprintf(stderr, "zarnet: no view could be made (no headless OpenGL?)\n");
         return 1;
     }
     EglSurface* surface = window.surface();
-    view->setFrameSize(ViewSize{width, height});
-    view->startAnimation();
+    driver.Resize(view, ViewSize{width, height});
+    driver.Start();
 
     if (options.stats)
         std::printf("{\"t\":0.000,\"event\":\"start\",\"width\":%d,\"height\":%d,\"fps\":%g,\"seed\":%.0f,"
@@ -308,11 +311,11 @@ int RunRecord(const ZarnetOptions& options)
         }
         if (nextResize >= 0.0 && t >= nextResize) {
             nextResize += options.resizeEvery;
-            view->setFrameSize(SizeNumber(++resizes, width, height));
+            driver.Resize(view, SizeNumber(++resizes, width, height));
         }
         const long long before = surface->flushCount();
         const double started = realTime.MonotonicSeconds();
-        view->animateOneFrame();
+        driver.Draw();
         if (surface->flushCount() == before)
             continue;
         const double ms = (realTime.MonotonicSeconds() - started) * 1000.0;
@@ -413,8 +416,7 @@ int RunRecord(const ZarnetOptions& options)
             status = 1;
         }
     }
-    view->stopAnimation();
-    view.reset();  // dealloc: releases the engine with its context current
+    driver.Release();  // stops the timer, then releases the engine with its context current
 
     if (options.stats) {
         std::printf("{\"t\":%.3f,\"event\":\"end\",\"frames\":%lld,\"saved\":%lld,\"boards\":%d,"
