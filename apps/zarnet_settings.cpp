@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "host/HostDriver.h"
 #include "host/ZarnetView.h"
 #include "platform/alert.h"
 #include "platform/glx_surface.h"
@@ -44,7 +45,8 @@ struct SettingsApp {
     ViewSize size = {kPreviewWidth, kPreviewHeight};  // preview size, pixels
     std::unique_ptr<X11SaverPlatform> platform;       // desktop services for the view
     std::unique_ptr<X11ViewWindow> host;              // previewWindow as the view's window
-    std::unique_ptr<ZarnetView> view;                 // the preview view
+    HostDriver driver;                                // runs the preview view
+    ZarnetView* view = nullptr;                       // the preview view; owned by driver
     guint timer = 0;                                  // animation timer source; 0 = none
     bool sheetOpen = false;                           // the options sheet is running
     bool quitting = false;                            // the window was closed while the sheet ran
@@ -84,9 +86,9 @@ bool MakePreviewWindow(SettingsApp* app)
 gboolean Tick(gpointer data)
 {
     SettingsApp* app = static_cast<SettingsApp*>(data);
-    if (app->view && app->view->isAnimating()) {
+    if (app->driver.animating()) {
         gdk_x11_display_error_trap_push(app->gdkDisplay);
-        app->view->animateOneFrame();
+        app->driver.Draw();  // GTK's timer keeps the pace
         gdk_x11_display_error_trap_pop_ignored(app->gdkDisplay);
     }
     return G_SOURCE_CONTINUE;
@@ -95,10 +97,10 @@ gboolean Tick(gpointer data)
 void ReleasePreview(SettingsApp* app)
 {
     if (app->view) {
-        app->view->stopAnimation();
         gdk_x11_display_error_trap_push(app->gdkDisplay);
-        app->view.reset();  // releases the engine and the sheet too
+        app->driver.Release();  // releases the engine and the sheet too
         gdk_x11_display_error_trap_pop_ignored(app->gdkDisplay);
+        app->view = nullptr;
     }
     app->host.reset();
 }
@@ -117,13 +119,12 @@ void BuildPreview(SettingsApp* app)
     app->host = std::make_unique<X11ViewWindow>(app->display, app->previewWindow);
     ScreenRect frame = {0, 0, app->size.width, app->size.height};
     app->host->rootFrame(&frame);
-    app->view = std::make_unique<ZarnetView>(app->platform.get(), app->host.get());
-    if (!app->view->initWithFrame(frame, true)) {
-        app->view.reset();
+    app->view = app->driver.Add(std::make_unique<ZarnetView>(app->platform.get(), app->host.get()), frame, true);
+    if (!app->view) {
         app->host.reset();
     } else {
-        app->view->setFrameSize(app->size);
-        app->view->startAnimation();
+        app->driver.Resize(app->view, app->size);
+        app->driver.Start();
     }
     gdk_x11_display_error_trap_pop_ignored(app->gdkDisplay);
     if (!app->view)
@@ -146,7 +147,7 @@ void PreviewResized(GtkWidget*, GdkRectangle* allocation, gpointer data)
         XResizeWindow(app->display, app->previewWindow, static_cast<unsigned>(app->size.width),
                       static_cast<unsigned>(app->size.height));
     if (app->view)
-        app->view->setFrameSize(app->size);
+        app->driver.Resize(app->view, app->size);
 }
 
 void OpenOptions(SettingsApp* app)
