@@ -11,6 +11,7 @@
 #include "host/DesktopCapture.h"
 #include "host/Preferences.h"
 #include "pictures/Pictures.h"
+#include "platform/alert.h"
 #include "platform/clock.h"
 #include "platform/gl_surface.h"
 #include "platform/preference_store.h"
@@ -31,6 +32,16 @@ unsigned SeedFromSeconds(double seconds)
     if (seconds >= 4294967295.0)
         return 4294967295u;
     return static_cast<unsigned>(seconds);
+}
+
+// Without its data files the engine has no puzzle to show: the frames stay
+// black, and the user is told why, once (set-up isn't tried again).
+void TellNoPuzzle(const std::string& folder)
+{
+    const std::string text = "The puzzle can't be made: the data files \"zar.vnt\" and \"vantor.morvence\" in the "
+                             "folder \"" +
+                             folder + "\" are missing or damaged. Reinstalling Zarnet should bring them back.";
+    ShowAlert("Data Files Missing or Damaged", text.c_str());
 }
 
 }  // namespace
@@ -125,7 +136,8 @@ void ZarnetView::animateOneFrame()
         glReady = 1;
     }
     if (!initialized) {
-        mainSetup();
+        if (!mainSetup())
+            TellNoPuzzle(platform()->resourcePath());
         initialized = 1;
         clearBuffers();
     }

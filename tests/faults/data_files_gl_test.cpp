@@ -1,0 +1,70 @@
+// The data files gone or damaged: the piece shapes ("zar.vnt") and the
+// overlay's images ("vantor.morvence"), each missing, cut to half its
+// length, random bytes, or random bytes behind its own header. The view
+// never crashes; when it can't make the puzzle it draws black frames and
+// the user is told once, naming the folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/SSMAIN.h"
+#include "host/ZarnetView.h"
+#include "platform/alert.h"
+#include "platform/egl_surface.h"
+#include "platform/null_saver_platform.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+TEST(DataFileFaults, MissingOrDamagedDataFilesAreToldOnceAndNeverCrash)
+{
+    for (const std::string file : {"zar.vnt", "vantor.morvence"})
+        for (const std::string damage : {"missing", "cut in half", "random bytes", "random behind its header"}) {
+            SCOPED_TRACE(file + ", " + damage);
+            ScratchDir dir;
+            for (const char* name : {"zar.vnt", "vantor.morvence", "zarnet-default.png"})
+                std::filesystem::copy_file(std::string(ZARNET_BUILD_RESOURCES) + name, dir.Join(name));
+            std::string bytes;
+            ASSERT_TRUE(ReadWholeFile(dir.Join(file), &bytes));
+            std::mt19937 random(3);
+            if (damage == "cut in half")
+                bytes.resize(bytes.size() / 2);
+            for (size_t i = damage == "random bytes" ? 0 : 24; damage.rfind("random", 0) == 0 && i < bytes.size(); ++i)
+                bytes[i] = static_cast<char>(random());
+            ASSERT_TRUE(damage == "missing" ? std::filesystem::remove(dir.Join(file))
+                                            : WriteWholeFile(dir.Join(file), bytes));
+
+            HeadlessSaverPlatform platform;
+            platform.SetScreens(MakeVirtualScreens({{0, 0, 160, 100}}, 0));
+            platform.SetPreferenceDirectory(dir.Join("config"));
+            platform.SetResourcePath(dir.Path());
+            HeadlessViewWindow window(0, 160, 100);
+            std::vector<std::string> alerts;
+            AlertSetRecorder(
+                [&](const char* caption, const char* text) { alerts.push_back(caption + (": " + std::string(text))); });
+            {
+                ZarnetView view(&platform, &window);
+                ASSERT_TRUE(view.initWithFrame({0, 0, 160, 100}, false) && window.surface()) << "no headless GL";
+                view.setFrameSize({160, 100});
+                view.startAnimation();
+                for (int i = 1; i <= 20; ++i) {
+                    platform.manualClock().SetMonotonic(1000.0 + i * 0.03125);
+                    view.animateOneFrame();
+                }
+                EXPECT_GE(window.surface()->flushCount(), 19) << "frames stopped";
+                const bool made = view.ssMain && view.ssMain->puzzle;
+                ASSERT_EQ(alerts.size(), made ? 0u : 1u);
+                EXPECT_TRUE(made || alerts[0].find(dir.Path()) != std::string::npos) << alerts[0];
+                std::printf("%s, %s: %s\n", file.c_str(), damage.c_str(),
+                            made             ? "drawn"
+                            : alerts.empty() ? "nothing said"
+                                             : alerts.back().c_str());
+            }
+            AlertUseStderr();
+        }
+}
+
+}  // namespace
