@@ -41,6 +41,8 @@ std::string FirstRunPictureFolder(const std::string& userPictures, const std::st
 // `PERCENTAGE` are pinned to the sheet's ranges, and a "BGPath" of 1024
 // bytes or more (no folder the loader could join a name to) gives way to
 // `firstRunFolder`.
+// A store file that was there but couldn't be used (PreferenceStore::Damage)
+// is reported on stderr with what became of it.
 // Returns false only when first-run values had to be written and the store
 // could not be saved; the in-memory values are set all the same.
 bool ReadSettings(PreferenceStore& store, SETTINGS* settings, bool* mainMonitorOnly,
@@ -49,5 +51,6 @@ bool ReadSettings(PreferenceStore& store, SETTINGS* settings, bool* mainMonitorO
 // Stores the configuration sheet's keys from `settings` and `mainMonitorOnly`
 // in the order the sheet saves them ("MainMonitorOnly", "PuzzleWidth",
 // "Percentage", "LockInPlace", "BGType", "BGRes", "BGPath"; "version" is not
-// touched), then synchronizes. False when the store could not be saved.
+// touched, but given the current one when the store has none), then
+// synchronizes. False when the store could not be saved.
 bool WriteSettings(PreferenceStore& store, const SETTINGS& settings, bool mainMonitorOnly);
