@@ -24,6 +24,7 @@
 
 #include "apps/fps_meter.h"
 #include "apps/zarnet_drivers.h"
+#include "host/HostDriver.h"
 #include "host/ZarnetView.h"
 #include "platform/clock.h"
 #include "platform/glx_surface.h"
@@ -42,7 +43,7 @@ struct Target {
     Colormap colormap = 0;                // own window's colormap; 0 = none
     ViewSize size = {0, 0};               // last size given to the view
     std::unique_ptr<X11ViewWindow> host;  // the view's window
-    std::unique_ptr<ZarnetView> view;     // the view
+    ZarnetView* view = nullptr;           // the view; owned by the host driver
     FpsMeter fps;                         // --fps read-out
 };
 
@@ -241,6 +242,7 @@ int RunOnDisplay(const ZarnetOptions& options)
     X11SaverPlatform platform(display);
 
     std::vector<std::unique_ptr<Target>> targets;
+    HostDriver driver;  // the targets' views
     auto addTarget = [&]() -> Target* {
         targets.push_back(std::make_unique<Target>());
         return targets.back().get();
@@ -301,8 +303,8 @@ int RunOnDisplay(const ZarnetOptions& options)
             status = 1;
             break;
         }
-        t->view = std::make_unique<ZarnetView>(&platform, t->host.get());
-        if (!t->view->initWithFrame(frame, options.preview) || !t->view->glView) {
+        t->view = driver.Add(std::make_unique<ZarnetView>(&platform, t->host.get()), frame, options.preview);
+        if (!t->view || !t->view->glView) {
             std::fprintf(stderr, "zarnet: no OpenGL for the window\n");
             status = 1;
             break;
@@ -324,19 +326,16 @@ int RunOnDisplay(const ZarnetOptions& options)
         XSync(display, False);
         for (auto& t : targets) {
             t->size = WindowSize(display, t->window);
-            t->view->setFrameSize(t->size);
-            t->view->startAnimation();
+            driver.Resize(t->view, t->size);
         }
+        driver.Start();
     }
 
     Clock& clock = platform.clock();
-    const double interval =
-        targets.empty() || !targets[0]->view ? 1.0 / 60.0 : targets[0]->view->animationTimeInterval();
-    double next = clock.MonotonicSeconds();
     bool running = status == 0;
     while (running) {
         double now = clock.MonotonicSeconds();
-        int timeout = static_cast<int>(std::ceil((next - now) * 1000.0));
+        int timeout = static_cast<int>(std::ceil(driver.Wait(now) * 1000.0));
         if (timeout < 0 || XPending(display))
             timeout = 0;
         pollfd fds[2] = {{endWatch.wakeFd(), POLLIN, 0}, {ConnectionNumber(display), POLLIN, 0}};
@@ -353,7 +352,7 @@ int RunOnDisplay(const ZarnetOptions& options)
                     const ViewSize size{event.xconfigure.width, event.xconfigure.height};
                     if (size.width != t->size.width || size.height != t->size.height) {
                         t->size = size;
-                        t->view->setFrameSize(size);
+                        driver.Resize(t->view, size);
                     }
                 } else if (event.type == DestroyNotify && event.xdestroywindow.window == t->window) {
                     running = false;  // XScreenSaver took its window away
@@ -369,29 +368,21 @@ int RunOnDisplay(const ZarnetOptions& options)
         }
         if (g_foreignWindowGone)
             running = false;
-        now = clock.MonotonicSeconds();
-        if (running && now >= next) {
-            // The next tick comes a full interval after this one began: a
-            // tick that came early would find less than 1/60 s passed and
-            // draw nothing.
-            next = now + interval;
-            for (auto& t : targets)
-                if (t->view->isAnimating())
-                    t->view->animateOneFrame();
-        }
+        if (running)
+            driver.Tick(clock.MonotonicSeconds());
     }
 
-    // The host's end: stop every timer, then release the views (each makes
-    // its context current and releases its engine).
-    for (auto& t : targets)
-        if (t->view)
-            t->view->stopAnimation();
+    // The host's end: every timer stops, then the views go (each makes its
+    // context current and releases its engine). A window that isn't ours may
+    // be gone already (its owner signalled us and went on): the GL objects
+    // are released off it.
+    driver.Release([&](ScreenSaverView& view) {
+        for (auto& t : targets)
+            if (t->view == &view && !t->own && t->host && t->window != root)
+                t->host->leaveWindow();
+    });
     for (auto& t : targets) {
-        // A window that isn't ours may be gone already (its owner signalled
-        // us and went on): the GL objects are released off it.
-        if (!t->own && t->host && t->window != root)
-            t->host->leaveWindow();
-        t->view.reset();
+        t->view = nullptr;
         if (t->own && t->window)
             XDestroyWindow(display, t->window);
         if (t->colormap)
