@@ -89,15 +89,14 @@ bool MakeOwnWindow(Display* display, const ScreenRect& frame, bool fullScreen, A
         std::fprintf(stderr, "zarnet: the display offers no OpenGL visual\n");
         return false;
     }
-    target->colormap = XCreateColormap(display, root, visual.visual, AllocNone);
-    XSetWindowAttributes attributes = {};
-    attributes.colormap = target->colormap;
-    attributes.background_pixel = BlackPixel(display, screen);
-    attributes.border_pixel = 0;
-    attributes.event_mask = StructureNotifyMask | KeyPressMask | ExposureMask;
-    target->window = XCreateWindow(display, root, frame.x, frame.y, static_cast<unsigned>(frame.width),
-                                   static_cast<unsigned>(frame.height), 0, visual.depth, InputOutput, visual.visual,
-                                   CWColormap | CWBackPixel | CWBorderPixel | CWEventMask, &attributes);
+    const GLWindow made = MakeGLWindow(display, root, visual, frame.x, frame.y, frame.width, frame.height,
+                                       StructureNotifyMask | KeyPressMask | ExposureMask);
+    if (!made.window) {
+        std::fprintf(stderr, "zarnet: the display refused a window\n");
+        return false;
+    }
+    target->colormap = made.colormap;
+    target->window = made.window;
     target->own = true;
     XStoreName(display, target->window, "Zarnet");
     XSetWMProtocols(display, target->window, &wmDelete, 1);

@@ -70,14 +70,11 @@ bool MakePreviewWindow(SettingsApp* app)
     XVisualInfo visual;
     if (!GlxSurface::ChooseVisual(app->display, screen, GLPixelFormat{}, &visual))
         return false;
-    app->colormap = XCreateColormap(app->display, RootWindow(app->display, screen), visual.visual, AllocNone);
-    XSetWindowAttributes attributes = {};
-    attributes.colormap = app->colormap;
-    attributes.background_pixel = BlackPixel(app->display, screen);
-    attributes.border_pixel = 0;
-    app->previewWindow = XCreateWindow(app->display, parent, 0, 0, static_cast<unsigned>(app->size.width),
-                                       static_cast<unsigned>(app->size.height), 0, visual.depth, InputOutput,
-                                       visual.visual, CWColormap | CWBackPixel | CWBorderPixel, &attributes);
+    const GLWindow made = MakeGLWindow(app->display, parent, visual, 0, 0, app->size.width, app->size.height);
+    if (!made.window)
+        return false;
+    app->colormap = made.colormap;
+    app->previewWindow = made.window;
     XMapWindow(app->display, app->previewWindow);
     XSync(app->display, False);
     return app->previewWindow != 0;

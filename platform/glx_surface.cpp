@@ -68,6 +68,32 @@ GlxSurface::~GlxSurface()
     Destroy();
 }
 
+GLWindow MakeGLWindow(Display* display, Window parent, const XVisualInfo& visual, int x, int y, int width, int height,
+                      long eventMask)
+{
+    GLWindow made;
+    X11ErrorTrap trap(display);
+    XSetWindowAttributes attributes = {};
+    attributes.colormap = XCreateColormap(display, RootWindow(display, visual.screen), visual.visual, AllocNone);
+    attributes.background_pixel = BlackPixel(display, visual.screen);
+    attributes.border_pixel = 0;
+    attributes.event_mask = eventMask;
+    const Window window = XCreateWindow(
+        display, parent, x, y, static_cast<unsigned>(std::max(width, 1)), static_cast<unsigned>(std::max(height, 1)), 0,
+        visual.depth, InputOutput, visual.visual, CWColormap | CWBackPixel | CWBorderPixel | CWEventMask, &attributes);
+    if (trap.Failed() || !window) {
+        trap.Release();
+        if (window)
+            XDestroyWindow(display, window);
+        if (attributes.colormap)
+            XFreeColormap(display, attributes.colormap);
+        return made;
+    }
+    made.window = window;
+    made.colormap = attributes.colormap;
+    return made;
+}
+
 bool GlxSurface::ChooseVisual(Display* display, int screen, const GLPixelFormat& format, XVisualInfo* visual)
 {
     if (!display)
@@ -127,21 +153,20 @@ bool GlxSurface::Create(Display* display, Window window, const GLPixelFormat& fo
             error_ = "the window's visual has no RGBA OpenGL, and the display offers none";
             return false;
         }
-        XSetWindowAttributes child = {};
-        child.colormap = XCreateColormap(display, RootWindow(display, screen), chosen.visual, AllocNone);
-        child.border_pixel = 0;
-        child.background_pixel = BlackPixel(display, screen);
-        target = XCreateWindow(display, window, 0, 0, static_cast<unsigned>(std::max(attributes.width, 1)),
-                               static_cast<unsigned>(std::max(attributes.height, 1)), 0, chosen.depth, InputOutput,
-                               chosen.visual, CWColormap | CWBorderPixel | CWBackPixel, &child);
-        XMapWindow(display, target);
-        if (trap.Failed()) {
+        const GLWindow child = MakeGLWindow(display, window, chosen, 0, 0, attributes.width, attributes.height);
+        if (child.window)
+            XMapWindow(display, child.window);
+        if (!child.window || trap.Failed()) {
             error_ = "no window of a GL visual inside the window";
             trap.Release();
-            XFreeColormap(display, child.colormap);
+            if (child.window)
+                XDestroyWindow(display, child.window);
+            if (child.colormap)
+                XFreeColormap(display, child.colormap);
             return false;
         }
-        childWindow_ = target;
+        target = child.window;
+        childWindow_ = child.window;
         childColormap_ = child.colormap;
         templ.visualid = chosen.visualid;
         vi = XGetVisualInfo(display, VisualIDMask, &templ, &count);
@@ -211,27 +236,16 @@ bool GlxSurface::MoveToPrivateDrawable()
     XVisualInfo* vi = XGetVisualInfo(display_, VisualIDMask, &templ, &count);
     if (!vi || count < 1)
         return false;
-    const Window root = RootWindow(display_, vi->screen);
-    X11ErrorTrap trap(display_);
-    XSetWindowAttributes attributes = {};
-    attributes.colormap = XCreateColormap(display_, root, vi->visual, AllocNone);
-    attributes.border_pixel = 0;
-    const Window window = XCreateWindow(display_, root, 0, 0, 1, 1, 0, vi->depth, InputOutput, vi->visual,
-                                        CWColormap | CWBorderPixel, &attributes);
+    const GLWindow made = MakeGLWindow(display_, RootWindow(display_, vi->screen), *vi, 0, 0, 1, 1);
     XFree(vi);
-    if (trap.Failed() || !window) {
-        trap.Release();
-        if (window)
-            XDestroyWindow(display_, window);
-        XFreeColormap(display_, attributes.colormap);
+    if (!made.window)
         return false;
-    }
     // Off the old window first: a current binding to it would be used again.
     if (glXGetCurrentContext() == context_)
         glXMakeCurrent(display_, None, nullptr);
-    privateWindow_ = window;
-    privateColormap_ = attributes.colormap;
-    window_ = window;
+    privateWindow_ = made.window;
+    privateColormap_ = made.colormap;
+    window_ = made.window;
     return true;
 }
 

@@ -7,6 +7,20 @@
 
 #include "platform/gl_surface.h"
 
+// A window for GL drawing and the colormap made for it; 0s when none.
+struct GLWindow {
+    Window window = 0;
+    Colormap colormap = 0;
+};
+
+// Makes a black, borderless, unmapped window of `visual` (usually one
+// GlxSurface::ChooseVisual picked) inside `parent`, at x, y and
+// width x height (sides below 1 count as 1), with a colormap of its own and
+// the events of `eventMask`. The caller owns both and frees them. X errors
+// are caught: a window the server refuses comes back as 0s.
+GLWindow MakeGLWindow(Display* display, Window parent, const XVisualInfo& visual, int x, int y, int width, int height,
+                      long eventMask = 0);
+
 // A GL surface on an X11 window through GLX: a context made for the
 // window's own visual, drawing into the window (its back buffer when the
 // visual is double-buffered, which flushBuffer then swaps).
