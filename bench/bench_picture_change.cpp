@@ -29,10 +29,10 @@
 #include <vector>
 
 #include "engine/SSMAIN.h"
-#include "puzzle/SETTINGS.h"
 #include "host/ViewGL.h"
 #include "platform/egl_headless.h"
 #include "puzzle/ONEPUZZLE.h"
+#include "puzzle/SETTINGS.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
-#include "puzzle/SETTINGS.h"
 #include "loading/Texture.h"
 #include "math/point2d.h"
+#include "puzzle/SETTINGS.h"
 
 class ONEPUZZLE;
 class NextPicture;

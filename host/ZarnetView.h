@@ -2,10 +2,10 @@
 #include <memory>
 #include <string>
 
-#include "puzzle/SETTINGS.h"
-#include "loading/Texture.h"
 #include "host/ScreenSaverView.h"
+#include "loading/Texture.h"
 #include "platform/sheet.h"
+#include "puzzle/SETTINGS.h"
 
 class SSMAIN;
 class GLSurface;

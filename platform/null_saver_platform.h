@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/view_window.h"
 #include "platform/clock.h"
 #include "platform/screen_saver_platform.h"
+#include "platform/view_window.h"
 
 class EglSurface;
 

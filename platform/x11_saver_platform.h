@@ -1,9 +1,9 @@
 #pragma once
 #include <X11/Xlib.h>
 
-#include "platform/view_window.h"
 #include "platform/clock.h"
 #include "platform/screen_saver_platform.h"
+#include "platform/view_window.h"
 
 // The desktop services on an X11 display: RandR monitors, root-window grabs,
 // the desktop's wallpaper setting, the system clock and the data files of

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/desktop_background.h"
 #include "pictures/picture_decoder.h"
+#include "platform/desktop_background.h"
 #include "tests/support/picture_writers.h"
 #include "tests/support/scratch_dir.h"
 

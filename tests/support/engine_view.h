@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "puzzle/SETTINGS.h"
 #include "platform/egl_headless.h"
+#include "puzzle/SETTINGS.h"
 
 class SSMAIN;
 class ONEPUZZLE;
