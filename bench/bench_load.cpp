@@ -36,9 +36,12 @@ bool BuildShapes()
     std::vector<char> directory = PathOf("");
     ONEPUZZLE puzzle;
     bool ok = puzzle.BuildPieceShapes(directory.data());
-    if (ok)
+    if (ok) {
         for (unsigned list : puzzle.modelLists)
             glDeleteLists(list, 1);
+        for (unsigned list : puzzle.lightLists)
+            glDeleteLists(list, 1);  // the full set's again when there is no light set: deleted twice, harmless
+    }
     glFinish();
     return ok;
 }

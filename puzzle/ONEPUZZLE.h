@@ -17,6 +17,7 @@ public:
     float texCellHeight;          // 1 / rows
     int pieceCount;               // columns * rows
     unsigned int modelLists[64];  // GL display list of each piece shape (made by Setup, owned by the GL context)
+    unsigned int lightLists[64];  // the same in fewer triangles, for small pieces (modelLists' when none)
     float largestGroup;           // largest group share found at the start of the last Move pass
     float restartTimer;           // the cycle's countdown, seconds
     float boardZ;                 // z of the assembled board
@@ -46,7 +47,9 @@ public:
     // current GL context. False when settings is null or the shapes can't be built.
     bool Setup(SETTINGS* settings, char* resourcePath);
     // The shape half of Setup: loads the 64 piece models and compiles them
-    // into modelLists. False when any of them can't be loaded or built.
+    // into modelLists, and the light set into lightLists (the full set's
+    // lists again when the data file has no light set, or a damaged one).
+    // False when any of the full set can't be loaded or built.
     bool BuildPieceShapes(char* resourcePath);
     // Cuts a new board for picWidth x picHeight and puzzleWidth, sized by the
     // frustum planes, every piece at home. The board has at least two rows and
@@ -60,6 +63,12 @@ public:
     void Move(float dt);
     // The same pass with `join` as every piece's joining step.
     void MoveWith(float dt, JoinStep join);
-    // Draws every piece with its shape, transform and texture cell (GL).
+    // Draws every piece with its shape, transform and texture cell (GL); a
+    // piece that comes out under kLightBelowPixels across is drawn with its
+    // light shape.
     void Draw();
+
+    // On-screen width of a cell under which the light shapes can't be told
+    // from the full ones.
+    static constexpr float kLightBelowPixels = 20.0f;
 };

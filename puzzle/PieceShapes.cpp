@@ -31,8 +31,11 @@ void MapTextureFromPositions(MS3D& model)
 
 }  // namespace
 
-bool ReadPieceShapes(const char* resourcePath, const std::function<void(int shape, MS3D& model)>& use)
+bool ReadPieceShapes(const char* resourcePath, const std::function<void(int shape, bool light, MS3D& model)>& use,
+                     bool* lightSet)
 {
+    if (lightSet != nullptr)
+        *lightSet = false;
     if (resourcePath == nullptr)
         return false;
     char path[1024];
@@ -43,16 +46,20 @@ bool ReadPieceShapes(const char* resourcePath, const std::function<void(int shap
     RESFILE container;
     if (!container.Open(path))
         return false;
-    for (int i = 0; i < kPieceShapeCount; ++i) {
+    const bool hasLight = container.header.lumpCount >= 2 * kPieceShapeCount;
+    for (int i = 0; i < (hasLight ? 2 : 1) * kPieceShapeCount; ++i) {
+        const bool light = i >= kPieceShapeCount;
         MS3D model;
         if (!container.SeekLump(i) || !model.LoadFromFStream(&container.stream)) {
             container.Close();
-            return false;
+            return light;  // a damaged light set leaves the full one
         }
         MapTextureFromPositions(model);
         model.Scale(kModelToBoard);
-        use(i, model);
+        use(i % kPieceShapeCount, light, model);
     }
     container.Close();
+    if (lightSet != nullptr)
+        *lightSet = hasLight;
     return true;
 }

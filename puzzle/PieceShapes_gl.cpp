@@ -7,10 +7,26 @@
 
 bool ONEPUZZLE::BuildPieceShapes(char* resourcePath)
 {
-    return ReadPieceShapes(resourcePath, [this](int shape, MS3D& model) {
-        modelLists[shape] = glGenLists(1);
-        glNewList(modelLists[shape], GL_COMPILE);
-        model.Render();
-        glEndList();
-    });
+    for (unsigned int& list : lightLists)
+        list = 0;
+    bool lightSet = false;
+    const bool read = ReadPieceShapes(
+        resourcePath,
+        [this](int shape, bool light, MS3D& model) {
+            unsigned int& list = light ? lightLists[shape] : modelLists[shape];
+            list = glGenLists(1);
+            glNewList(list, GL_COMPILE);
+            model.Render();
+            glEndList();
+        },
+        &lightSet);
+    if (read && !lightSet) {
+        // No light set, or only part of one: the full shapes at every size.
+        for (int i = 0; i < kPieceShapeCount; ++i) {
+            if (lightLists[i] != 0 && lightLists[i] != modelLists[i])
+                glDeleteLists(lightLists[i], 1);
+            lightLists[i] = modelLists[i];
+        }
+    }
+    return read;
 }

@@ -1,11 +1,13 @@
 // zarnet-pieces: writes the 64 jigsaw piece shapes as MilkShape 3D models.
 //
-//   zarnet-pieces [-v] OUTDIR
+//   zarnet-pieces [-v] [--light] OUTDIR
 //
 // Writes OUTDIR/piece00.ms3d ... OUTDIR/piece63.ms3d; model i has the edge
 // codes of row i of the shape table (top, right, bottom, left). Pack them in
-// that order into "zar.vnt" with zarnet-pack. -v lists each shape's codes
-// and triangle count. The output depends on nothing but this program.
+// that order into "zar.vnt" with zarnet-pack, followed by the 64 of the
+// light set (--light: the same outlines in fewer triangles, drawn for small
+// pieces). -v lists each shape's codes and triangle count. The output
+// depends on nothing but this program.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -18,25 +20,28 @@
 int main(int argc, char** argv)
 {
     bool verbose = false;
+    bool light = false;
     std::string outDir;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "-v") == 0)
             verbose = true;
+        else if (std::strcmp(argv[i], "--light") == 0)
+            light = true;
         else if (outDir.empty() && argv[i][0] != '-')
             outDir = argv[i];
         else {
-            std::fprintf(stderr, "usage: zarnet-pieces [-v] OUTDIR\n");
+            std::fprintf(stderr, "usage: zarnet-pieces [-v] [--light] OUTDIR\n");
             return 2;
         }
     }
     if (outDir.empty()) {
-        std::fprintf(stderr, "usage: zarnet-pieces [-v] OUTDIR\n");
+        std::fprintf(stderr, "usage: zarnet-pieces [-v] [--light] OUTDIR\n");
         return 2;
     }
     if (outDir.back() != '/')
         outDir += '/';
 
-    piecemesh::Params params;
+    const piecemesh::Params params = light ? piecemesh::LightParams() : piecemesh::Params{};
     auto table = piecemesh::ShapeTable();
     for (int i = 0; i < 64; ++i) {
         ms3dw::Mesh mesh;

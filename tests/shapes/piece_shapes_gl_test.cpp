@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <set>
 
-#include "platform/egl_headless.h"
 #include "pictures/png_writer.h"
+#include "platform/egl_headless.h"
 #include "puzzle/ONEPUZZLE.h"
 #include "puzzle/ppInfo.h"
 #include "tests/support/scratch_dir.h"
@@ -48,11 +48,19 @@ TEST_F(PieceShapes, SetupNeedsSixtyFourModelsAndMapsTheTextureFromPositions)
     ASSERT_TRUE(ms3dw::Write(mesh, lumps[0].data));
     ScratchDir dir;
     ONEPUZZLE puzzle;
-    for (size_t count : {63, 64}) {
+    // 128 lumps, the last one damaged: a light set that can't be read whole
+    // is dropped, and the full shapes are drawn at every size.
+    for (size_t count : {63, 128, 64}) {
         lumps.resize(count, lumps[0]);
+        if (count == 128)
+            lumps[127].data.assign(8, 0xff);
         std::vector<uint8_t> bytes;
         ASSERT_TRUE(vanf::Pack(lumps, bytes) && WriteWholeFile(dir.Join("zar.vnt"), bytes));
-        ASSERT_EQ(SetupFrom(puzzle, dir.Path() + "/"), count == 64) << count << " lumps";
+        ASSERT_EQ(SetupFrom(puzzle, dir.Path() + "/"), count != 63) << count << " lumps";
+        if (count == 128) {
+            EXPECT_FALSE(glIsList(puzzle.modelLists[63] + 1)) << "the light lists made are deleted";
+        }
+        EXPECT_TRUE(count == 63 || std::equal(puzzle.lightLists, puzzle.lightLists + 64, puzzle.modelLists));
     }
     // An orthographic view of [-2, 2]^3 on a 4 x 4 viewport: window x, y =
     // x + 2, y + 2, depth = (2 - z) / 4.
@@ -97,8 +105,9 @@ TEST_F(PieceShapes, ShippedShapesMakeSixtyFourListsAndABlockWithoutGaps)
 {
     ONEPUZZLE puzzle;
     ASSERT_TRUE(SetupFrom(puzzle, ZARNET_BUILD_RESOURCES));
-    const std::set<unsigned> lists(puzzle.modelLists, puzzle.modelLists + 64);
-    EXPECT_TRUE(lists.size() == 64 && !lists.count(0) && glIsList(*lists.begin()) && glIsList(*lists.rbegin()));
+    std::set<unsigned> lists(puzzle.modelLists, puzzle.modelLists + 64);
+    lists.insert(puzzle.lightLists, puzzle.lightLists + 64);
+    EXPECT_TRUE(lists.size() == 128 && !lists.count(0) && glIsList(*lists.begin()) && glIsList(*lists.rbegin()));
     const int size = 256;
     glMatrixMode(GL_PROJECTION);
     glOrtho(-2.5, 2.5, -2.5, 2.5, -10, 10);

@@ -1,6 +1,7 @@
 // The shipped data files, read only through the system's own readers: the 64
-// piece shapes of "zar.vnt" are closed and well formed, stay in their cells
-// but for their knobs and interlock exactly; "zar.vnt" is what the tools
+// piece shapes of "zar.vnt" and the 64 of its light set are closed and well
+// formed, stay in their cells but for their knobs and interlock exactly
+// within each set; "zar.vnt" is what the tools
 // make, and the overlay images have the sizes the overlay draws them at.
 #include <gtest/gtest.h>
 
@@ -29,7 +30,8 @@ std::string Resource(const char* name)
     return std::string(ZARNET_BUILD_RESOURCES) + name;
 }
 
-MS3D models[64];  // lumps 0 to 63 of "zar.vnt"
+constexpr size_t kModels = 128;  // the full set, then the light set
+MS3D models[kModels];            // lumps 0 to 127 of "zar.vnt"
 
 // How many of them load, one after another (read once).
 size_t Loaded()
@@ -38,7 +40,7 @@ size_t Loaded()
         RESFILE container;
         size_t n = 0;
         if (container.Open(Resource("zar.vnt").c_str()))
-            while (n < 64 && container.SeekLump(int(n)) && models[n].LoadFromFStream(&container.stream))
+            while (n < kModels && container.SeekLump(int(n)) && models[n].LoadFromFStream(&container.stream))
                 ++n;
         return n;
     }();
@@ -68,15 +70,14 @@ V3 FaceNormal(const MS3D& m, int t)
     return Cross({b[0] - a[0], b[1] - a[1], b[2] - a[2]}, {c[0] - a[0], c[1] - a[1], c[2] - a[2]});
 }
 
-// The piece's outline: (x, y) of every corner of the upright side wall.
+// The piece's outline: (x, y) of every corner between the front and back
+// faces' rings (the side wall's, or where the rim meets the chamfer).
 std::vector<P2> Outline(const MS3D& m)
 {
     std::set<P2> points;
-    for (int t = 0; t < m.numTriangles; ++t) {
-        const V3 n = FaceNormal(m, t);
-        for (int k = 0; k < 3 && std::fabs(n[2]) <= 1e-6 * std::sqrt(Dot(n, n)); ++k)
-            points.insert({At(m, t, k)[0], At(m, t, k)[1]});
-    }
+    for (int v = 0; v < m.numVertices; ++v)
+        if (std::fabs(m.vertices[v].location[2]) < 1.9f)
+            points.insert({m.vertices[v].location[0], m.vertices[v].location[1]});
     return {points.begin(), points.end()};
 }
 
@@ -89,10 +90,11 @@ P2 Local(const P2& p, int e)
     return {e % 2 ? p[1] : p[0], p[0] * out[e][0] + p[1] * out[e][1] - 20.0};
 }
 
-TEST(ShippedShapes, SixtyFourClosedWellFormedModels)
+TEST(ShippedShapes, TwiceSixtyFourClosedWellFormedModels)
 {
-    ASSERT_EQ(Loaded(), 64u);
-    for (int i = 0; i < 64; ++i) {
+    ASSERT_EQ(Loaded(), kModels);
+    EXPECT_LT(models[64 + 62].numTriangles, models[62].numTriangles / 2);  // the light set is lighter
+    for (size_t i = 0; i < kModels; ++i) {
         SCOPED_TRACE("shape " + std::to_string(i));
         const MS3D& m = models[i];
         ASSERT_GT(m.numTriangles, 0);
@@ -122,7 +124,7 @@ TEST(ShippedShapes, SixtyFourClosedWellFormedModels)
             open += count != 1 || reverse == edges.end() || reverse->second != 1;
         }
         EXPECT_EQ(open, 0);
-        EXPECT_GT(volume, 0.6 * 40 * 40 * 4);  // faces outward, about the body square times the thickness
+        EXPECT_GT(volume, 0.55 * 40 * 40 * 4);  // faces outward, about the body square times the thickness
         EXPECT_LT(volume, 1.4 * 40 * 40 * 4);
         for (int g = 0; g < m.numGroups; ++g)
             for (int k = 0; k < m.groups[g].numTriangles; ++k)
@@ -134,15 +136,15 @@ TEST(ShippedShapes, SixtyFourClosedWellFormedModels)
 // Only a knob leaves the cell, across the middle of its edge.
 TEST(ShippedShapes, BodiesStayInTheirCellsButForTheKnobs)
 {
-    ASSERT_EQ(Loaded(), 64u);
-    for (int i = 0; i < 64; ++i) {
+    ASSERT_EQ(Loaded(), kModels);
+    for (size_t i = 0; i < kModels; ++i) {
         const MS3D& m = models[i];
         for (int v = 0; v < m.numVertices; ++v) {
             int outside = 0;
             for (int e = 0; e < 4; ++e) {
                 const P2 q = Local({m.vertices[v].location[0], m.vertices[v].location[1]}, e);
                 outside += q[1] > 1e-9;
-                EXPECT_TRUE(q[1] <= 1e-9 || (ppInfo[i][e] == 1 && q[1] < 20 && std::fabs(q[0]) < 10))
+                EXPECT_TRUE(q[1] <= 1e-9 || (ppInfo[i % 64][e] == 1 && q[1] < 20 && std::fabs(q[0]) < 10))
                     << "shape " << i << ", vertex " << v << " beyond edge " << e;
             }
             EXPECT_LE(outside, 1);
@@ -150,29 +152,30 @@ TEST(ShippedShapes, BodiesStayInTheirCellsButForTheKnobs)
     }
 }
 
-// For every knob and every hole that can meet it, the knob's outline moved
-// one cell over is the hole's outline.
+// For every knob and every hole of the same set that can meet it, the knob's
+// outline moved one cell over is the hole's outline.
 TEST(ShippedShapes, KnobOutlinesAreTheHoleOutlines)
 {
-    ASSERT_EQ(Loaded(), 64u);
+    ASSERT_EQ(Loaded(), kModels);
     std::vector<std::vector<P2>> outlines;
     for (const MS3D& m : models)
         outlines.push_back(Outline(m));
     int pairs = 0;
-    for (int k = 0; k < 64; ++k)
+    for (int k = 0; k < int(kModels); ++k)
         for (int e = 0; e < 4; ++e) {
+            const int set = k / 64 * 64;
             std::vector<P2> knob;  // in the frame of the neighbour's opposite side
             double reach = 0, halfWidth = 0;
             for (const P2& p : outlines[k]) {
                 const P2 q = Local(p, e);
-                if (ppInfo[k][e] != 1 || q[1] < -1e-9 || std::fabs(q[0]) >= 19)
+                if (ppInfo[k % 64][e] != 1 || q[1] < -1e-9 || std::fabs(q[0]) >= 19)
                     continue;
                 knob.push_back({q[0], -q[1]});
                 reach = std::max(reach, q[1]);
                 halfWidth = std::max(halfWidth, std::fabs(q[0]));
             }
-            for (int h = 0; h < 64 && !knob.empty(); ++h) {
-                if (ppInfo[h][(e + 2) % 4] != -1)
+            for (int h = set; h < set + 64 && !knob.empty(); ++h) {
+                if (ppInfo[h % 64][(e + 2) % 4] != -1)
                     continue;
                 ++pairs;
                 std::vector<P2> hole;
@@ -189,15 +192,16 @@ TEST(ShippedShapes, KnobOutlinesAreTheHoleOutlines)
                         << "knob " << k << " edge " << e << ", hole " << h << ": (" << p[0] << ", " << p[1] << ")";
             }
         }
-    EXPECT_GT(pairs, 64 * 4);
+    EXPECT_GT(pairs, 2 * 64 * 4);
 }
 
 TEST(ShippedFiles, PieceContainerIsWhatTheToolsMake)
 {
-    std::vector<vanf::Lump> lumps(64);
-    for (int i = 0; i < 64; ++i) {
+    std::vector<vanf::Lump> lumps(kModels);
+    for (size_t i = 0; i < kModels; ++i) {
         ms3dw::Mesh mesh;
-        ASSERT_TRUE(piecemesh::BuildPiece(piecemesh::ShapeTable()[i], piecemesh::Params{}, mesh, nullptr)) << i;
+        const piecemesh::Params params = i < 64 ? piecemesh::Params{} : piecemesh::LightParams();
+        ASSERT_TRUE(piecemesh::BuildPiece(piecemesh::ShapeTable()[i % 64], params, mesh, nullptr)) << i;
         ASSERT_TRUE(ms3dw::Write(mesh, lumps[i].data));
     }
     std::vector<uint8_t> made;
