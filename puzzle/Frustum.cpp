@@ -26,6 +26,22 @@ void SetEngineFrustum(float aspect)
     FrustumPlanesFromMatrices(projection, modelview, frustum);
 }
 
+DetailSplit DetailSplitFromMatrices(const float projection[16], const float modelview[16], int width, int height,
+                                    float pixels)
+{
+    const float* P = projection;
+    const float* M = modelview;
+    DetailSplit split{};
+    for (int c = 0; c < 4; ++c)
+        split.w[c] = P[3] * M[4 * c] + P[7] * M[4 * c + 1] + P[11] * M[4 * c + 2] + P[15] * M[4 * c + 3];
+    // One cell along the board's x and y axes, in pixels at w = 1.
+    const float cellX = std::sqrt(M[0] * M[0] + M[1] * M[1] + M[2] * M[2]) * std::fabs(P[0]) * 0.5f * width;
+    const float cellY = std::sqrt(M[4] * M[4] + M[5] * M[5] + M[6] * M[6]) * std::fabs(P[5]) * 0.5f * height;
+    const float widest = cellX > cellY ? cellX : cellY;
+    split.lightFrom = pixels > 0.0f && widest > 0.0f ? widest / pixels : INFINITY;
+    return split;
+}
+
 void FrustumPlanesFromMatrices(const float projection[16], const float modelview[16], float planes[6][4])
 {
     const float* P = projection;

@@ -15,6 +15,23 @@ extern float frustum[6][4];
 // reads them back), computed in single precision into planes. Pure.
 void FrustumPlanesFromMatrices(const float projection[16], const float modelview[16], float planes[6][4]);
 
+// When a piece is small enough on screen for its light shape: a board point
+// (x, y, z) has clip-space w = w[0] x + w[1] y + w[2] z + w[3] (its depth in
+// front of the eye, under a perspective view), and a cell around it is
+// narrower than the threshold, in pixels along both screen axes, when w
+// exceeds lightFrom.
+struct DetailSplit {
+    float w[4];
+    float lightFrom;
+};
+
+// The split for the given projection and model-view matrices (column-major,
+// the board's model-view, board scale included), a viewport of width x
+// height pixels and a threshold in pixels. Never light (lightFrom infinite)
+// for a threshold or viewport of no size. Pure.
+DetailSplit DetailSplitFromMatrices(const float projection[16], const float modelview[16], int width, int height,
+                                    float pixels);
+
 // The engine's camera as GL leaves it after gluPerspective(45, aspect, 1, 120)
 // and gluLookAt((0, 0, 40), origin, +y): both matrices column-major. Pure.
 void EngineCameraMatrices(float aspect, float projection[16], float modelview[16]);

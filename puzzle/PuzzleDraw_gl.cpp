@@ -9,6 +9,10 @@
 // The pieces are closed, opaque shapes, so only their front faces are drawn,
 // and a piece whose bounding sphere lies wholly outside the view is skipped;
 // neither changes a pixel, and both spare a software renderer most of its work.
+// A piece whose cell comes out narrower than kLightBelowPixels on screen is
+// drawn with its light shape (the same outline in fewer triangles): on a
+// board a hundred pieces across nearly every piece is, and a software
+// renderer's cost goes mostly by the triangle at that size.
 #include <GL/gl.h>
 
 #include "puzzle/Frustum.h"
@@ -32,6 +36,17 @@ void CurrentViewPlanes(float planes[6][4])
     FrustumPlanesFromMatrices(projection, modelview, planes);
 }
 
+// The split between full and light shapes for the current matrices and viewport.
+DetailSplit CurrentDetailSplit()
+{
+    float projection[16], modelview[16];
+    GLint viewport[4];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    return DetailSplitFromMatrices(projection, modelview, viewport[2], viewport[3], ONEPUZZLE::kLightBelowPixels);
+}
+
 bool InView(const float planes[6][4], const VECTOR3D& at)
 {
     for (int k = 0; k < 6; ++k)
@@ -53,12 +68,16 @@ void ONEPUZZLE::Draw()
     if (pieces != nullptr) {
         float planes[6][4];
         CurrentViewPlanes(planes);
+        const DetailSplit split = CurrentDetailSplit();
         const GLboolean culling = glIsEnabled(GL_CULL_FACE);
         glEnable(GL_CULL_FACE);
         for (int i = 0; i < columns; ++i) {
             for (int j = 0; j < rows; ++j) {
-                if (!InView(planes, pieces[j * columns + i].pos))
+                const VECTOR3D& at = pieces[j * columns + i].pos;
+                if (!InView(planes, at))
                     continue;
+                const bool light =
+                    split.w[0] * at.x + split.w[1] * at.y + split.w[2] * at.z + split.w[3] > split.lightFrom;
                 glMatrixMode(GL_TEXTURE);
                 glLoadIdentity();
                 glTranslatef(static_cast<float>(i) * texCellWidth, -(static_cast<float>(j) * texCellHeight), 0.0f);
@@ -69,7 +88,7 @@ void ONEPUZZLE::Draw()
                 ONEPIECE& piece = pieces[j * columns + i];
                 piece.ReadyDraw();
                 if (piece.shape >= 0 && piece.shape < 64)
-                    glCallList(modelLists[piece.shape]);
+                    glCallList(light ? lightLists[piece.shape] : modelLists[piece.shape]);
                 glPopMatrix();
             }
         }

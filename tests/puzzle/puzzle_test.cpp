@@ -85,6 +85,28 @@ TEST(Frustum, EngineViewEdges)
     }
 }
 
+// The light shapes take over where a cell comes out narrower than the
+// threshold on screen, along the wider of the board's two axes.
+TEST(Frustum, LightShapesBeyondTheirDepth)
+{
+    float projection[16], modelview[16];
+    EngineCameraMatrices(16.0f / 9.0f, projection, modelview);
+    const double cell = 1280 / 2 / (40 * kTan * 16 / 9);  // pixels of a cell at the origin, 40 in front of the eye
+    const auto wOf = [](const DetailSplit& split, float x, float y, float z) {
+        return split.w[0] * x + split.w[1] * y + split.w[2] * z + split.w[3];
+    };
+    DetailSplit split = DetailSplitFromMatrices(projection, modelview, 1280, 720, 20.0f);
+    EXPECT_NEAR(wOf(split, 3, -2, 0), 40, 1e-4);
+    EXPECT_NEAR(wOf(split, 0, 0, -10), 50, 1e-4);
+    EXPECT_NEAR(split.lightFrom, 40 * cell / 20, 1e-3);  // 43.4: the board at the origin is drawn full, 10 deeper light
+    modelview[0] = modelview[5] = 0.5f;                  // a board scaled to half its size ...
+    modelview[4] = 1.5f;                                 // ... and sheared: its y axis is the longer one on screen
+    split = DetailSplitFromMatrices(projection, modelview, 1280, 720, 20.0f);
+    EXPECT_NEAR(split.lightFrom, 40 * cell / 20 * std::sqrt(1.5 * 1.5 + 0.5 * 0.5), 1e-3);
+    EXPECT_TRUE(std::isinf(DetailSplitFromMatrices(projection, modelview, 1280, 720, 0.0f).lightFrom));
+    EXPECT_TRUE(std::isinf(DetailSplitFromMatrices(projection, modelview, 0, 0, 20.0f).lightFrom));
+}
+
 TEST(NewPuzzle, BoardSizes)
 {
     const struct {
