@@ -45,13 +45,6 @@ bool StepUntil(ONEPUZZLE& puzzle, const std::function<bool()>& done, double limi
     return done();
 }
 
-// Setup as the host view calls it, with the build tree's resources.
-bool SetUpEngine(SSMAIN& engine, SETTINGS& settings, bool preview = false, int width = kW, int height = kH)
-{
-    static std::string resources = ZARNET_BUILD_RESOURCES;
-    return engine.Setup(preview, width, height, &settings, resources.data());
-}
-
 // One drawn frame, saved as frames/engine_<name>.png, and how many board
 // cells show their own colour at their place.
 struct Shot {
@@ -101,6 +94,12 @@ std::vector<uint8_t> TextureTexels(unsigned texture, int* width, int* height)
 class EngineGL : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(view.Open(kW, kH)) << view.Error(); }
+    // The view's init, then Setup as the host view calls it, by default with the build tree's resources.
+    bool Start(SSMAIN& engine, SETTINGS& settings, std::string resources = ZARNET_BUILD_RESOURCES)
+    {
+        view.Init(&engine);
+        return engine.Setup(false, kW, kH, &settings, resources.data());
+    }
     EngineView view;
 };
 
@@ -120,12 +119,11 @@ TEST_F(EngineGL, FreshBoardShowsEveryCellAtItsPlaceAndCleanupReleasesIt)
         const ScratchDir dir;
         SETTINGS settings = EngineTestSettings(c.grab ? 0 : 2, c.puzzleWidth, dir.Join(""), kW, kH);
         SSMAIN engine;
-        view.Init(&engine);
         if (c.grab)
             engine.pictureTex = UploadGrabTexture(c.picWidth, c.picHeight, picture);  // as the host hands it over
         ASSERT_TRUE(c.grab ||
                     WriteWholeFile(dir.Join("picture.png"), EncodeAs(Kind::Png, c.picWidth, c.picHeight, picture)));
-        ASSERT_TRUE(SetUpEngine(engine, settings));
+        ASSERT_TRUE(Start(engine, settings));
         ASSERT_EQ(engine.puzzle->columns, c.columns);
         ASSERT_EQ(engine.puzzle->rows, c.rows);
         const Shot shot = Draw(view, engine, std::string("board_") + c.name, c.grab ? engine.puzzle->boardScaleX : 1.0,
@@ -154,8 +152,7 @@ TEST_F(EngineGL, FolderBoardScattersReassemblesAndGetsANewPictureTwoSecondsBefor
     ASSERT_TRUE(WriteWholeFile(dir.Join("square.gif"), EncodeAs(Kind::Gif, 400, 400, CellPicture(400, 400, 8, 8))));
     SETTINGS settings = EngineTestSettings(2, 8, dir.Join(""));
     SSMAIN engine;
-    view.Init(&engine);
-    ASSERT_TRUE(SetUpEngine(engine, settings));
+    ASSERT_TRUE(Start(engine, settings));
     ONEPUZZLE* const puzzle = engine.puzzle;
     Shot assembled = Draw(view, engine, "cycle_assembled");
     EXPECT_TRUE(assembled.Whole()) << assembled.cells.firstMisses;
@@ -250,8 +247,7 @@ TEST_F(EngineGL, AFolderWithoutAUsablePictureShowsTheBundledOneAndTheEngineRuns)
         srand(17);
         SETTINGS settings = EngineTestSettings(2, 8, dir);
         SSMAIN engine;
-        view.Init(&engine);
-        ASSERT_TRUE(SetUpEngine(engine, settings));
+        ASSERT_TRUE(Start(engine, settings));
         for (int round = 0; round < 2; ++round) {  // the next board tries again and fares the same
             engine.puzzle->newPicture = round > 0;
             const Shot shot = DrawNewBoard(view, engine, std::string("bad_") + c.name + std::to_string(round));
@@ -284,9 +280,7 @@ TEST_F(EngineGL, AFolderWithoutAUsablePictureShowsTheBundledOneAndTheEngineRuns)
     srand(17);
     SETTINGS settings = EngineTestSettings(2, 8, empty.Join(""), 0, 0);
     SSMAIN engine;
-    view.Init(&engine);
-    std::string folder = resources.Join("");
-    ASSERT_TRUE(engine.Setup(false, kW, kH, &settings, folder.data()));
+    ASSERT_TRUE(Start(engine, settings, resources.Join("")));
     engine.puzzle->newPicture = true;
     const Shot plain = DrawNewBoard(view, engine, "bad_no_bundled_picture");
     EXPECT_EQ(engine.pictureTex, 0u);
@@ -313,13 +307,11 @@ TEST_F(EngineGL, FailedSetupDrawsNothing)
         {onlyTextures.Join(""), {}},
         {badTexture.Join(""), {"Invalid Image: TGA file be type 2 or type 10 "}}};
     for (const auto& [folder, expectedAlerts] : cases) {
-        std::string dir = folder;
-        SCOPED_TRACE(dir);
+        SCOPED_TRACE(folder);
         alerts.clear();
         SETTINGS settings = EngineTestSettings(1, 6, "", 64, 64);
         SSMAIN engine;
-        view.Init(&engine);
-        EXPECT_FALSE(engine.Setup(false, kW, kH, &settings, dir.data()));
+        EXPECT_FALSE(Start(engine, settings, folder));
         EXPECT_EQ(alerts, expectedAlerts);
         EXPECT_EQ(engine.puzzle, nullptr);
         for (int k = 0; k < 3; ++k)
@@ -347,7 +339,8 @@ struct OverlayRun {
             return false;
         view.Init(&engine);
         engine.pictureTex = UploadGrabTexture(kOW, kOH, CellPicture(kOW, kOH, 6, 1));
-        return SetUpEngine(engine, settings, preview, kOW, kOH);
+        std::string resources = ZARNET_BUILD_RESOURCES;
+        return engine.Setup(preview, kOW, kOH, &settings, resources.data());
     }
     // Draws frames of dt up to `until` seconds, the last on a freshly cut board
     // (after minutes of play the pieces may be anywhere, often out of sight).
