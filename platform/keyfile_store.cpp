@@ -83,6 +83,31 @@ std::string WhyUnreadable(const std::string& path, size_t maxBytes, bool* regula
     return "can't be read";
 }
 
+// GLib drops one carriage return before a line's "\n" and none at the end
+// of the file; a save writes what it kept with a "\n" after it, so a value
+// that still ends in "\r" (the last line of a file with DOS line ends, or a
+// line ending "\r\r\n") would come back without it after the next start.
+// Line ends are read as line ends here, whatever carriage returns stand
+// before them, so that a setting reads the same before and after a save.
+void DropCarriageReturnsAtLineEnds(std::string* text)
+{
+    std::string out;
+    out.reserve(text->size());
+    for (size_t i = 0; i < text->size();) {
+        size_t run = i;
+        while (run < text->size() && (*text)[run] == '\r')
+            ++run;
+        if (run == i) {
+            out += (*text)[i++];
+            continue;
+        }
+        if (run < text->size() && (*text)[run] != '\n')
+            out.append(*text, i, run - i);  // inside a line: kept
+        i = run;
+    }
+    *text = std::move(out);
+}
+
 }  // namespace
 
 struct PreferenceStore::State {
@@ -110,6 +135,7 @@ PreferenceStore::PreferenceStore(const char* moduleName, const char* directory) 
         state_->damage = WhyUnreadable(state_->path, kMaxStoreBytes, &state_->moveAside);
         return;
     }
+    DropCarriageReturnsAtLineEnds(&data);
     if (!g_key_file_load_from_data(state_->file, data.data(), data.size(), G_KEY_FILE_KEEP_COMMENTS, nullptr)) {
         // Damaged: start empty; the next synchronize() keeps it aside.
         state_->damage = "is not a settings file";

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "pictures/png_writer.h"
 #include "platform/alert.h"
 #include "platform/desktop_background.h"
-#include "pictures/png_writer.h"
 #include "platform/preference_store.h"
 #include "tests/support/scratch_dir.h"
 
@@ -76,6 +76,31 @@ TEST(PreferenceStore, ValuesRoundTripThroughTheFileByteForByte)
     EXPECT_EQ(store.integerForKey("n"), -123456789012345);
     EXPECT_TRUE(store.boolForKey("b"));
     EXPECT_FALSE(store.hasKey("absent"));
+}
+
+// Line ends with carriage returns before them (DOS files, a last line
+// without its "\n") end the value; a save and the next start keep it so.
+// Found by fuzzing: the last line's "\r" stayed in the value until a save.
+TEST(PreferenceStore, CarriageReturnsAtLineEndsAreNoPartOfAValueBeforeOrAfterASave)
+{
+    const std::string files[] = {"[vmZarnetSS]\nBGPath=/home/u\r", "[vmZarnetSS]\r\nBGPath=/home/u\r\r\nBGRes=2\r\n",
+                                 "[vmZarnetSS]\r\r\nBGPath=/home/u\r\r"};
+    for (const std::string& text : files) {
+        SCOPED_TRACE(text);
+        ScratchDir dir;
+        ASSERT_TRUE(WriteWholeFile(dir.Join("vmZarnetSS.conf"), text));
+        for (int start = 0; start < 2; ++start) {  // as read, then after a save
+            PreferenceStore store("vmZarnetSS", dir.Path().c_str());
+            std::string path;
+            EXPECT_TRUE(store.stringForKey("BGPath", &path) && path == "/home/u") << start << ": " << path;
+            ASSERT_TRUE(store.synchronize());
+        }
+    }
+    // A carriage return inside a line stays part of the value.
+    ScratchDir dir;
+    ASSERT_TRUE(WriteWholeFile(dir.Join("vmZarnetSS.conf"), "[vmZarnetSS]\nBGPath=/a\rb\r\n"));
+    std::string path;
+    EXPECT_TRUE(PreferenceStore("vmZarnetSS", dir.Path().c_str()).stringForKey("BGPath", &path) && path == "/a\rb");
 }
 
 // Two monitors as XRandR names them; "right" (number 1) is primary.
