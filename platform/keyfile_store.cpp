@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -83,27 +84,30 @@ std::string WhyUnreadable(const std::string& path, size_t maxBytes, bool* regula
     return "can't be read";
 }
 
-// GLib drops one carriage return before a line's "\n" and none at the end
-// of the file; a save writes what it kept with a "\n" after it, so a value
-// that still ends in "\r" (the last line of a file with DOS line ends, or a
-// line ending "\r\r\n") would come back without it after the next start.
-// Line ends are read as line ends here, whatever carriage returns stand
-// before them, so that a setting reads the same before and after a save.
-void DropCarriageReturnsAtLineEnds(std::string* text)
+// GLib reads a line only up to its first NUL byte, and drops one carriage
+// return before a line's "\n" but none at the end of the file. A save
+// writes each value as read with a "\n" after it, so a value that still
+// ended in "\r" (the last line of a file with DOS line ends, a line ending
+// "\r\r\n", or "\r" before a NUL) would come back without it after the next
+// start. Here every line ends at its first NUL and loses the carriage
+// returns before its end, so that a setting reads the same before and after
+// a save.
+void CleanLineEnds(std::string* text)
 {
     std::string out;
     out.reserve(text->size());
-    for (size_t i = 0; i < text->size();) {
-        size_t run = i;
-        while (run < text->size() && (*text)[run] == '\r')
-            ++run;
-        if (run == i) {
-            out += (*text)[i++];
-            continue;
-        }
-        if (run < text->size() && (*text)[run] != '\n')
-            out.append(*text, i, run - i);  // inside a line: kept
-        i = run;
+    for (size_t start = 0; start < text->size();) {
+        size_t end = text->find('\n', start);
+        const bool lastLine = end == std::string::npos;
+        if (lastLine)
+            end = text->size();
+        size_t stop = std::min(end, text->find('\0', start));
+        while (stop > start && (*text)[stop - 1] == '\r')
+            --stop;
+        out.append(*text, start, stop - start);
+        if (!lastLine)
+            out += '\n';
+        start = end + 1;
     }
     *text = std::move(out);
 }
@@ -135,7 +139,7 @@ PreferenceStore::PreferenceStore(const char* moduleName, const char* directory) 
         state_->damage = WhyUnreadable(state_->path, kMaxStoreBytes, &state_->moveAside);
         return;
     }
-    DropCarriageReturnsAtLineEnds(&data);
+    CleanLineEnds(&data);
     if (!g_key_file_load_from_data(state_->file, data.data(), data.size(), G_KEY_FILE_KEEP_COMMENTS, nullptr)) {
         // Damaged: start empty; the next synchronize() keeps it aside.
         state_->damage = "is not a settings file";
