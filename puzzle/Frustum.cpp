@@ -32,7 +32,7 @@ DetailSplit DetailSplitFromMatrices(const float projection[16], const float mode
     const float* P = projection;
     const float* M = modelview;
     DetailSplit split{};
-    for (int c = 0; c < 4; ++c)
+    for (size_t c = 0; c < 4; ++c)
         split.w[c] = P[3] * M[4 * c] + P[7] * M[4 * c + 1] + P[11] * M[4 * c + 2] + P[15] * M[4 * c + 3];
     // One cell along the board's x and y axes, in pixels at w = 1.
     const float cellX = std::sqrt(M[0] * M[0] + M[1] * M[1] + M[2] * M[2]) * std::fabs(P[0]) * 0.5f * width;

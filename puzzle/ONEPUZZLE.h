@@ -1,7 +1,7 @@
 #pragma once
-#include "puzzle/SETTINGS.h"
 #include "puzzle/JoinIndex.h"
 #include "puzzle/ONEPIECE.h"
+#include "puzzle/SETTINGS.h"
 
 // The board: the grid of pieces cut from one picture, the 64 piece shapes,
 // the three puzzle settings and the cycle's countdown. Board coordinates: one

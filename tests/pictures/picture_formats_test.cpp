@@ -264,7 +264,7 @@ TEST(WebpPictures, DecodeExactlyWithAlphaAndScaledToTheNeed)
         ASSERT_TRUE(p.From(file));
         ASSERT_EQ(p.bitsPerPixel, 8 * bytesPerPixel);
         ASSERT_EQ(Size(p.width, p.height), Size(40, 30));
-        const long row = 40 * bytesPerPixel;
+        const long row = 40L * bytesPerPixel;
         for (int y = 0; y < 30; ++y)
             ASSERT_EQ(Bytes(p.pixels + y * p.bytesPerRow, p.pixels + y * p.bytesPerRow + row),
                       Bytes(samples->begin() + y * row, samples->begin() + (y + 1) * row))

@@ -130,7 +130,8 @@ std::vector<FileCase> FileCases()
     for (int i = 0; i < w * h; ++i)
         indices.push_back(static_cast<unsigned char>(i * 7 % 16));
     for (unsigned char i : indices)
-        paletted.insert(paletted.end(), palette.begin() + 3 * i, palette.begin() + 3 * i + 3);
+        paletted.insert(paletted.end(), palette.begin() + 3 * static_cast<ptrdiff_t>(i),
+                        palette.begin() + 3 * static_cast<ptrdiff_t>(i) + 3);
     for (unsigned char v : grey)
         greyRgb.insert(greyRgb.end(), {v, v, v});
     std::string const text = "this is a text file, not a picture\n";

@@ -59,7 +59,7 @@ TEST(X11Screens, TwoMonitorsPrimaryFirstAndTheGrabOfOneBottomRowFirst)
     XSync(d, False);
     ScreenGrab g;
     ASSERT_TRUE(GrabX11Screen(d, list.screens[0].frame, &g));
-    ASSERT_TRUE(g.width == 320 && g.height == 480 && g.rgba.size() == 320u * 480u * 4u);
+    ASSERT_TRUE(g.width == 320 && g.height == 480 && g.rgba.size() == size_t(320) * 480 * 4);
     EXPECT_EQ(g.rgba[1], 255) << "the first row stored is the bottom's green";
     EXPECT_EQ(g.rgba[3], 255);
     EXPECT_EQ(At(g, 5, 0), 0xff0000u);

@@ -14,9 +14,10 @@
 
 namespace {
 
+// Bit for bit on purpose: -0 and 0 differ, and a NaN equals itself.
 template <typename T> bool Same(const T& a, const T& b)
 {
-    return std::memcmp(&a, &b, sizeof(T)) == 0;
+    return std::memcmp(&a, &b, sizeof(T)) == 0;  // NOLINT(bugprone-suspicious-memory-comparison)
 }
 
 // The first difference between the two boards, or "" when they agree in

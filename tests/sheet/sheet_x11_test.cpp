@@ -118,8 +118,8 @@ TEST(SettingsApp, PreviewsOpensTheSheetSavesAndRebuildsThePreview)
     ASSERT_TRUE(GrabX11Screen(d.get(), ScreenRect{0, 0, 1024, 768}, &grab));
     Frame shot{grab.width, grab.height, {}};
     for (int y = grab.height - 1; y >= 0; --y)  // the grab is bottom row first
-        shot.rgba.insert(shot.rgba.end(), grab.rgba.begin() + y * grab.width * 4,
-                         grab.rgba.begin() + (y + 1) * grab.width * 4);
+        shot.rgba.insert(shot.rgba.end(), grab.rgba.begin() + static_cast<ptrdiff_t>(y) * grab.width * 4,
+                         grab.rgba.begin() + static_cast<ptrdiff_t>(y + 1) * grab.width * 4);
     EXPECT_TRUE(SaveFrame(shot, "zarnet_settings_options"));
 
     // The pieces field has the focus: a number typed and confirmed with Enter
@@ -204,7 +204,10 @@ TEST_F(SheetTest, FolderButtonFollowsTheSourcePopUpAndDefaultsKeepTheFolder)
     EXPECT_EQ(Shown(), (std::vector<int>{0, 25, 75, 1, 1, 0}));
     EXPECT_EQ(SheetTitle(view->oBGPath), "/srv/pictures/holiday/");
     EXPECT_FALSE(SheetIsEnabled(view->oBGPath));
-    EXPECT_EQ(std::memcmp(&memory, &view->mySettings, sizeof memory), 0);
+    const SETTINGS& now = view->mySettings;
+    EXPECT_TRUE(memory.BGRES == now.BGRES && memory.BGTYPE == now.BGTYPE && !std::strcmp(memory.BGPath, now.BGPath) &&
+                memory.PERCENTAGE == now.PERCENTAGE && memory.PUZZLEWIDTH == now.PUZZLEWIDTH &&
+                memory.LOCKINPLACE == now.LOCKINPLACE);
     EXPECT_TRUE(view->MainMonitorOnly);
     EXPECT_EQ(Stored(), store);
 }

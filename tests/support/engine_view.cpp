@@ -169,7 +169,8 @@ Frame LoadFrame(const std::string& path)
     Frame frame{p.width, p.height, {}};
     for (int y = 0; y < p.height; ++y)
         for (int x = 0; x < p.width; ++x) {
-            const unsigned char* c = &p.pixels[y * p.bytesPerRow + x * (p.bitsPerPixel / 8)];
+            const unsigned char* c =
+                &p.pixels[static_cast<size_t>(y) * p.bytesPerRow + static_cast<size_t>(x) * (p.bitsPerPixel / 8)];
             frame.rgba.insert(frame.rgba.end(), {c[0], c[1], c[2], 255});
         }
     FreeDecodedPicture(&p);
