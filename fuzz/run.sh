@@ -54,6 +54,8 @@ trap 'rm -rf "$WORK"' EXIT
 count_files() { find "$1" -maxdepth 1 -type f 2>/dev/null | wc -l; }
 
 failed=0
+passed=0
+failures=0
 summary=()
 for h in "${harnesses[@]}"; do
   repo=$ROOT/fuzz/corpus/$h
@@ -101,6 +103,7 @@ for h in "${harnesses[@]}"; do
     echo "| $(date -u '+%Y-%m-%d %H:%M') | $h | $execs | $new | $crashes |" >>"$WORK/rows"
   fi
   summary+=("$(printf '%-22s %12s executions  %4s new  %2s crashes' "$h" "$execs" "$new" "$crashes")")
+  [ "$crashes" -eq 0 ] && passed=$((passed + 1)) || failures=$((failures + 1))
 done
 
 # The ledger: its runs (one row per harness and run, oldest first) and the
@@ -116,10 +119,11 @@ write_ledger() {
     echo
     echo "## Totals"
     echo
-    echo "| Harness | Executions | Share of the goal | Crashes |"
-    echo "|---|---:|---:|---:|"
+    echo "| Harness | Executions | Share of the goal | Still to go | Crashes |"
+    echo "|---|---:|---:|---:|---:|"
     awk -F'|' -v goal="$GOAL" '{ h = $3; gsub(/ /, "", h); n[h] += $4; c[h] += $6 }
-      END { for (h in n) printf "| %s | %d | %.1f %% | %d |\n", h, n[h], 100 * n[h] / goal, c[h] }' "$rows" | sort
+      END { for (h in n) printf "| %s | %d | %.1f %% | %d | %d |\n", h, n[h], 100 * n[h] / goal,
+                                 n[h] < goal ? goal - n[h] : 0, c[h] }' "$rows" | sort
     echo
     echo "## Runs"
     echo
@@ -136,6 +140,9 @@ if [ "$ci" -eq 0 ]; then
   write_ledger
   echo
   sed -n '/^## Totals/,/^## Runs/p' "$LEDGER" | grep '^| fuzz_'
-  echo "Corpus in the repository: $(du -sh "$ROOT/fuzz/corpus" | cut -f1)"
+  echo "Corpus in the repository: $(du -sh --apparent-size "$ROOT/fuzz/corpus" | cut -f1) in $(find "$ROOT/fuzz/corpus" -type f | wc -l) files"
 fi
+# One closing line in the form test runners end on: a harness passes when
+# its run ended without a crash.
+echo "fuzz: $passed passed, $failures failed"
 exit "$failed"
