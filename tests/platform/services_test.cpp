@@ -37,7 +37,7 @@ TEST(WritePNG, RoundTripsThroughLibpngTopRowFirst)
 {
     ScratchDir dir;
     const std::string path = dir.Join("x.png");
-    std::vector<uint8_t> rgba(3 * 2 * 4);
+    std::vector<uint8_t> rgba(size_t(3) * 2 * 4);
     for (size_t i = 0; i < rgba.size(); ++i)
         rgba[i] = static_cast<uint8_t>(i * 7 + 1);
     ASSERT_TRUE(WritePNG(path.c_str(), 3, 2, rgba.data()));
@@ -54,8 +54,7 @@ TEST(WritePNG, RoundTripsThroughLibpngTopRowFirst)
 TEST(PreferenceStore, ValuesRoundTripThroughTheFileByteForByte)
 {
     const std::string values[] = {"", "  padded  ", "back\\slash \\s\nlines\tand\rreturns", "[group] # ; = syntax",
-                                  "/home/me/Bilder/Gr\xfc\xdf"
-                                  "e/"};  // Latin-1: not UTF-8
+                                  "/home/me/Bilder/Gr\xfc\xdf\x65/"};  // Latin-1: not UTF-8
     ScratchDir dir;
     const std::string folder = dir.Join("Gr\xfc\xdf"
                                         "e");  // not there yet: made on save
