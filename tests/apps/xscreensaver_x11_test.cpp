@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "host/Preferences.h"
+#include "platform/x11_error_trap.h"
 #include "tests/apps/x11_shots.h"  // last: it brings in Xlib
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"
@@ -334,12 +335,21 @@ TEST(XScreenSaverDaemon, NoDesktopWhenItsSettingsForbidHacksToShowIt)
 }
 
 // The pid and window of a zarnet running as a preview (with -window-id); {0, 0} when there is none.
-std::pair<int, unsigned long> FindPreview()
+// The zarnet that the dialog (process `dialog`) runs as its preview, and its
+// window; {0, 0} while there is none. Other tests may run zarnets of their
+// own meanwhile: only a child of the dialog counts.
+std::pair<int, unsigned long> FindPreview(int dialog)
 {
     for (const auto& entry : fs::directory_iterator("/proc")) {
-        std::string cmdline;
+        std::string cmdline, stat;
         if (!ReadWholeFile((entry.path() / "cmdline").string(), &cmdline) ||
-            cmdline.find("zarnet") == std::string::npos)
+            cmdline.find("zarnet") == std::string::npos || !ReadWholeFile((entry.path() / "stat").string(), &stat))
+            continue;
+        // stat: "pid (name) state ppid ..."; the name may hold spaces.
+        const size_t close = stat.rfind(')');
+        int parent = 0;
+        if (close == std::string::npos || std::sscanf(stat.c_str() + close + 1, " %*c %d", &parent) != 1 ||
+            parent != dialog)
             continue;
         const size_t option = cmdline.find(std::string("-window-id") + '\0');
         if (option != std::string::npos && !ProcessGone(std::atoi(entry.path().filename().c_str())))
@@ -356,15 +366,26 @@ TEST(XScreenSaverDaemon, SettingsDialogPreviewShowsTheDesktopAndEndsCleanly)
     Display* d = daemon.display();
     ChildProcess settings;
     ASSERT_TRUE(daemon.Spawn(&settings, {"xscreensaver-settings"}));
+    // The dialog may start its preview more than once (a first window, then
+    // the one the laid-out dialog keeps): look until a preview's window
+    // answers, its errors trapped rather than ending this test.
     std::pair<int, unsigned long> preview;
-    for (int i = 0; i < 300 && !(preview = FindPreview()).first; ++i)
-        usleep(50000);
-    ASSERT_NE(preview.first, 0) << "no preview; the dialog's output:\n" << daemon.ChildLog();
     Window child = 0;
     int x = 0, y = 0;
-    XWindowAttributes a;
-    ASSERT_TRUE(XGetWindowAttributes(d, preview.second, &a));
-    ASSERT_TRUE(XTranslateCoordinates(d, preview.second, DefaultRootWindow(d), 0, 0, &x, &y, &child));
+    XWindowAttributes a = {};
+    bool found = false;
+    for (int i = 0; i < 300 && !found; ++i) {
+        preview = FindPreview(settings.Pid());
+        if (preview.first != 0) {
+            X11ErrorTrap trap(d);
+            found = XGetWindowAttributes(d, preview.second, &a) &&
+                    XTranslateCoordinates(d, preview.second, DefaultRootWindow(d), 0, 0, &x, &y, &child) &&
+                    !trap.Failed();
+        }
+        if (!found)
+            usleep(50000);
+    }
+    ASSERT_TRUE(found) << "no preview; the dialog's output:\n" << daemon.ChildLog();
     // The preview's board is of the whole screen as the dialog found it: the four quarters.
     Frame shot;
     EXPECT_TRUE(WaitFor(d, {x, y, a.width, a.height}, ShowsQuarters, &shot)) << "the preview doesn't show the desktop";
