@@ -161,7 +161,11 @@ TEST(DisplayFaults, HostWindowDestroyedAtAnyMomentEndsZarnetQuietly)
         std::printf("destroyed at %d ms: status %d, ended %.0f ms later: %s\n", delayMs, status,
                     SecondsSince(start) * 1000, said.c_str());
         ASSERT_TRUE(WIFEXITED(status)) << "killed by " << strsignal(WTERMSIG(status)) << ": " << said;
-        EXPECT_TRUE(WEXITSTATUS(status) == 0 ? said.empty() : said.find("zarnet: no window") != std::string::npos)
+        // Gone before it was looked at: said so, whichever look found it gone.
+        EXPECT_TRUE(WEXITSTATUS(status) == 0
+                        ? said.empty()
+                        : said.find("zarnet: no window") != std::string::npos ||
+                              said.find("zarnet: the window can't be measured") != std::string::npos)
             << said;
         EXPECT_LT(SecondsSince(start), 1.0);
     }
