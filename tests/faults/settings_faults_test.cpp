@@ -13,12 +13,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <random>
 #include <string>
 
 #include "host/Preferences.h"
 #include "platform/preference_store.h"
+#include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -53,18 +53,6 @@ int ReadWidth(const std::string& dir, bool* saved = nullptr)
     if (saved)
         *saved = ok && store.Damage().empty();
     return s.PUZZLEWIDTH;
-}
-
-// Runs `body` in a child process; its exit code, or 128 + the signal that ended it.
-int InChild(const std::function<int()>& body)
-{
-    const pid_t pid = fork();
-    if (pid == 0)
-        _exit(body());
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 // Files in `dir` but the settings and a filler: temporary files left behind.

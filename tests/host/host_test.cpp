@@ -1,146 +1,16 @@
-// The host's logic without GL: the settings through the module's store, the
-// resource path, and the screen and texture size of the desktop grab.
+// The host's logic without GL: the resource path, the screen and texture size of the desktop grab, and the
+// host driver's order of the view contract's calls. (The settings: settings_bounds_test.cpp.)
 #include "host/DesktopCapture.h"
-#include "host/Preferences.h"
+#include "host/HostDriver.h"
 #include "host/ZarnetView.h"
-#include "platform/preference_store.h"
-#include "tests/support/scratch_dir.h"
+#include "platform/null_saver_platform.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
-#include <map>
+#include <memory>
 #include <string>
-#include <sys/stat.h>
-#include <tuple>
 
 namespace {
-
-struct Read {
-    SETTINGS settings{};  // zero-filled, as the view's record starts
-    bool mainMonitorOnly = false, saved = false;
-};
-
-Read ReadFrom(const std::string& dir)
-{
-    Read r;
-    PreferenceStore store(kPrefsModule, dir.c_str());
-    r.saved = ReadSettings(store, &r.settings, &r.mainMonitorOnly);
-    return r;
-}
-
-void ExpectFirstRunRecord(const Read& r)
-{
-    const SETTINGS& s = r.settings;
-    EXPECT_EQ(std::make_tuple(s.BGRES, s.BGTYPE, std::string(s.BGPath), s.PERCENTAGE, s.PUZZLEWIDTH, s.LOCKINPLACE,
-                              r.mainMonitorOnly),
-              std::make_tuple(1, 0, std::string("/usr/share/backgrounds/"), 75, 25, true, false));
-}
-
-// The store holds exactly the eight keys, with their first-run values.
-void ExpectFirstRunStore(const std::string& dir)
-{
-    PreferenceStore store(kPrefsModule, dir.c_str());
-    std::map<std::string, std::string> stored;
-    for (const std::string& key : store.allKeys())
-        EXPECT_TRUE(store.stringForKey(key.c_str(), &stored[key]));
-    EXPECT_EQ(stored, (std::map<std::string, std::string>{{"BGPath", "/usr/share/backgrounds/"},
-                                                          {"BGRes", "1"},
-                                                          {"BGType", "0"},
-                                                          {"LockInPlace", "true"},
-                                                          {"MainMonitorOnly", "false"},
-                                                          {"Percentage", "75"},
-                                                          {"PuzzleWidth", "25"},
-                                                          {"version", "1.0.1"}}));
-}
-
-TEST(ReadSettings, FirstRunOrAnotherVersionWritesTheFirstRunValuesOnce)
-{
-    for (const char* version : {"(no file)", "version=1.0.0\n", "version=1.0.1 \n", ""}) {
-        SCOPED_TRACE(version);
-        ScratchDir dir;
-        const std::string sub = dir.Join("zarnet"), conf = sub + "/vmZarnetSS.conf";  // made on save
-        ASSERT_TRUE(
-            version[0] == '(' ||
-            (mkdir(sub.c_str(), 0700) == 0 &&
-             WriteWholeFile(
-                 conf,
-                 std::string("[vmZarnetSS]\n") + version +
-                     "MainMonitorOnly=true\nLockInPlace=false\nPuzzleWidth=40\nPercentage=60\nBGType=2\nBGRes=2\n")));
-        Read r = ReadFrom(sub);
-        EXPECT_TRUE(r.saved);
-        ExpectFirstRunRecord(r);  // PuzzleWidth 40 becomes 25, and so on
-        ExpectFirstRunStore(sub);
-        std::string before, after;  // the next run finds the version and leaves the store alone
-        ASSERT_TRUE(ReadWholeFile(conf, &before));
-        ExpectFirstRunRecord(ReadFrom(sub));
-        ASSERT_TRUE(ReadWholeFile(conf, &after));
-        EXPECT_EQ(before, after);
-    }
-}
-
-// Under the current version the sheet's keys read back as saved.
-TEST(WriteSettings, SavesTheSheetKeysOrReportsTheFailedSave)
-{
-    ScratchDir dir;
-    ASSERT_TRUE(ReadFrom(dir.Path()).saved);
-    SETTINGS s{};
-    s.PUZZLEWIDTH = 40;
-    s.PERCENTAGE = 60;
-    s.BGTYPE = 2;
-    std::strcpy(s.BGPath, "/home/me/Pictures/ holiday\\2024\n/");
-    PreferenceStore store(kPrefsModule, dir.Path().c_str());
-    ASSERT_TRUE(WriteSettings(store, s, true));
-    Read r = ReadFrom(dir.Path());
-    EXPECT_TRUE(r.mainMonitorOnly);
-    EXPECT_EQ(r.settings.BGRES, s.BGRES);
-    EXPECT_EQ(r.settings.BGTYPE, s.BGTYPE);
-    EXPECT_STREQ(r.settings.BGPath, s.BGPath);
-    EXPECT_EQ(r.settings.PERCENTAGE, s.PERCENTAGE);
-    EXPECT_EQ(r.settings.PUZZLEWIDTH, s.PUZZLEWIDTH);
-    EXPECT_EQ(r.settings.LOCKINPLACE, s.LOCKINPLACE);
-    PreferenceStore unwritable(kPrefsModule, dir.Join("vmZarnetSS.conf/zarnet").c_str());  // under a plain file
-    EXPECT_FALSE(WriteSettings(unwritable, s, false));
-}
-
-TEST(ReadSettings, PictureSourceOutsideRangeIsUsedAsGrabButStaysStored)
-{
-    const std::pair<const char*, int> cases[] = {{"2", 2}, {"3", 0}, {"5", 0}, {"-1", 0}, {"4294967297", 0}};
-    for (const auto& [stored, used] : cases) {
-        SCOPED_TRACE(stored);
-        ScratchDir dir;
-        const std::string text = std::string("[vmZarnetSS]\nversion=1.0.1\nBGType=") + stored + "\n";
-        ASSERT_TRUE(WriteWholeFile(dir.Join("vmZarnetSS.conf"), text));
-        EXPECT_EQ(ReadFrom(dir.Path()).settings.BGTYPE, used);
-        std::string after;
-        ASSERT_TRUE(ReadWholeFile(dir.Join("vmZarnetSS.conf"), &after));
-        EXPECT_EQ(after, text);
-    }
-}
-
-TEST(ReadSettings, DamagedStoreGivesFirstRunValues)
-{
-    const std::string damaged[] = {"this is not a key file\n=== ]]]\n", std::string("\x00\xff\xfe\x80[\xc3 binary", 13),
-                                   "[vmZarnetSS\nversion=1.0.1\n",
-                                   "[vmZarnetSS]\nversion=1.0.1\n#" + std::string(2u << 20, 'x') + "\n"};
-    for (const std::string& bytes : damaged) {
-        ScratchDir dir;
-        ASSERT_TRUE(WriteWholeFile(dir.Join("vmZarnetSS.conf"), bytes));
-        Read r = ReadFrom(dir.Path());
-        ExpectFirstRunRecord(r);
-        EXPECT_TRUE(r.saved);
-        ExpectFirstRunStore(dir.Path());
-    }
-    // In place of the file: a FIFO must not block and is replaced; a directory
-    // can't be, so the failed save is reported and the values used all the same.
-    for (bool fifo : {true, false}) {
-        ScratchDir dir;
-        const std::string conf = dir.Join("vmZarnetSS.conf");
-        ASSERT_EQ(fifo ? mkfifo(conf.c_str(), 0600) : mkdir(conf.c_str(), 0700), 0);
-        Read r = ReadFrom(dir.Path());
-        ExpectFirstRunRecord(r);
-        EXPECT_EQ(r.saved, fifo);
-    }
-}
 
 TEST(ZarnetViewPaths, ResourcePathGetsExactlyOneTrailingSlash)
 {
@@ -194,6 +64,79 @@ TEST(DesktopCapture, TextureSideIsTheNearestPowerOfTwoWithinTheDetailLimit)
     for (const auto& c : cases)
         EXPECT_EQ(GrabTextureSide(c.side, GrabSizeLimit(c.detail, c.maxTexture)), c.texSide)
             << c.side << " detail " << c.detail;
+}
+
+// A view that writes each call of the contract into a shared log.
+class LoggingView : public ScreenSaverView {
+public:
+    LoggingView(ScreenSaverPlatform* platform, ScreenSaverWindow* window, char name, std::string* log)
+        : ScreenSaverView(platform, window), name_(name), log_(log)
+    {
+        setAnimationTimeInterval(0.1);
+    }
+    ~LoggingView() override { Note("dealloc"); }
+    bool initWithFrame(ScreenRect frame, bool isPreview) override
+    {
+        Note("init");
+        return ScreenSaverView::initWithFrame(frame, isPreview);
+    }
+    void setFrameSize(ViewSize size) override
+    {
+        Note("size" + std::to_string(size.width) + "x" + std::to_string(size.height));
+        ScreenSaverView::setFrameSize(size);
+    }
+    void startAnimation() override
+    {
+        Note("start");
+        ScreenSaverView::startAnimation();
+    }
+    void stopAnimation() override
+    {
+        Note("stop");
+        ScreenSaverView::stopAnimation();
+    }
+    void animateOneFrame() override { Note("frame"); }
+
+private:
+    void Note(const std::string& call) { *log_ += std::string(1, name_) + ":" + call + " "; }
+    char name_;
+    std::string* log_;
+};
+
+TEST(HostDriver, KeepsTheContractsOrderForEveryView)
+{
+    HeadlessSaverPlatform platform;
+    HeadlessViewWindow window(0, 64, 48);
+    std::string log;
+    {
+        HostDriver driver;
+        auto* a = driver.Add(std::make_unique<LoggingView>(&platform, &window, 'a', &log), {0, 0, 64, 48}, false);
+        auto* b = driver.Add(std::make_unique<LoggingView>(&platform, &window, 'b', &log), {64, 0, 32, 24}, false);
+        // A view without a window refuses its frame and is gone at once.
+        EXPECT_EQ(driver.Add(std::make_unique<LoggingView>(&platform, nullptr, 'c', &log), {0, 0, 8, 8}, false),
+                  nullptr);
+        ASSERT_TRUE(a && b);
+        driver.Resize(a, {64, 48});
+        driver.Resize(a, {64, 48});  // unchanged: not handed on
+        driver.Start();              // b was never sized: its frame's size first
+        EXPECT_EQ(log, "a:init b:init c:init c:dealloc a:size64x48 a:start b:size32x24 b:start ");
+        log.clear();
+
+        // Paced ticks: one at once, the next a full interval after it.
+        EXPECT_TRUE(driver.Tick(10.0));
+        EXPECT_FALSE(driver.Tick(10.05));
+        EXPECT_NEAR(driver.Wait(10.05), 0.05, 1e-9);
+        EXPECT_TRUE(driver.Tick(10.1));
+        EXPECT_EQ(log, "a:frame b:frame a:frame b:frame ");
+        log.clear();
+
+        b->stopAnimation();  // a view that stopped itself is skipped
+        driver.Draw();
+        EXPECT_TRUE(driver.animating());
+        log.clear();
+    }
+    // Going out of scope: every timer stops before any view is released.
+    EXPECT_EQ(log, "a:stop b:stop a:dealloc b:dealloc ");
 }
 
 }  // namespace

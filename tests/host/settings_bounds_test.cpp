@@ -1,37 +1,84 @@
-// Stored settings the saver can't use are pinned to what the sheet offers,
-// and a first run starts in the user's own pictures folder.
+// The settings through the module's store: the first run and another version's keys, stored numbers the saver
+// can't use pinned to what the sheet offers, damaged stores, and the first run's folder. (Saves: the sheet's
+// test and settings_faults_test.cpp.)
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <map>
 #include <string>
+#include <tuple>
 
 #include "host/Preferences.h"
 #include "platform/preference_store.h"
 #include "platform/user_folders.h"
+#include "tests/support/child_process.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
 
-struct Stored {
-    SETTINGS settings{};
-    bool mainMonitorOnly = false;
+struct Read {
+    SETTINGS settings{};  // zero-filled, as the view's record starts
+    bool mainMonitorOnly = false, saved = false;
     std::string fileAfter;  // the store file after reading
 };
 
-// Reads a store file holding version 1.0.1 and `keys` (lines "Key=value\n").
-Stored ReadStored(const ScratchDir& dir, const std::string& keys, const char* firstRunFolder = "/first/run/")
+// Reads the store in `dir`, its file written first as `text` unless that is null.
+Read ReadFrom(const std::string& dir, const char* text = nullptr, const char* firstRunFolder = kFirstRunBGPath)
 {
-    Stored r;
-    const std::string conf = dir.Join("vmZarnetSS.conf");
-    EXPECT_TRUE(WriteWholeFile(conf, "[vmZarnetSS]\nversion=1.0.1\n" + keys));
-    PreferenceStore store(kPrefsModule, dir.Path().c_str());
-    ReadSettings(store, &r.settings, &r.mainMonitorOnly, firstRunFolder);
-    EXPECT_TRUE(ReadWholeFile(conf, &r.fileAfter));
+    Read r;
+    const std::string conf = dir + "/vmZarnetSS.conf";
+    EXPECT_TRUE(!text || WriteWholeFile(conf, text));
+    PreferenceStore store(kPrefsModule, dir.c_str());
+    r.saved = ReadSettings(store, &r.settings, &r.mainMonitorOnly, firstRunFolder);
+    ReadWholeFile(conf, &r.fileAfter);
     return r;
+}
+
+void ExpectFirstRunValues(const Read& r)
+{
+    const SETTINGS& s = r.settings;
+    EXPECT_EQ(std::make_tuple(s.BGRES, s.BGTYPE, std::string(s.BGPath), s.PERCENTAGE, s.PUZZLEWIDTH, s.LOCKINPLACE,
+                              r.mainMonitorOnly),
+              std::make_tuple(1, 0, std::string("/usr/share/backgrounds/"), 75, 25, true, false));
+}
+
+// The store in `dir` holds exactly the eight keys, with their first-run values.
+void ExpectFirstRunStore(const std::string& dir)
+{
+    PreferenceStore store(kPrefsModule, dir.c_str());
+    std::map<std::string, std::string> stored;
+    for (const std::string& key : store.allKeys())
+        EXPECT_TRUE(store.stringForKey(key.c_str(), &stored[key]));
+    EXPECT_EQ(stored, (std::map<std::string, std::string>{{"BGPath", "/usr/share/backgrounds/"},
+                                                          {"BGRes", "1"},
+                                                          {"BGType", "0"},
+                                                          {"LockInPlace", "true"},
+                                                          {"MainMonitorOnly", "false"},
+                                                          {"Percentage", "75"},
+                                                          {"PuzzleWidth", "25"},
+                                                          {"version", "1.0.1"}}));
+}
+
+TEST(ReadSettings, FirstRunOrAnotherVersionWritesTheFirstRunValuesOnce)
+{
+    for (const char* version : {"(no file)", "version=1.0.0\n", "version=1.0.1 \n", ""}) {
+        SCOPED_TRACE(version);
+        ScratchDir dir;
+        const std::string sub = dir.Join("zarnet");  // made on save
+        const std::string keys =
+            std::string("[vmZarnetSS]\n") + version +
+            "MainMonitorOnly=true\nLockInPlace=false\nPuzzleWidth=40\nPercentage=60\nBGType=2\nBGRes=2\n";
+        ASSERT_TRUE(version[0] == '(' || mkdir(sub.c_str(), 0700) == 0);
+        const Read first = ReadFrom(sub, version[0] == '(' ? nullptr : keys.c_str());
+        EXPECT_TRUE(first.saved);
+        ExpectFirstRunValues(first);  // PuzzleWidth 40 becomes 25, and so on
+        ExpectFirstRunStore(sub);
+        const Read next = ReadFrom(sub);  // the next run finds the version and leaves the store alone
+        ExpectFirstRunValues(next);
+        EXPECT_EQ(next.fileAfter, first.fileAfter);
+    }
 }
 
 TEST(ReadSettings, StoredNumbersOutsideWhatTheSheetOffersArePinnedInMemoryOnly)
@@ -53,6 +100,7 @@ TEST(ReadSettings, StoredNumbersOutsideWhatTheSheetOffersArePinnedInMemoryOnly)
         {"large", "PuzzleWidth=100000\nPercentage=100000\nBGRes=100000\n", 100, 100, 0, 1, ""},
         {"2^31", "PuzzleWidth=2147483648\nPercentage=2147483648\nBGType=2147483648\nBGRes=2147483648\n", 100, 100, 0, 1,
          ""},
+        {"2^32 + 1, 1 if cut to 32 bits", "BGType=4294967297\n", 2, 0, 0, 0, ""},
         {"-2^31 - 1", "PuzzleWidth=-2147483649\nPercentage=-2147483649\n", 2, 0, 0, 0, ""},
         {"not numbers", "PuzzleWidth=wide\nPercentage=75%\nBGRes=high\n", 2, 0, 0, 0, ""},
         {"2000-byte folder", "PuzzleWidth=30\nBGPath=" + longPath + "\n", 30, 0, 0, 0, "/first/run/"},
@@ -61,13 +109,38 @@ TEST(ReadSettings, StoredNumbersOutsideWhatTheSheetOffersArePinnedInMemoryOnly)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScratchDir dir;
-        const Stored r = ReadStored(dir, c.keys);
-        EXPECT_EQ(r.settings.PUZZLEWIDTH, c.puzzleWidth);
-        EXPECT_EQ(r.settings.PERCENTAGE, c.percentage);
-        EXPECT_EQ(r.settings.BGTYPE, c.bgType);
-        EXPECT_EQ(r.settings.BGRES, c.bgRes);
-        EXPECT_EQ(std::string(r.settings.BGPath), c.bgPath);
-        EXPECT_EQ(r.fileAfter, "[vmZarnetSS]\nversion=1.0.1\n" + c.keys);  // the store keeps what it holds
+        const std::string text = "[vmZarnetSS]\nversion=1.0.1\n" + c.keys;
+        const Read r = ReadFrom(dir.Path(), text.c_str(), "/first/run/");
+        const SETTINGS& s = r.settings;
+        EXPECT_EQ(std::make_tuple(s.PUZZLEWIDTH, s.PERCENTAGE, s.BGTYPE, s.BGRES, std::string(s.BGPath)),
+                  std::make_tuple(c.puzzleWidth, c.percentage, c.bgType, c.bgRes, c.bgPath));
+        EXPECT_EQ(r.fileAfter, text);  // the store keeps what it holds
+    }
+}
+
+TEST(ReadSettings, DamagedStoreGivesFirstRunValues)
+{
+    // In place of the file, a FIFO must not block and is replaced; a directory can't be, so the failed save is
+    // reported and the values used all the same.
+    const std::string fifo = "(FIFO)", directory = "(directory)";
+    const std::string damaged[] = {"this is not a key file\n=== ]]]\n",
+                                   std::string("\x00\xff\xfe\x80[\xc3 binary", 13),
+                                   "[vmZarnetSS\nversion=1.0.1\n",
+                                   "[vmZarnetSS]\nversion=1.0.1\n#" + std::string(2u << 20, 'x') + "\n",
+                                   fifo,
+                                   directory};
+    for (const std::string& bytes : damaged) {
+        SCOPED_TRACE(bytes.substr(0, 20));
+        ScratchDir dir;
+        const std::string conf = dir.Join("vmZarnetSS.conf");
+        ASSERT_TRUE(bytes == fifo        ? mkfifo(conf.c_str(), 0600) == 0
+                    : bytes == directory ? mkdir(conf.c_str(), 0700) == 0
+                                         : WriteWholeFile(conf, bytes));
+        const Read r = ReadFrom(dir.Path());
+        ExpectFirstRunValues(r);
+        EXPECT_EQ(r.saved, bytes != directory);
+        if (bytes != directory)
+            ExpectFirstRunStore(dir.Path());
     }
 }
 
@@ -98,41 +171,8 @@ TEST(FirstRunPictureFolder, TheUsersPicturesFolderElseHomePicturesElseTheSystems
     }
 }
 
-// What the platform reads from the XDG user-directory file, in a child
-// process of its own (the library keeps the home and configuration folders
-// it saw first for the process's life).
-std::string PicturesFolderWith(const std::string& home, const std::string& userDirs)
-{
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        return "(no pipe)";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(pipeFds[0]);
-        setenv("HOME", home.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
-        mkdir((home + "/.config").c_str(), 0700);
-        FILE* f = std::fopen((home + "/.config/user-dirs.dirs").c_str(), "w");
-        if (f != nullptr) {
-            std::fputs(userDirs.c_str(), f);
-            std::fclose(f);
-        }
-        const std::string folder = UserPicturesFolder() + "|" + UserHomeFolder();
-        const ssize_t written = write(pipeFds[1], folder.data(), folder.size());
-        _exit(written == ssize_t(folder.size()) ? 0 : 1);
-    }
-    close(pipeFds[1]);
-    std::string out;
-    char buffer[512];
-    ssize_t n;
-    while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0)
-        out.append(buffer, size_t(n));
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? out : "(child failed)";
-}
-
+// What the platform reads from the XDG user-directory file, in a child process of its own (the library keeps
+// the home and configuration folders it saw first for the process's life).
 TEST(UserPicturesFolder, ReadsTheXdgUserDirectoryFile)
 {
     ScratchDir home;
@@ -148,9 +188,18 @@ TEST(UserPicturesFolder, ReadsTheXdgUserDirectoryFile)
         {"XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n", ""},
         {"", ""},
     };
+    ASSERT_EQ(mkdir(home.Join(".config").c_str(), 0700), 0);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.userDirs);
-        EXPECT_EQ(PicturesFolderWith(h, c.userDirs), c.folder + "|" + h);
+        ASSERT_TRUE(WriteWholeFile(home.Join(".config/user-dirs.dirs"), c.userDirs));
+        EXPECT_EQ(InChild([&] {
+                      setenv("HOME", h.c_str(), 1);
+                      setenv("XDG_CONFIG_HOME", home.Join(".config").c_str(), 1);
+                      return WriteWholeFile(home.Join("out"), UserPicturesFolder() + "|" + UserHomeFolder()) ? 0 : 1;
+                  }),
+                  0);
+        std::string out;
+        EXPECT_TRUE(ReadWholeFile(home.Join("out"), &out) && out == c.folder + "|" + h) << out;
     }
 }
 

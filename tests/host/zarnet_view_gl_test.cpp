@@ -1,17 +1,15 @@
 // The view on headless surfaces: the frame loop's timing under an injected
-// clock, main-screen-only, the desktop grab's fallback and sizes, and the
-// first frame of the desktop picture.
+// clock, main-screen-only, the desktop grab's fallback and sizes. (The first
+// frame of the desktop picture: zarnet_record_gl_test.cpp.)
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "engine/SSMAIN.h"
 #include "host/Preferences.h"
 #include "host/ZarnetView.h"
-#include "pictures/png_writer.h"
 #include "platform/egl_surface.h"
 #include "platform/null_saver_platform.h"
 #include "platform/preference_store.h"
@@ -142,39 +140,6 @@ TEST(ZarnetViewGrab, TextureSizePerDetailElseTheDesktopPictureWhenAllBlack)
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
         EXPECT_EQ(width, c.side);
         EXPECT_EQ(height, c.side);
-    }
-}
-
-TEST(ZarnetViewFrames, FirstFrameShowsTheWholeDesktopPicture)
-{
-    // Four coloured quarters as the desktop's wallpaper, top row first.
-    const int pw = 320, ph = 200, w = View::w, h = View::h;
-    const Rgb quarters[4] = {{220, 30, 30}, {30, 200, 30}, {30, 30, 220}, {220, 200, 30}};
-    std::vector<uint8_t> pixels;
-    for (int i = 0; i < pw * ph; ++i) {
-        const Rgb q = quarters[(i / pw >= ph / 2) * 2 + (i % pw >= pw / 2)];
-        pixels.insert(pixels.end(), {uint8_t(q.r), uint8_t(q.g), uint8_t(q.b), 255});
-    }
-    View v(1, EngineTestSettings(1, 6));
-    const std::string picture = v.dir.Join("wallpaper.png");
-    ASSERT_TRUE(WritePNG(picture.c_str(), pw, ph, pixels.data()));
-    v.platform.SetDesktopBackground(DesktopBackgroundFromPath(picture.c_str()));
-    v.platform.SetResourcePath(ZARNET_BUILD_RESOURCES);
-    ASSERT_TRUE(v.Start()) << "no headless GL";
-    EXPECT_FALSE(v.TickAt(1000.0));  // builds the engine; dt is measured from its end
-    EXPECT_TRUE(v.TickAt(1000.03125));
-    EXPECT_EQ(std::make_pair(v.view.mySettings.picWidth, v.view.mySettings.picHeight), std::make_pair(pw, ph));
-    const Frame frame{w, h, v.window.surface()->ReadPixels()};
-    SaveFrame(frame, "view_first_frame_desktop_picture");
-    // The board fills the middle of the view; each quarter shows its colour.
-    // The pieces are lit, so compare which channel leads, not the values.
-    for (int i = 0; i < 4; ++i) {
-        SCOPED_TRACE(i);
-        const Rgb got = frame.MeanAround(w / 2 + (i % 2 ? w / 6 : -w / 6), h / 2 + (i / 2 ? -h / 6 : h / 6), 3);
-        const Rgb& want = quarters[i];
-        EXPECT_GT(got.r + got.g + got.b, 150);
-        EXPECT_EQ(std::make_tuple(got.r > got.b, got.g > got.b, got.r > got.g + 60),
-                  std::make_tuple(want.r > want.b, want.g > want.b, want.r > want.g + 60));
     }
 }
 

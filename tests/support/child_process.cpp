@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -87,4 +88,15 @@ int RunProgram(const std::vector<std::string>& argv, const std::vector<std::stri
     if (out != nullptr)
         ReadWholeFile(dir.Join("stdout"), out);
     return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int InChild(const std::function<int()>& body)
+{
+    const pid_t pid = fork();
+    if (pid == 0)
+        _exit(body());
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }

@@ -1,5 +1,7 @@
 #pragma once
 #include <signal.h>
+
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -39,3 +41,7 @@ std::vector<std::string> EnvironmentWith(const std::vector<std::string>& set,
 // The exit code, or -1 when it couldn't run, was killed or timed out.
 int RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& environment, std::string* out,
                int timeoutMs);
+
+// Runs `body` in a forked child of this process; its return value as the exit code, or 128 + the signal that
+// ended the child, -1 when it couldn't fork.
+int InChild(const std::function<int()>& body);

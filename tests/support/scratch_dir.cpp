@@ -28,6 +28,9 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes)
 
 bool ReadWholeFile(const std::string& path, std::string* bytes)
 {
+    std::error_code e;
+    if (!std::filesystem::is_regular_file(path, e))  // a directory throws, a FIFO blocks
+        return false;
     std::ifstream in(path, std::ios::binary);
     if (in)
         bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -23,5 +23,5 @@ inline bool WriteWholeFile(const std::string& path, const std::vector<unsigned c
 {
     return WriteWholeFile(path, std::string(bytes.begin(), bytes.end()));
 }
-// Reads all of `path`; false when it can't be read.
+// Reads all of `path`; false when it can't be read or is not a regular file.
 bool ReadWholeFile(const std::string& path, std::string* bytes);
