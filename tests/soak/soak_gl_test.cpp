@@ -14,15 +14,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "host/Preferences.h"
 #include "tests/soak/soak_report.h"
-#include "tests/support/child_process.h"
 #include "tests/support/picture_writers.h"
-#include "tests/support/scratch_dir.h"
 
 namespace {
 
@@ -81,42 +77,18 @@ TEST(Soak, FolderSourceHoldsFlatOverManyCycles)
     ScratchDir dir;
     ASSERT_EQ(mkdir(dir.Join("pictures").c_str(), 0755), 0);
     MakeMixedFolder(dir.Join("pictures"));
-    ASSERT_EQ(mkdir(dir.Join("zarnet").c_str(), 0700), 0);
-    ASSERT_TRUE(WriteWholeFile(dir.Join("zarnet/vmZarnetSS.conf"),
-                               std::string("[vmZarnetSS]\nversion=") + kPrefsVersion +
-                                   "\nMainMonitorOnly=false\nLockInPlace=true\nPuzzleWidth=11\nPercentage=75\n"
-                                   "BGType=2\nBGPath=" +
-                                   dir.Join("pictures") + "/\nBGRes=2\n"));
+    ASSERT_TRUE(WriteFolderSettings(dir.Path(), dir.Join("pictures"), 11, 75));
 
     const double seconds = SoakSeconds();
     const char* keep = std::getenv("ZARNET_SOAK_KEEP");
     const std::string report = keep && *keep ? std::string(keep) + "/soak.jsonl" : dir.Join("soak.jsonl");
     // Steps of half a second at a small viewport: the frame loop takes any
     // step up to 2 s, and the board's cost barely depends on the pixels.
-    std::string out;
-    ASSERT_EQ(RunProgram({BuildProgramPath("zarnet"),
-                          "--record",
-                          dir.Join("frames"),
-                          "--size",
-                          "64x48",
-                          "--seconds",
-                          std::to_string(seconds),
-                          "--fps",
-                          "2",
-                          "--seed",
-                          "11",
-                          "--every",
-                          "1000000",
-                          "--picture-change-every",
-                          "1800",
-                          "--resize-every",
-                          "240",
-                          "--sample-every",
-                          "1200",
-                          "--wait-real-time",
-                          "--soak-report",
-                          report},
-                         EnvironmentWith({"XDG_CONFIG_HOME=" + dir.Path()}), &out, 24 * 3600 * 1000),
+    ASSERT_EQ(RunRecorder(dir.Join("frames"),
+                          "--size 64x48 --seconds " + std::to_string(seconds) +
+                              " --fps 2 --seed 11 --every 1000000 --picture-change-every 1800 --resize-every 240 "
+                              "--sample-every 1200",
+                          report, dir.Path(), 24 * 3600 * 1000),
               0);
 
     const SoakReport soak = ReadSoakReport(report);

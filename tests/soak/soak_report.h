@@ -1,14 +1,49 @@
 #pragma once
-// Reading `zarnet --record --soak-report` files: one JSON object per line of
-// plain numbers (and the odd true/false), samples first, the "soak-end"
-// summary last.
+// Whole runs of `zarnet --record` over a picture folder, and reading their
+// `--soak-report` files: one JSON object per line of plain numbers (and the
+// odd true/false), samples first, the "soak-end" summary last.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "host/Preferences.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_dir.h"
+
+// Settings under `configHome` that take pictures from `pictures` in the size
+// of their own (texture code 2), locked in place, `puzzleWidth` pieces across.
+inline bool WriteFolderSettings(const std::string& configHome, const std::string& pictures, int puzzleWidth,
+                                int percentage)
+{
+    mkdir(configHome.c_str(), 0700);
+    mkdir((configHome + "/zarnet").c_str(), 0700);
+    return WriteWholeFile(configHome + "/zarnet/vmZarnetSS.conf",
+                          std::string("[vmZarnetSS]\nversion=") + kPrefsVersion +
+                              "\nMainMonitorOnly=false\nLockInPlace=true\nPuzzleWidth=" + std::to_string(puzzleWidth) +
+                              "\nPercentage=" + std::to_string(percentage) + "\nBGType=2\nBGPath=" + pictures +
+                              "/\nBGRes=2\n");
+}
+
+// `zarnet --record FRAMES OPTIONS --wait-real-time --soak-report REPORT` (the
+// options split at spaces) with the settings under `configHome`: while a
+// picture is made, ticks follow the real clock, as on a display. The exit code.
+inline int RunRecorder(const std::string& frames, const std::string& options, const std::string& report,
+                       const std::string& configHome, int timeoutMs)
+{
+    std::vector<std::string> argv = {BuildProgramPath("zarnet"), "--record", frames};
+    std::istringstream words(options + " --wait-real-time --soak-report");
+    for (std::string word; words >> word;)
+        argv.push_back(word);
+    argv.push_back(report);
+    return RunProgram(argv, EnvironmentWith({"XDG_CONFIG_HOME=" + configHome}), nullptr, timeoutMs);
+}
 
 using SoakSample = std::map<std::string, double>;
 

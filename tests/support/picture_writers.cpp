@@ -1,5 +1,7 @@
 #include "tests/support/picture_writers.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -10,8 +12,8 @@
 
 namespace testpics {
 
-// Runs write(png, info) on a libpng writer whose output is returned; empty when libpng fails.
-template <class Write> static Bytes WritePng(const Write& write)
+// Runs write(png, info) on a libpng writer into `file`, else into the bytes returned; empty when libpng fails.
+template <class Write> static Bytes WritePng(const Write& write, FILE* file = nullptr)
 {
     Bytes out;
     png_structp png = png_create_write_struct(
@@ -21,13 +23,16 @@ template <class Write> static Bytes WritePng(const Write& write)
         png_destroy_write_struct(&png, &info);
         return {};
     }
-    png_set_write_fn(
-        png, &out,
-        [](png_structp p, png_bytep data, size_t n) {
-            auto* to = static_cast<Bytes*>(png_get_io_ptr(p));
-            to->insert(to->end(), data, data + n);
-        },
-        [](png_structp) {});
+    if (file != nullptr)
+        png_init_io(png, file);
+    else
+        png_set_write_fn(
+            png, &out,
+            [](png_structp p, png_bytep data, size_t n) {
+                auto* to = static_cast<Bytes*>(png_get_io_ptr(p));
+                to->insert(to->end(), data, data + n);
+            },
+            [](png_structp) {});
     write(png, info);
     png_destroy_write_struct(&png, &info);
     return out;
@@ -47,31 +52,78 @@ Bytes EncodePng(int width, int height, int colorType, int bitDepth, const Bytes&
     });
 }
 
-Bytes EncodeJpeg(int width, int height, int components, const Bytes& pixels)
+// Compresses the rows `fill` makes into the destination `dest` sets up.
+template <class Dest>
+static void Jpeg(int width, int height, int components, int quality, bool progressive, const RowFill& fill,
+                 const Dest& dest)
 {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr error;
     cinfo.err = jpeg_std_error(&error);  // libjpeg ends the program on an error: these inputs are always valid
     jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
+    dest(&cinfo);
     cinfo.image_width = static_cast<JDIMENSION>(width);
     cinfo.image_height = static_cast<JDIMENSION>(height);
     cinfo.input_components = components;
     cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 95, TRUE);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(pixels.data()) + size_t(cinfo.next_scanline) * width * components;
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
+    std::vector<JSAMPLE> row(size_t(width) * components);
+    for (JSAMPROW at = row.data(); cinfo.next_scanline < cinfo.image_height; jpeg_write_scanlines(&cinfo, &at, 1))
+        fill(int(cinfo.next_scanline), row.data());
     jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);
+}
+
+Bytes EncodeJpeg(int width, int height, int components, const Bytes& pixels)
+{
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    const size_t rowBytes = size_t(width) * components;
+    Jpeg(
+        width, height, components, 95, false,
+        [&](int y, unsigned char* row) { std::copy_n(pixels.begin() + long(rowBytes) * y, rowBytes, row); },
+        [&](j_compress_ptr c) { jpeg_mem_dest(c, &buffer, &size); });
     const Bytes out(buffer, buffer + size);
     std::free(buffer);
     return out;
+}
+
+bool WriteJpegFile(const std::string& path, int width, int height, bool progressive, const RowFill& fill)
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        return false;
+    Jpeg(width, height, 3, 80, progressive, fill, [&](j_compress_ptr c) { jpeg_stdio_dest(c, f); });
+    return std::fclose(f) == 0;
+}
+
+bool WritePngFile(const std::string& path, int width, int height, bool deep, const RowFill& fill)
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        return false;
+    bool written = false;
+    WritePng(
+        [&](png_structp png, png_infop info) {
+            png_set_compression_level(png, 1);
+            png_set_IHDR(png, info, width, height, deep ? 16 : 8, deep ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
+                         PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+            png_set_filter(png, 0, PNG_FILTER_NONE);
+            png_write_info(png, info);
+            std::vector<png_byte> row(size_t(width) * (deep ? 8 : 3));
+            for (int y = 0; y < height; ++y) {
+                fill(y, row.data());
+                png_write_row(png, row.data());
+            }
+            png_write_end(png, nullptr);
+            written = true;
+        },
+        f);
+    return std::fclose(f) == 0 && written;
 }
 
 Bytes EncodeGif(int width, int height, const Bytes& paletteRgb, const Bytes& indices)
@@ -91,10 +143,15 @@ Bytes EncodeGif(int width, int height, const Bytes& paletteRgb, const Bytes& ind
     ColorMapObject* map =
         GifMakeMapObject(int(paletteRgb.size() / 3), reinterpret_cast<const GifColorType*>(paletteRgb.data()));
     EGifSetGifVersion(gif, true);
-    bool ok = map && EGifPutScreenDesc(gif, width, height, 8, 0, map) != GIF_ERROR &&
-              EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr) != GIF_ERROR;
-    for (int y = 0; ok && y < height; ++y)
-        ok = EGifPutLine(gif, line.data() + size_t(y) * width, width) != GIF_ERROR;
+    const size_t frames = indices.size() / (size_t(width) * height);
+    const GifByteType delay[4] = {0, 5, 0, 0};  // 50 ms, no transparency
+    bool ok = map && EGifPutScreenDesc(gif, width, height, 8, 0, map) != GIF_ERROR;
+    for (size_t f = 0; ok && f < frames; ++f) {
+        ok = (frames == 1 || EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, delay) != GIF_ERROR) &&
+             EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr) != GIF_ERROR;
+        for (int y = 0; ok && y < height; ++y)
+            ok = EGifPutLine(gif, line.data() + (f * height + y) * width, width) != GIF_ERROR;
+    }
     ok = EGifCloseFile(gif, &error) != GIF_ERROR && ok;
     GifFreeMapObject(map);
     return ok ? out : Bytes{};
@@ -132,14 +189,15 @@ Bytes EncodeAs(Kind kind, int width, int height, const Bytes& rgb)
     return {};
 }
 
-Bytes PngHeaderOnly(unsigned width, unsigned height)
+Bytes PngHeaderOnly(unsigned width, unsigned height, int colorType, const Bytes& idat)
 {
+    static const Bytes kEmptyStream = {0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01};
+    const Bytes& data = idat.empty() ? kEmptyStream : idat;
     return WritePng([&](png_structp png, png_infop info) {
-        png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+        png_set_IHDR(png, info, width, height, 8, colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                      PNG_FILTER_TYPE_DEFAULT);
         png_write_info(png, info);
-        const png_byte idat[] = {0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01};
-        png_write_chunk(png, reinterpret_cast<png_const_bytep>("IDAT"), idat, sizeof idat);
+        png_write_chunk(png, reinterpret_cast<png_const_bytep>("IDAT"), data.data(), data.size());
         png_write_chunk(png, reinterpret_cast<png_const_bytep>("IEND"), nullptr, 0);
     });
 }
