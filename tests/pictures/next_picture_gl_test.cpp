@@ -1,6 +1,7 @@
 // The next picture's upload: spread over calls of bounded size, the texture
 // equal to the one the loader builds, the fallback in place of a failed
-// file, and nothing left behind by a dropped or failed picture.
+// file, and nothing left behind by a dropped or failed picture. The loader's
+// record holds the picture's own size, and a failed load leaves it alone.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
@@ -11,30 +12,22 @@
 #include "pictures/NextPicture.h"
 #include "pictures/Pictures.h"
 #include "platform/egl_headless.h"
+#include "tests/support/engine_view.h"
 #include "tests/support/picture_writers.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
 
-std::vector<unsigned char> Texels(unsigned texture, int* width, int* height)
-{
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, width);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, height);
-    std::vector<unsigned char> texels(size_t(*width) * size_t(*height) * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    return texels;
-}
-
-// The loader's own texture of `path`.
-std::vector<unsigned char> LoaderTexels(const std::string& path, int resolution)
+// The loader's own texture of `path`, the picture `width` x `height`.
+std::vector<unsigned char> LoaderTexels(const std::string& path, int resolution, unsigned width, unsigned height)
 {
     Texture texture;
     if (!loadPicFile(path.c_str(), &texture, resolution))
         return {};
+    EXPECT_EQ(texture.width, width);
+    EXPECT_EQ(texture.height, height);
     int w = 0, h = 0;
-    std::vector<unsigned char> texels = Texels(texture.texID, &w, &h);
+    std::vector<unsigned char> texels = TextureTexels(texture.texID, &w, &h);
     glDeleteTextures(1, &texture.texID);
     return texels;
 }
@@ -83,10 +76,12 @@ TEST(NextPictureGL, UploadsInSharesOfBoundedSizeTheLoadersTextureOrTheFallback)
             EXPECT_EQ(std::make_pair(width, height), std::make_pair(-1, -1));  // untouched
             continue;
         }
-        EXPECT_EQ(width, std::string(c.gives) == "big.jpg" ? 2000 : 50);
-        EXPECT_EQ(height, std::string(c.gives) == "big.jpg" ? 1000 : 30);
+        const bool big = std::string(c.gives) == "big.jpg";
+        EXPECT_EQ(width, big ? 2000 : 50);
+        EXPECT_EQ(height, big ? 1000 : 30);
         int tw = 0, th = 0;
-        EXPECT_TRUE(Texels(texture, &tw, &th) == LoaderTexels(dir.Join(c.gives), c.resolution)) << tw << " x " << th;
+        EXPECT_TRUE(TextureTexels(texture, &tw, &th) == LoaderTexels(dir.Join(c.gives), c.resolution, width, height))
+            << tw << " x " << th;
         glDeleteTextures(1, &texture);
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     }
@@ -99,7 +94,7 @@ TEST(NextPictureGL, UploadsInSharesOfBoundedSizeTheLoadersTextureOrTheFallback)
         int width = 0, height = 0;
         ASSERT_TRUE(next.Take(&texture, &width, &height));
         int tw = 0, th = 0;
-        EXPECT_TRUE(Texels(texture, &tw, &th) == LoaderTexels(dir.Join("big.jpg"), 2));
+        EXPECT_TRUE(TextureTexels(texture, &tw, &th) == LoaderTexels(dir.Join("big.jpg"), 2, 2000, 1000));
         glDeleteTextures(1, &texture);
     }
 
@@ -121,15 +116,15 @@ TEST(NextPictureGL, UploadsInSharesOfBoundedSizeTheLoadersTextureOrTheFallback)
         const unsigned second = make("big.jpg", 2);
         EXPECT_EQ(second, first);
         int tw = 0, th = 0;
-        EXPECT_TRUE(Texels(second, &tw, &th) == LoaderTexels(dir.Join("big.jpg"), 2));
+        EXPECT_TRUE(TextureTexels(second, &tw, &th) == LoaderTexels(dir.Join("big.jpg"), 2, 2000, 1000));
         next.Recycle(second);
         const unsigned third = make("small.png", 2);  // 64 x 32: another size, storage made anew
-        EXPECT_TRUE(Texels(third, &tw, &th) == LoaderTexels(dir.Join("small.png"), 2));
+        EXPECT_TRUE(TextureTexels(third, &tw, &th) == LoaderTexels(dir.Join("small.png"), 2, 50, 30));
         EXPECT_EQ(std::make_pair(tw, th), std::make_pair(64, 32));
         next.Reserve(third);
         const unsigned fourth = make("small.png", 2);
         EXPECT_TRUE(glIsTexture(third) && glIsTexture(fourth) && fourth != third);
-        EXPECT_TRUE(Texels(fourth, &tw, &th) == LoaderTexels(dir.Join("small.png"), 2));
+        EXPECT_TRUE(TextureTexels(fourth, &tw, &th) == LoaderTexels(dir.Join("small.png"), 2, 50, 30));
         glDeleteTextures(1, &third);
         glDeleteTextures(1, &fourth);
         next.Recycle(make("small.png", 0));
@@ -164,6 +159,22 @@ TEST(NextPictureGL, UploadsInSharesOfBoundedSizeTheLoadersTextureOrTheFallback)
         }
     }
     EXPECT_EQ(liveTextures(), before);
+
+    // A failed load leaves the record as it was; a load from a folder takes its picture.
+    Texture failed;
+    failed.width = 7;
+    failed.height = 5;
+    EXPECT_FALSE(loadPicFile(dir.Join("bad.jpg").c_str(), &failed, 1));
+    EXPECT_TRUE(failed.texID == 0 && failed.imageData == nullptr && failed.width == 7u && failed.height == 5u);
+    ScratchDir one;
+    ASSERT_TRUE(
+        WriteWholeFile(one.Join("p.png"), testpics::EncodePng(50, 30, 2, 8, testpics::PatternPixels(50, 30, 3))));
+    std::string folder = one.Path() + "/";
+    Texture chosen;
+    ASSERT_TRUE(LoadPicture(folder.data(), &chosen, 2));
+    EXPECT_EQ(chosen.width, 50u);
+    glDeleteTextures(1, &chosen.texID);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 }  // namespace

@@ -60,16 +60,17 @@ TEST_F(PictureWorkerTest, MakesWhatTheLoaderMakesOrTheFallbackOrNothing)
         const char *path, *fallback;
         int resolution;
         const char* gives;  // the file whose picture comes out; null: none
+        int width, height;  // its own size
     } cases[] = {
-        {"wide.png", "tall.png", 2, "wide.png"},
-        {"tall.png", "", 0, "tall.png"},  // RGBA picture: alpha made opaque
-        {"photo.jpg", "", 1, "photo.jpg"},
-        {"bad.png", "tall.png", 2, "tall.png"},
-        {"missing.png", "wide.png", 0, "wide.png"},
-        {"", "wide.png", 1, "wide.png"},  // nothing chosen
-        {"bad.png", "bad.png", 2, nullptr},
-        {"bad.png", "", 2, nullptr},
-        {"", "", 0, nullptr},
+        {"wide.png", "tall.png", 2, "wide.png", 60, 40},
+        {"tall.png", "", 0, "tall.png", 30, 50},  // RGBA picture: alpha made opaque
+        {"photo.jpg", "", 1, "photo.jpg", 60, 40},
+        {"bad.png", "tall.png", 2, "tall.png", 30, 50},
+        {"missing.png", "wide.png", 0, "wide.png", 60, 40},
+        {"", "wide.png", 1, "wide.png", 60, 40},  // nothing chosen
+        {"bad.png", "bad.png", 2, nullptr, 0, 0},
+        {"bad.png", "", 2, nullptr, 0, 0},
+        {"", "", 0, nullptr, 0, 0},
     };
     PictureWorker worker;  // one worker for every job, as the engine keeps it
     for (const auto& c : cases) {
@@ -83,14 +84,8 @@ TEST_F(PictureWorkerTest, MakesWhatTheLoaderMakesOrTheFallbackOrNothing)
         EXPECT_FALSE(worker.Take(&made));  // taken once only
         EXPECT_EQ(Rgba(made), c.gives ? ExpectedRgba(dir.Join(c.gives), c.resolution) : std::vector<unsigned char>());
         EXPECT_EQ(made.fallback, c.gives != nullptr && std::string(c.gives) != c.path);
-        const int own[2] = {c.gives == nullptr                   ? 0
-                            : std::string(c.gives) == "tall.png" ? 30
-                                                                 : 60,
-                            c.gives == nullptr                   ? 0
-                            : std::string(c.gives) == "tall.png" ? 50
-                                                                 : 40};
-        EXPECT_EQ(made.pictureWidth, own[0]);
-        EXPECT_EQ(made.pictureHeight, own[1]);
+        EXPECT_EQ(made.pictureWidth, c.width);
+        EXPECT_EQ(made.pictureHeight, c.height);
         FreePicturePixels(&made);
         FreePicturePixels(&made);  // safe twice
     }

@@ -97,12 +97,9 @@ TEST(PictureSteps, TextureSizeFollowsTheResolutionCode)
 Bytes Smooth(int w, int h, int channels)
 {
     Bytes pixels;
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            for (int k = 0; k < channels; ++k) {
-                pixels.push_back(static_cast<unsigned char>((x * (2 + k) + y * (3 - k) + 40 * k) % 200 + 20));
-            }
-        }
+    for (int i = 0; i < w * h * channels; ++i) {
+        const int x = i / channels % w, y = i / channels / w, k = i % channels;
+        pixels.push_back(static_cast<unsigned char>((x * (2 + k) + y * (3 - k) + 40 * k) % 200 + 20));
     }
     return pixels;
 }
@@ -230,14 +227,10 @@ TEST(PictureSteps, FilesBecomeUpsideDownNearestNeighbourTexelsOrFailCleanly)
 Bytes BlockJpeg(int width, int height)
 {
     Bytes pixels;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const int bx = x / 32, by = y / 32;
-            pixels.insert(pixels.end(), {static_cast<unsigned char>(40 + bx * 37 % 180),
-                                         static_cast<unsigned char>(40 + by * 53 % 180),
-                                         static_cast<unsigned char>(40 + (bx + by) * 29 % 180)});
-        }
-    }
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            pixels.insert(pixels.end(), {uint8_t(40 + x / 32 * 37 % 180), uint8_t(40 + y / 32 * 53 % 180),
+                                         uint8_t(40 + (x / 32 + y / 32) * 29 % 180)});
     return testpics::EncodeJpeg(width, height, 3, pixels);
 }
 

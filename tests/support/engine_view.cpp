@@ -120,6 +120,17 @@ std::vector<uint8_t> CellPicture(int width, int height, int cols, int rows)
     return rgb;
 }
 
+std::vector<uint8_t> TextureTexels(unsigned texture, int* width, int* height)
+{
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, height);
+    std::vector<uint8_t> texels(size_t(*width) * size_t(*height) * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    return texels;
+}
+
 unsigned UploadGrabTexture(int width, int height, const std::vector<uint8_t>& rgb)
 {
     std::vector<uint8_t> rgba;

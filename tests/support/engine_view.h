@@ -55,6 +55,9 @@ SETTINGS EngineTestSettings(int bgType, int puzzleWidth, const std::string& fold
 // column, green the row, blue is full (so lighting doesn't change which cell a colour names).
 std::vector<uint8_t> CellPicture(int width, int height, int cols, int rows);
 
+// The texels of a texture of the current context, RGBA, row 0 first; its size into *width, *height.
+std::vector<uint8_t> TextureTexels(unsigned texture, int* width, int* height);
+
 // The texture the host's desktop grab (detail 0) makes of an RGB picture, top row first; 0 on failure.
 unsigned UploadGrabTexture(int width, int height, const std::vector<uint8_t>& rgb);
 
