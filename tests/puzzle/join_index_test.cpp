@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "puzzle/Frustum.h"
 #include "puzzle/ONEPUZZLE.h"
@@ -29,39 +30,25 @@ std::string Difference(const ONEPUZZLE& a, const ONEPUZZLE& b)
     if (!Same(a.largestGroup, b.largestGroup) || !Same(a.restartTimer, b.restartTimer) || a.newPicture != b.newPicture)
         return "puzzle";
     for (int i = 0; i < a.pieceCount; ++i) {
-        const ONEPIECE& p = a.pieces[i];
-        const ONEPIECE& q = b.pieces[i];
-        const long pp = p.parent ? p.parent - a.pieces : -1;
-        const long qp = q.parent ? q.parent - b.pieces : -1;
-        const char* field = nullptr;
-        if (pp != qp)
-            field = "parent";
-        else if (!Same(p.pos, q.pos))
-            field = "pos";
-        else if (!Same(p.velocity, q.velocity))
-            field = "velocity";
-        else if (!Same(p.direction, q.direction))
-            field = "direction";
-        else if (!Same(p.angle, q.angle))
-            field = "angle";
-        else if (!Same(p.spin, q.spin) || !Same(p.targetSpin, q.targetSpin))
-            field = "spin";
-        else if (!Same(p.rotation, q.rotation))
-            field = "rotation";
-        else if (!Same(p.speed, q.speed) || !Same(p.targetSpeed, q.targetSpeed))
-            field = "speed";
-        else if (p.shape != q.shape || p.column != q.column || p.row != q.row)
-            field = "cell";
-        else if (!Same(p.moveTimer, q.moveTimer))
-            field = "moveTimer";
-        else if (p.realPosValid != q.realPosValid || (p.realPosValid && !Same(p.realPos, q.realPos)))
-            field = "realPos";
-        else if (!Same(p.blend, q.blend) || !Same(p.blendSpeed, q.blendSpeed))
-            field = "blend";
-        else if (p.attachedCount != q.attachedCount || !Same(p.groupShare, q.groupShare))
-            field = "counts";
-        if (field != nullptr)
-            return "piece " + std::to_string(i) + " " + field;
+        const ONEPIECE &p = a.pieces[i], &q = b.pieces[i];
+        const std::pair<const char*, bool> fields[] = {
+            {"parent", (p.parent ? p.parent - a.pieces : -1) == (q.parent ? q.parent - b.pieces : -1)},
+            {"pos", Same(p.pos, q.pos)},
+            {"velocity", Same(p.velocity, q.velocity)},
+            {"direction", Same(p.direction, q.direction)},
+            {"angle", Same(p.angle, q.angle)},
+            {"spin", Same(p.spin, q.spin) && Same(p.targetSpin, q.targetSpin)},
+            {"rotation", Same(p.rotation, q.rotation)},
+            {"speed", Same(p.speed, q.speed) && Same(p.targetSpeed, q.targetSpeed)},
+            {"cell", p.shape == q.shape && p.column == q.column && p.row == q.row},
+            {"moveTimer", Same(p.moveTimer, q.moveTimer)},
+            {"realPos", p.realPosValid == q.realPosValid && (!p.realPosValid || Same(p.realPos, q.realPos))},
+            {"blend", Same(p.blend, q.blend) && Same(p.blendSpeed, q.blendSpeed)},
+            {"counts", p.attachedCount == q.attachedCount && Same(p.groupShare, q.groupShare)},
+        };
+        for (const auto& [field, same] : fields)
+            if (!same)
+                return "piece " + std::to_string(i) + " " + field;
     }
     return "";
 }

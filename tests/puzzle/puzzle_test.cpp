@@ -1,4 +1,4 @@
-// The board and its cycle: shape table, frustum planes, board sizes, the cut,
+// The board and its cycle: frustum planes, board sizes, the cut,
 // joining, lock in place, the box, the angle wrap, the countdown, and long
 // seeded runs of whole cycles.
 #include <gtest/gtest.h>
@@ -53,22 +53,6 @@ const ONEPIECE* RootOf(const ONEPUZZLE& p, const ONEPIECE* piece)
     return piece;
 }
 
-// Edges top, right, bottom, left; top, right and bottom run 0, +1, -1, left
-// runs 0, -1, +1; no shape is straight on two opposite edges.
-TEST(ShapeTable, HoldsEveryLegalShapeInOrder)
-{
-    const int tri[3] = {0, 1, -1}, left[3] = {0, -1, 1};
-    int s = 0;
-    for (int code = 0; code < 81; ++code) {
-        const int t = tri[code / 27], r = tri[code / 9 % 3], b = tri[code / 3 % 3], l = left[code % 3];
-        if ((t == 0 && b == 0) || (r == 0 && l == 0))
-            continue;
-        EXPECT_TRUE(ppInfo[s][0] == t && ppInfo[s][1] == r && ppInfo[s][2] == b && ppInfo[s][3] == l) << s;
-        ++s;
-    }
-    EXPECT_EQ(s, 64);
-}
-
 TEST(Frustum, EngineViewEdges)
 {
     for (float aspect : {0.5f, 4.0f / 3.0f, 16.0f / 9.0f}) {
@@ -117,10 +101,14 @@ TEST(Frustum, LightShapesBeyondTheirDepth)
     EXPECT_TRUE(std::isinf(DetailSplitFromMatrices(projection, modelview, 0, 0, 20.0f).lightFrom));
 }
 
-TEST(NewPuzzle, BoardSizes)
+// The board's long side (the picture's) lies at scale 1 with its outer cell
+// centres on the view's edge (40 in front of the eye, 45 degrees high) one
+// unit in front of the board; the other side fills the view at the board's depth.
+TEST(NewPuzzle, BoardSizesDepthAndScale)
 {
     const struct {
         int width, height, puzzleWidth, columns, rows;
+        float aspect = 4.0f / 3.0f;
     } cases[] = {
         {1024, 768, 25, 25, 18},
         {768, 1024, 25, 18, 25},
@@ -128,6 +116,8 @@ TEST(NewPuzzle, BoardSizes)
         {0, 0, 25, 25, 25},
         {0, 768, 25, 25, 25},
         {1920, 1080, 25, 25, 14},
+        {1920, 1080, 25, 25, 14, 16.0f / 9.0f},
+        {600, 800, 25, 18, 25, 16.0f / 9.0f},
         {1024, 768, 40, 40, 30},
         // Never fewer than two rows or columns: a single one could never be cut.
         {1000, 10, 25, 25, 2},
@@ -137,30 +127,21 @@ TEST(NewPuzzle, BoardSizes)
         {800, 800, -7, 2, 2},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " width " << c.puzzleWidth);
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " width " << c.puzzleWidth << " aspect "
+                                        << c.aspect);
         ONEPUZZLE p;
-        ASSERT_TRUE(MakeBoard(p, c.width, c.height, c.puzzleWidth));
+        ASSERT_TRUE(MakeBoard(p, c.width, c.height, c.puzzleWidth, c.aspect));
         EXPECT_TRUE(p.columns == c.columns && p.rows == c.rows && p.pieceCount == c.columns * c.rows)
             << p.columns << " x " << p.rows << ", " << p.pieceCount << " pieces";
         EXPECT_TRUE(p.texCellWidth == float(1.0 / c.columns) && p.texCellHeight == float(1.0 / c.rows));
-        EXPECT_EQ(c.width > c.height ? p.boardScaleX : p.boardScaleY, 1.0f);
-        // Finite, and the board in front of the near plane.
+        const bool wide = c.width > c.height;
+        EXPECT_EQ(wide ? p.boardScaleX : p.boardScaleY, 1.0f);
+        const double wideAspect = wide ? c.aspect : 1.0, narrowAspect = wide ? 1.0 : c.aspect;
+        EXPECT_NEAR((39 - p.boardZ) * kTan * wideAspect, ((wide ? p.columns : p.rows) - 1) * 0.5, 1e-3);
+        EXPECT_NEAR((40 - p.boardZ) * kTan * narrowAspect,
+                    (wide ? p.rows * p.boardScaleY : p.columns * p.boardScaleX) * 0.5, 1e-3);
         EXPECT_TRUE(std::isfinite(p.boardScaleX + p.boardScaleY + p.boardZ) && p.boardZ < 39.0f);
     }
-}
-
-TEST(NewPuzzle, DepthAndScaleUnderTheEngineView)
-{
-    const float aspect = 16.0f / 9.0f;
-    ONEPUZZLE portrait, landscape;
-    // Portrait: the top edge passes through the top row's centre one unit in front.
-    ASSERT_TRUE(MakeBoard(portrait, 600, 800, 25, aspect));
-    EXPECT_NEAR(portrait.boardZ, 40 - 12 / kTan - 1, 1e-3);
-    EXPECT_NEAR(portrait.boardScaleX, (40 - portrait.boardZ) * kTan * aspect / (0.5 * portrait.columns), 1e-4);
-    // Landscape: the right edge passes through the last column's centre.
-    ASSERT_TRUE(MakeBoard(landscape, 1920, 1080, 25, aspect));
-    EXPECT_NEAR(landscape.boardZ, 40 - 12 / (kTan * aspect) - 1, 1e-3);
-    EXPECT_NEAR(landscape.boardScaleY, (40 - landscape.boardZ) * kTan / (0.5 * landscape.rows), 1e-4);
 }
 
 // Borders straight, interior edges interlocking with opposite codes; every
