@@ -18,6 +18,8 @@ public:
     int pieceCount;               // columns * rows
     unsigned int modelLists[64];  // GL display list of each piece shape (made by Setup, owned by the GL context)
     unsigned int lightLists[64];  // the same in fewer triangles, for small pieces (modelLists' when none)
+    unsigned int cardLists[64];   // each shape's flat card, for the smallest pieces (0 when none)
+    unsigned int cardTexture;     // the cards' outline masks (0 when none: light shapes at every small size)
     float largestGroup;           // largest group share found at the start of the last Move pass
     float restartTimer;           // the cycle's countdown, seconds
     float boardZ;                 // z of the assembled board
@@ -48,7 +50,9 @@ public:
     bool Setup(SETTINGS* settings, char* resourcePath);
     // The shape half of Setup: loads the 64 piece models and compiles them
     // into modelLists, and the light set into lightLists (the full set's
-    // lists again when the data file has no light set, or a damaged one).
+    // lists again when the data file has no light set, or a damaged one);
+    // draws the cards' masks from the full set into cardTexture and makes
+    // cardLists (none when GL can't take the texture).
     // False when any of the full set can't be loaded or built.
     bool BuildPieceShapes(char* resourcePath);
     // Cuts a new board for picWidth x picHeight and puzzleWidth, sized by the
@@ -65,10 +69,14 @@ public:
     void MoveWith(float dt, JoinStep join);
     // Draws every piece with its shape, transform and texture cell (GL); a
     // piece that comes out under kLightBelowPixels across is drawn with its
-    // light shape.
+    // light shape, under kCardBelowPixels with its card.
     void Draw();
 
     // On-screen width of a cell under which the light shapes can't be told
     // from the full ones.
     static constexpr float kLightBelowPixels = 20.0f;
+    // On-screen width of a cell under which a card (the outline cut from a
+    // flat square by a mask, the rim's shading painted on) can't be told
+    // from the shape.
+    static constexpr float kCardBelowPixels = 16.0f;
 };

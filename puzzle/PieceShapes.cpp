@@ -11,7 +11,6 @@
 namespace {
 
 const char* const kPieceFile = "zar.vnt";
-const float kModelToBoard = 0.025f;  // 40 model units make one board cell
 
 // Gives every triangle corner the texture coordinate of its unscaled model
 // position (x, y): s = x/20 + 1, t = y/20. Render hands (s, 1 - t) to GL,

@@ -3,7 +3,9 @@
 
 class MS3D;
 
-constexpr int kPieceShapeCount = 64;  // shapes of a set, one per edge pattern
+constexpr int kPieceShapeCount = 64;         // shapes of a set, one per edge pattern
+constexpr float kModelToBoard = 0.025f;      // 40 model units make one board cell
+constexpr float kPieceHalfThickness = 2.0f;  // the front face at +2 model units, the back at -2
 
 // Reads the piece shapes from "zar.vnt" in `resourcePath` (which ends in a
 // slash) one at a time, each with texture coordinates from its own positions

@@ -3,23 +3,114 @@
 
 #include "loading/MS3D.h"
 #include "puzzle/ONEPUZZLE.h"
+#include "puzzle/PieceCards.h"
 #include "puzzle/PieceShapes.h"
+
+namespace {
+
+// The mask atlas as a texture of its own (the picture's binding on the
+// active unit left as it was), or 0 when GL can't take it.
+unsigned int UploadCardAtlas(const PieceCardAtlas& atlas)
+{
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    for (int level = 0; level < kCardLevels; ++level) {
+        const int side = atlas.size >> level;
+        glTexImage2D(GL_TEXTURE_2D, level, GL_LUMINANCE_ALPHA, side, side, 0, GL_LUMINANCE_ALPHA, GL_UNSIGNED_BYTE,
+                     atlas.levels[static_cast<size_t>(level)].data());
+    }
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, kCardLevels - 1);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
+    // Seams stay thin when the level is chosen a little finer than the footprint.
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_LOD_BIAS, kCardLodBias);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+    if (glGetError() != GL_NO_ERROR) {
+        glDeleteTextures(1, &texture);
+        return 0;
+    }
+    return texture;
+}
+
+// One corner of a card: the picture's coordinates as the shapes have them
+// (x/20 + 1, 1 - y/20 of the model unit) on unit 0, the shape's tile on unit 1.
+void CardCorner(int shape, float x, float y, float z)
+{
+    float s = 0.0f, t = 0.0f;
+    PieceCardAtlas::TileCoordinates(shape, x, y, &s, &t);
+    glMultiTexCoord2f(GL_TEXTURE0, x / 20.0f + 1.0f, 1.0f - y / 20.0f);
+    glMultiTexCoord2f(GL_TEXTURE1, s, t);
+    glVertex3f(x * kModelToBoard, y * kModelToBoard, z * kModelToBoard);
+}
+
+// Shape `shape`'s card: the front square facing +z, the back one -z, and
+// two fins through the middle (the planes y = 0 and x = 0, each face one
+// way), cut by the same mask to the piece's extent across its middle. The
+// fins lie inside the piece, hidden behind its faces, until it turns edge
+// on: then they show the sliver its side would.
+void CompileCard(int shape)
+{
+    const float h = kCardHalfSpan, z = kPieceHalfThickness;
+    const struct {
+        float normal[3];
+        float corners[4][3];
+    } faces[] = {
+        {{0, 0, 1}, {{-h, -h, z}, {h, -h, z}, {h, h, z}, {-h, h, z}}},
+        {{0, 0, -1}, {{-h, -h, -z}, {-h, h, -z}, {h, h, -z}, {h, -h, -z}}},
+        {{0, 1, 0}, {{-h, 0, z}, {h, 0, z}, {h, 0, -z}, {-h, 0, -z}}},
+        {{0, -1, 0}, {{-h, 0, z}, {-h, 0, -z}, {h, 0, -z}, {h, 0, z}}},
+        {{1, 0, 0}, {{0, -h, z}, {0, -h, -z}, {0, h, -z}, {0, h, z}}},
+        {{-1, 0, 0}, {{0, -h, z}, {0, h, z}, {0, h, -z}, {0, -h, -z}}},
+    };
+    glBegin(GL_QUADS);
+    for (const auto& face : faces) {
+        glNormal3fv(face.normal);
+        for (const auto& corner : face.corners)
+            CardCorner(shape, corner[0], corner[1], corner[2]);
+    }
+    glEnd();
+}
+
+}  // namespace
 
 bool ONEPUZZLE::BuildPieceShapes(char* resourcePath)
 {
     for (unsigned int& list : lightLists)
         list = 0;
+    for (unsigned int& list : cardLists)
+        list = 0;
+    cardTexture = 0;
+    PieceCardAtlas atlas;
+    atlas.Reset();
     bool lightSet = false;
     const bool read = ReadPieceShapes(
         resourcePath,
-        [this](int shape, bool light, MS3D& model) {
+        [this, &atlas](int shape, bool light, MS3D& model) {
             unsigned int& list = light ? lightLists[shape] : modelLists[shape];
             list = glGenLists(1);
             glNewList(list, GL_COMPILE);
             model.Render();
             glEndList();
+            if (!light)
+                atlas.AddShape(shape, model);
         },
         &lightSet);
+    if (read && atlas.Complete()) {
+        cardTexture = UploadCardAtlas(atlas);
+        for (int i = 0; cardTexture != 0 && i < kPieceShapeCount; ++i) {
+            cardLists[i] = glGenLists(1);
+            glNewList(cardLists[i], GL_COMPILE);
+            CompileCard(i);
+            glEndList();
+        }
+    }
     if (read && !lightSet) {
         // No light set, or only part of one: the full shapes at every size.
         for (int i = 0; i < kPieceShapeCount; ++i) {

@@ -12,12 +12,18 @@
 // A piece whose cell comes out narrower than kLightBelowPixels on screen is
 // drawn with its light shape (the same outline in fewer triangles): on a
 // board a hundred pieces across nearly every piece is, and a software
-// renderer's cost goes mostly by the triangle at that size.
+// renderer's cost goes mostly by the triangle at that size. Under
+// kCardBelowPixels it is drawn as a card: flat squares front and back (and
+// two fins through the middle for its side seen edge on), cut to the
+// outline by a mask on the second texture unit (alpha-tested, so it stays
+// opaque and depth-sorted like a shape) whose luminance paints the rim's
+// shading on; a dozen triangles instead of hundreds.
 #include <GL/gl.h>
 
 #include "puzzle/Frustum.h"
 #include "puzzle/ONEPIECE.h"
 #include "puzzle/ONEPUZZLE.h"
+#include "puzzle/PieceCards.h"
 
 namespace {
 
@@ -36,15 +42,36 @@ void CurrentViewPlanes(float planes[6][4])
     FrustumPlanesFromMatrices(projection, modelview, planes);
 }
 
-// The split between full and light shapes for the current matrices and viewport.
-DetailSplit CurrentDetailSplit()
+// The splits between full and light shapes, and light shapes and cards,
+// for the current matrices and viewport.
+void CurrentDetailSplits(DetailSplit* light, DetailSplit* card)
 {
     float projection[16], modelview[16];
     GLint viewport[4];
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
     glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
     glGetIntegerv(GL_VIEWPORT, viewport);
-    return DetailSplitFromMatrices(projection, modelview, viewport[2], viewport[3], ONEPUZZLE::kLightBelowPixels);
+    *light = DetailSplitFromMatrices(projection, modelview, viewport[2], viewport[3], ONEPUZZLE::kLightBelowPixels);
+    *card = DetailSplitFromMatrices(projection, modelview, viewport[2], viewport[3], ONEPUZZLE::kCardBelowPixels);
+}
+
+// Turns the cards' state on (the mask on unit 1, modulating colour and
+// alpha, and the alpha test) or off again. Unit 0 stays the active one.
+void CardState(bool on, unsigned int mask)
+{
+    glActiveTexture(GL_TEXTURE1);
+    if (on) {
+        glBindTexture(GL_TEXTURE_2D, mask);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        glEnable(GL_TEXTURE_2D);
+        glAlphaFunc(GL_GREATER, kCardAlphaCut);
+        glEnable(GL_ALPHA_TEST);
+    } else {
+        glDisable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glDisable(GL_ALPHA_TEST);
+    }
+    glActiveTexture(GL_TEXTURE0);
 }
 
 bool InView(const float planes[6][4], const VECTOR3D& at)
@@ -68,7 +95,10 @@ void ONEPUZZLE::Draw()
     if (pieces != nullptr) {
         float planes[6][4];
         CurrentViewPlanes(planes);
-        const DetailSplit split = CurrentDetailSplit();
+        DetailSplit split{}, cardSplit{};
+        CurrentDetailSplits(&split, &cardSplit);
+        const bool cards = cardTexture != 0;
+        bool carding = false;  // the cards' state is on
         const GLboolean culling = glIsEnabled(GL_CULL_FACE);
         glEnable(GL_CULL_FACE);
         for (int i = 0; i < columns; ++i) {
@@ -76,8 +106,13 @@ void ONEPUZZLE::Draw()
                 const VECTOR3D& at = pieces[j * columns + i].pos;
                 if (!InView(planes, at))
                     continue;
-                const bool light =
-                    split.w[0] * at.x + split.w[1] * at.y + split.w[2] * at.z + split.w[3] > split.lightFrom;
+                const float w = split.w[0] * at.x + split.w[1] * at.y + split.w[2] * at.z + split.w[3];
+                const bool light = w > split.lightFrom;
+                const bool card = cards && w > cardSplit.lightFrom;
+                if (card != carding) {
+                    CardState(card, cardTexture);
+                    carding = card;
+                }
                 glMatrixMode(GL_TEXTURE);
                 glLoadIdentity();
                 glTranslatef(static_cast<float>(i) * texCellWidth, -(static_cast<float>(j) * texCellHeight), 0.0f);
@@ -88,10 +123,15 @@ void ONEPUZZLE::Draw()
                 ONEPIECE& piece = pieces[j * columns + i];
                 piece.ReadyDraw();
                 if (piece.shape >= 0 && piece.shape < 64)
-                    glCallList(light ? lightLists[piece.shape] : modelLists[piece.shape]);
+                    glCallList(card    ? cardLists[piece.shape]
+                               : light ? lightLists[piece.shape]
+                                       : modelLists[piece.shape]);
                 glPopMatrix();
             }
         }
+        if (carding)
+            CardState(false, 0);
+
         if (!culling)
             glDisable(GL_CULL_FACE);
     }
