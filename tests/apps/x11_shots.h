@@ -1,13 +1,19 @@
 #pragma once
-// What a private Xvfb shows, for the tests of whole programs: screenshots of the root, colour checks, a
-// test pattern on the root window.
+// Whole programs on a private Xvfb: a host window standing for XScreenSaver's, screenshots of the root,
+// colour checks, a test pattern on the root window.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 
+#include "host/Preferences.h"
 #include "platform/screen_grab.h"
+#include "tests/support/child_process.h"
 #include "tests/support/engine_view.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/support/xvfb_server.h"
 // After gtest and the test support: Xlib's macros (None, Bool) clash with their names.
 #include <X11/Xlib.h>
 
@@ -42,6 +48,18 @@ inline Frame Shot(Display* d, ScreenRect area)
         frame.rgba.insert(frame.rgba.end(), grab.rgba.begin() + static_cast<ptrdiff_t>(y) * grab.width * 4,
                           grab.rgba.begin() + static_cast<ptrdiff_t>(y + 1) * grab.width * 4);
     return frame;
+}
+
+// Where window `w` lies in root coordinates; empty when it is gone (its X errors are the caller's to trap).
+inline ScreenRect WindowRect(Display* d, Window w)
+{
+    XWindowAttributes a = {};
+    Window child = 0;
+    int x = 0, y = 0;
+    if (!w || !XGetWindowAttributes(d, w, &a) ||
+        !XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &x, &y, &child))
+        return {};
+    return {x, y, a.width, a.height};
 }
 
 // Looks at `area` every 20 ms until `done` holds (true) or `seconds` have passed.
@@ -131,5 +149,87 @@ inline bool ShowsQuarters(const Frame& frame)
     }
     return true;
 }
+
+// A settings file under the current version: 6 pieces across, source `bgType` (0: the desktop, 1: the wallpaper).
+inline std::string SettingsText(int bgType, bool mainOnly = false)
+{
+    return std::string("[vmZarnetSS]\nversion=") + kPrefsVersion +
+           "\nMainMonitorOnly=" + (mainOnly ? "true" : "false") +
+           "\nLockInPlace=true\nPuzzleWidth=6\nPercentage=75\nBGType=" + std::to_string(bgType) +
+           "\nBGPath=/nowhere/\nBGRes=0\n";
+}
+
+// Two monitors side by side on `server`, the primary one on the right.
+inline bool SplitIntoTwoMonitors(const XvfbServer& server, int width, int height)
+{
+    const std::string half = std::to_string(width / 2) + "/80x" + std::to_string(height) + "/60";
+    return server.Run({"xrandr", "--setmonitor", "left", half + "+0+0", "none"}) == 0 &&
+           server.Run({"xrandr", "--setmonitor", "*right", half + "+" + std::to_string(width / 2) + "+0", "screen"}) ==
+               0;
+}
+
+constexpr int kW = 320, kH = 240;  // the host window; the screen is twice as wide and high
+
+// A private server with a black 320 x 240 window standing for XScreenSaver's, a settings folder, and one
+// program run at a time with its stderr kept.
+struct Host {
+    XvfbServer server;
+    Display* d = nullptr;
+    Window window = 0;
+    ScratchDir dir;
+    std::string conf = dir.Join("zarnet/vmZarnetSS.conf");
+    ChildProcess program;
+
+    ~Host() { Disconnect(); }
+    void Disconnect()
+    {
+        if (d)
+            XCloseDisplay(d);
+        d = nullptr;
+    }
+    // `settings`: the file's text; empty for none.
+    bool Open(const std::string& settings = SettingsText(1))
+    {
+        if (!server.Start(2 * kW, 2 * kH, 24) || !(d = XOpenDisplay(server.DisplayName().c_str())))
+            return false;
+        XSetWindowAttributes a = {};
+        a.background_pixel = 0;
+        a.override_redirect = True;
+        window = XCreateWindow(d, DefaultRootWindow(d), 0, 0, kW, kH, 0, CopyFromParent, InputOutput, CopyFromParent,
+                               CWBackPixel | CWOverrideRedirect, &a);
+        XMapRaised(d, window);
+        XSync(d, False);
+        mkdir(dir.Join("zarnet").c_str(), 0700);
+        return settings.empty() || WriteWholeFile(conf, settings);
+    }
+    // Starts zarnet with `args` ("ID" for the window's id), or another program of the build.
+    bool Run(std::vector<std::string> args, const std::string& name = "zarnet")
+    {
+        char id[32];
+        std::snprintf(id, sizeof id, "0x%lx", window);
+        for (std::string& a : args)
+            a = a == "ID" ? id : a;
+        args.insert(args.begin(), BuildProgramPath(name));
+        // GSettings in memory: no wallpaper from the desktop running the tests.
+        return program.Start(args,
+                             EnvironmentWith({"DISPLAY=" + server.DisplayName(), "XDG_CONFIG_HOME=" + dir.Path(),
+                                              "HOME=" + dir.Path(), "GSETTINGS_BACKEND=memory"},
+                                             {"XSCREENSAVER_WINDOW", "XDG_CURRENT_DESKTOP"}),
+                             "", dir.Join("stderr"));
+    }
+    // Waits until `area` is mostly drawn.
+    bool Drawn(ScreenRect area = {0, 0, kW, kH})
+    {
+        Frame shot;
+        return WaitFor(
+            d, area, [](const Frame& f) { return f.LitFraction(20) > 0.3; }, &shot);
+    }
+    std::string Stderr() const
+    {
+        std::string text;
+        ReadWholeFile(dir.Join("stderr"), &text);
+        return text;
+    }
+};
 
 }  // namespace x11shots

@@ -8,18 +8,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
-#include <thread>
 
-#include "host/Preferences.h"
 #include "platform/x11_error_trap.h"
 #include "tests/apps/x11_shots.h"  // last: it brings in Xlib
-#include "tests/support/child_process.h"
-#include "tests/support/scratch_dir.h"
-#include "tests/support/xvfb_server.h"
 
 namespace {
 
@@ -27,9 +21,7 @@ using namespace x11shots;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr uid_t kNobody = 65534;  // Debian's "nobody" / "nogroup"
-
-// Runs `argv` as an ordinary user: XScreenSaver launches no hacks for root.
+// Runs `argv` as an ordinary user, Debian's "nobody" (65534): XScreenSaver launches no hacks for root.
 std::vector<std::string> AsUser(std::vector<std::string> argv)
 {
     if (geteuid() == 0)
@@ -51,68 +43,42 @@ bool ProcessGone(int pid)
 // .xscreensaver runs only `zarnet --root`, and zarnet's own settings there.
 class SaverDaemon {
 public:
-    ~SaverDaemon() { Stop(); }
+    ~SaverDaemon()
+    {
+        // The daemon ends its helpers and their hacks; then the server goes.
+        if (daemon_.Signal(SIGTERM) && !daemon_.Wait(5000, nullptr))
+            daemon_.Signal(SIGKILL), daemon_.Wait(2000, nullptr);
+        display_.reset();
+    }
 
-    // `extraSettings`: more lines for .xscreensaver.
+    // `extraSettings`: more lines for .xscreensaver. False, with Error() set, when it doesn't answer.
     bool Start(int width, int height, bool twoMonitors, bool mainOnly, const std::string& extraSettings = "")
     {
-        if (!server_.Start(width, height, 24)) {
-            error_ = server_.Error();
-            return false;
-        }
-        if (twoMonitors) {  // the primary one on the right
-            const std::string half = std::to_string(width / 2) + "/80x" + std::to_string(height) + "/60";
-            if (server_.Run({"xrandr", "--setmonitor", "left", half + "+0+0", "none"}) != 0 ||
-                server_.Run({"xrandr", "--setmonitor", "*right", half + "+" + std::to_string(width / 2) + "+0",
-                             "screen"}) != 0) {
-                error_ = "xrandr --setmonitor failed";
-                return false;
-            }
-        }
-        display_.reset(XOpenDisplay(server_.DisplayName().c_str()));
-        if (!display_) {
-            error_ = "can't open the display";
-            return false;
-        }
-        PaintQuarters(display_.get(), width, height);
-
         const std::string home = dir_.Path();
         mkdir(dir_.Join(".config").c_str(), 0700);
         mkdir(dir_.Join(".config/zarnet").c_str(), 0700);
-        bool written = WriteWholeFile(dir_.Join(".config/zarnet/vmZarnetSS.conf"),
-                                      std::string("[vmZarnetSS]\nversion=") + kPrefsVersion +
-                                          "\nMainMonitorOnly=" + (mainOnly ? "true" : "false") +
-                                          "\nLockInPlace=true\nPuzzleWidth=6\nPercentage=75\nBGType=0\n"
-                                          "BGPath=/nowhere/\nBGRes=0\n");
-        written = written && WriteWholeFile(dir_.Join(".xscreensaver"),
-                                            "mode: one\nselected: 0\nlock: False\nfade: False\nunfade: False\n"
-                                            "splash: False\n" +
-                                                extraSettings + "programs: " + Program() + " --root \\n\n");
-        if (!written) {
-            error_ = "can't write the home folder";
-            return false;
-        }
-        if (geteuid() == 0)
-            for (const auto& entry : fs::recursive_directory_iterator(home))
-                if (chown(entry.path().c_str(), kNobody, kNobody) != 0)
-                    return false;
-        if (geteuid() == 0 && chown(home.c_str(), kNobody, kNobody) != 0)
-            return false;
+        if (!server_.Start(width, height, 24) || (twoMonitors && !SplitIntoTwoMonitors(server_, width, height)) ||
+            !(display_.reset(XOpenDisplay(server_.DisplayName().c_str())), display_) ||
+            !WriteWholeFile(dir_.Join(".config/zarnet/vmZarnetSS.conf"), SettingsText(0, mainOnly)) ||
+            !WriteWholeFile(dir_.Join(".xscreensaver"), "mode: one\nselected: 0\nlock: False\nfade: False\n"
+                                                        "unfade: False\nsplash: False\n" +
+                                                            extraSettings + "programs: " + Program() + " --root \\n\n"))
+            return error_ = "no server, monitors, display or home folder: " + server_.Error(), false;
+        PaintQuarters(display_.get(), width, height);
+        if (geteuid() == 0 &&
+            RunProgram({"chown", "-R", "65534:65534", home}, EnvironmentWith({}), nullptr, 10000) != 0)
+            return error_ = "can't give the home folder to nobody", false;
         environment_ = EnvironmentWith(
             {"DISPLAY=" + server_.DisplayName(), "HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config",
              "GSETTINGS_BACKEND=memory"},
             {"XSCREENSAVER_WINDOW", "XDG_CURRENT_DESKTOP", "XDG_RUNTIME_DIR", "DBUS_SESSION_BUS_ADDRESS"});
         if (!daemon_.Start(AsUser({"sh", "-c", "exec xscreensaver -no-splash -verbose 2>&1"}), environment_,
-                           logPath_)) {
-            error_ = "can't run xscreensaver";
-            return false;
-        }
-        // Ready once it answers.
-        for (int i = 0; i < 100; ++i, usleep(100000))
+                           dir_.Join("xscreensaver.log")))
+            return error_ = "can't run xscreensaver", false;
+        for (int i = 0; i < 100; ++i, usleep(100000))  // ready once it answers
             if (Command("-time"))
                 return true;
-        error_ = "the daemon doesn't answer: " + Log();
-        return false;
+        return error_ = "the daemon doesn't answer: " + Log(), false;
     }
 
     // The program the daemon runs: the built one, or a copy readable by the ordinary user the daemon runs as
@@ -120,16 +86,20 @@ public:
     std::string Program()
     {
         const std::string built = BuildProgramPath("zarnet");
-        if (geteuid() != 0 || OthersCanRun(built))
+        bool othersCanRun = true;
+        for (fs::path p = built; !p.empty() && p != p.root_path(); p = p.parent_path()) {
+            struct stat st;
+            othersCanRun = othersCanRun && stat(p.c_str(), &st) == 0 && (st.st_mode & S_IXOTH);
+        }
+        if (geteuid() != 0 || othersCanRun)
             return built;
         const fs::path bin = dir_.Join("bin"), data = dir_.Join("share/zarnet");
         std::error_code e;
         fs::create_directories(bin, e);
         fs::create_directories(data, e);
         fs::copy_file(built, bin / "zarnet", e);
-        const fs::path resources = fs::path(built).parent_path().parent_path() / "resources";
         for (const char* name : {"zar.vnt", "vantor.morvence", "zarnet-default.png"})
-            fs::copy_file(resources / name, data / name, e);
+            fs::copy_file(fs::path(built).parent_path().parent_path() / "resources" / name, data / name, e);
         return (bin / "zarnet").string();
     }
 
@@ -138,7 +108,6 @@ public:
     {
         return RunProgram({"xscreensaver-command", option}, environment_, nullptr, 10000) == 0;
     }
-
     // Starts `argv` as the daemon's user with its environment, its output into `ChildLog()`.
     bool Spawn(ChildProcess* child, const std::vector<std::string>& argv)
     {
@@ -146,19 +115,13 @@ public:
         shell.insert(shell.end(), argv.begin(), argv.end());
         return child->Start(AsUser(shell), environment_, dir_.Join("child.log"));
     }
-
-    std::string Log() const
+    std::string Log(const char* name = "xscreensaver.log") const
     {
         std::string text;
-        ReadWholeFile(logPath_, &text);
+        ReadWholeFile(dir_.Join(name), &text);
         return text;
     }
-    std::string ChildLog() const
-    {
-        std::string text;
-        ReadWholeFile(dir_.Join("child.log"), &text);
-        return text;
-    }
+    std::string ChildLog() const { return Log("child.log"); }
 
     // The pids of the zarnet processes the daemon has started, in order.
     std::vector<int> Hacks() const
@@ -170,7 +133,6 @@ public:
             pids.push_back(std::stoi((*it)[1]));
         return pids;
     }
-
     // Waits until the daemon has started `count` zarnets; true when it has within 15 s.
     bool WaitForHacks(size_t count) const
     {
@@ -180,43 +142,40 @@ public:
         return false;
     }
 
-    void Stop()
-    {
-        // The daemon ends its helpers and their hacks; then the server goes.
-        if (daemon_.Signal(SIGTERM) && !daemon_.Wait(5000, nullptr))
-            daemon_.Signal(SIGKILL), daemon_.Wait(2000, nullptr);
-        display_.reset();
-        server_.Stop();
-    }
-
     Display* display() { return display_.get(); }
     const std::string& Error() const { return error_; }
 
 private:
-    static bool OthersCanRun(const fs::path& program)
-    {
-        for (fs::path p = program; !p.empty() && p != p.root_path(); p = p.parent_path()) {
-            struct stat st;
-            if (stat(p.c_str(), &st) != 0 || !(st.st_mode & S_IXOTH))
-                return false;
-        }
-        return true;
-    }
-
     XvfbServer server_;
     ScratchDir dir_;
     std::unique_ptr<Display, int (*)(Display*)> display_{nullptr, XCloseDisplay};
     std::vector<std::string> environment_;
     ChildProcess daemon_;
-    std::string logPath_ = dir_.Join("xscreensaver.log");
     std::string error_;
 };
 
-// Nothing in the daemon's log says a hack misbehaved.
-void ExpectCleanLog(const std::string& log)
+// Waits up to `ms` for process `pid` to end; true when it has.
+bool WaitGone(int pid, int ms)
 {
+    for (int waited = 0; !ProcessGone(pid) && waited < ms; waited += 5)
+        usleep(5000);
+    return ProcessGone(pid);
+}
+
+// -deactivate ends every zarnet it started, and nothing in the daemon's log says a hack misbehaved. The time from
+// the command to the end of the last one.
+Clock::duration ExpectCleanEnd(SaverDaemon& daemon)
+{
+    EXPECT_TRUE(daemon.Command("-deactivate"));
+    const auto sent = Clock::now();
+    for (int pid : daemon.Hacks())
+        EXPECT_TRUE(WaitGone(pid, 3000)) << pid;
+    const auto took = Clock::now() - sent;
+    usleep(300000);
+    const std::string log = daemon.Log();
     for (const char* bad : {"abnormally", "X error", "zarnet:"})
         EXPECT_EQ(log.find(bad), std::string::npos) << "\"" << bad << "\" in the daemon's log:\n" << log;
+    return took;
 }
 
 TEST(XScreenSaverDaemon, ShowsTheDesktopItCoveredAndItsKillsEndZarnetPromptlyAndNormally)
@@ -224,8 +183,7 @@ TEST(XScreenSaverDaemon, ShowsTheDesktopItCoveredAndItsKillsEndZarnetPromptlyAnd
     SaverDaemon daemon;
     ASSERT_TRUE(daemon.Start(640, 480, false, false)) << daemon.Error();
     Display* d = daemon.display();
-    ASSERT_TRUE(daemon.Command("-activate"));
-    ASSERT_TRUE(daemon.WaitForHacks(1)) << daemon.Log();
+    ASSERT_TRUE(daemon.Command("-activate") && daemon.WaitForHacks(1)) << daemon.Log();
 
     // First the assembled board of the screenshot, quarter for quarter.
     Frame shot;
@@ -235,7 +193,8 @@ TEST(XScreenSaverDaemon, ShowsTheDesktopItCoveredAndItsKillsEndZarnetPromptlyAnd
     ASSERT_TRUE(quarters) << "no board of the desktop's picture (frames/xscreensaver-daemon-start.png); the log:\n"
                           << daemon.Log();
 
-    // A few seconds on the pieces fly, still of the picture: no white pieces, no black screen.
+    // A few seconds on the pieces fly, still of the picture: no white pieces, no black screen. Each of the four
+    // colours shows within a few seconds (the pieces of one quarter may all be out of sight in any one frame).
     sleep(4);
     shot = Shot(d, {0, 0, 640, 480});
     SaveFrame(shot, "xscreensaver-daemon");
@@ -243,22 +202,16 @@ TEST(XScreenSaverDaemon, ShowsTheDesktopItCoveredAndItsKillsEndZarnetPromptlyAnd
     EXPECT_GT(shot.LitFraction(40), 0.05);
     EXPECT_GT(hues[0] + hues[1] + hues[2] + hues[3], 0.8) << "mostly of the picture's four colours";
     EXPECT_LT(hues[4], 0.1) << "white (beyond the highlights)";
-    // Each of the four colours shows within a few seconds (the pieces of one
-    // quarter may all have flown out of sight in any single frame).
     auto seen = hues;
-    for (int look = 0; look < 4 && *std::min_element(seen.begin(), seen.begin() + 4) <= 0.01; ++look) {
-        sleep(1);
-        const auto more = HueShares(Shot(d, {0, 0, 640, 480}));
+    for (int look = 0; look < 4 && *std::min_element(seen.begin(), seen.begin() + 4) <= 0.01; ++look, sleep(1))
         for (int i = 0; i < 4; ++i)
-            seen[i] = std::max(seen[i], more[i]);
-    }
+            seen[i] = std::max(seen[i], HueShares(Shot(d, {0, 0, 640, 480}))[i]);
     for (int i = 0; i < 4; ++i)
         EXPECT_GT(seen[i], 0.01) << "hue " << i;
 
     // -cycle kills the running zarnet and starts another; the daemon reports how the first ended.
     const int first = daemon.Hacks()[0];
-    ASSERT_TRUE(daemon.Command("-cycle"));
-    ASSERT_TRUE(daemon.WaitForHacks(2));
+    ASSERT_TRUE(daemon.Command("-cycle") && daemon.WaitForHacks(2));
     const std::regex ended("child pid " + std::to_string(first) + R"( \([^)]*\) exited ([a-z]+ with [A-Z0-9]+))");
     std::smatch how;
     std::string log = daemon.Log();
@@ -272,14 +225,7 @@ TEST(XScreenSaverDaemon, ShowsTheDesktopItCoveredAndItsKillsEndZarnetPromptlyAnd
     const int second = daemon.Hacks()[1];
     sleep(1);
     ASSERT_FALSE(ProcessGone(second));
-    ASSERT_TRUE(daemon.Command("-deactivate"));
-    const auto sent = Clock::now();
-    while (!ProcessGone(second) && Clock::now() - sent < std::chrono::seconds(3))
-        usleep(5000);
-    EXPECT_TRUE(ProcessGone(second));
-    EXPECT_LT(Clock::now() - sent, std::chrono::milliseconds(500));
-    usleep(300000);
-    ExpectCleanLog(daemon.Log());
+    EXPECT_LT(ExpectCleanEnd(daemon), std::chrono::milliseconds(500));
 }
 
 TEST(XScreenSaverDaemon, OneZarnetPerMonitorEachShowingItsOwnMonitorAndMainMonitorOnlyHonoured)
@@ -287,8 +233,7 @@ TEST(XScreenSaverDaemon, OneZarnetPerMonitorEachShowingItsOwnMonitorAndMainMonit
     SaverDaemon daemon;
     ASSERT_TRUE(daemon.Start(640, 240, true, true)) << daemon.Error();
     Display* d = daemon.display();
-    ASSERT_TRUE(daemon.Command("-activate"));
-    ASSERT_TRUE(daemon.WaitForHacks(2)) << daemon.Log();
+    ASSERT_TRUE(daemon.Command("-activate") && daemon.WaitForHacks(2)) << daemon.Log();
     // The primary (right) monitor shows its own quarters, green over yellow; red and blue were on the other.
     Frame right;
     ASSERT_TRUE(WaitFor(
@@ -300,8 +245,7 @@ TEST(XScreenSaverDaemon, OneZarnetPerMonitorEachShowingItsOwnMonitorAndMainMonit
         &right))
         << daemon.Log();
     sleep(2);
-    right = Shot(d, {320, 0, 320, 240});
-    const auto hues = HueShares(right);
+    const auto hues = HueShares(Shot(d, {320, 0, 320, 240}));
     EXPECT_GT(hues[1], 0.1);
     EXPECT_GT(hues[3], 0.1);
     EXPECT_LT(hues[0] + hues[2], 0.02);
@@ -309,19 +253,14 @@ TEST(XScreenSaverDaemon, OneZarnetPerMonitorEachShowingItsOwnMonitorAndMainMonit
     EXPECT_EQ(Shot(d, {0, 0, 320, 240}).LitFraction(20), 0.0);
     for (int pid : daemon.Hacks())
         EXPECT_FALSE(ProcessGone(pid));
-    ASSERT_TRUE(daemon.Command("-deactivate"));
-    usleep(500000);
-    for (int pid : daemon.Hacks())
-        EXPECT_TRUE(ProcessGone(pid));
-    ExpectCleanLog(daemon.Log());
+    ExpectCleanEnd(daemon);
 }
 
 TEST(XScreenSaverDaemon, NoDesktopWhenItsSettingsForbidHacksToShowIt)
 {
     SaverDaemon daemon;
     ASSERT_TRUE(daemon.Start(640, 480, false, false, "grabDesktopImages: False\n")) << daemon.Error();
-    ASSERT_TRUE(daemon.Command("-activate"));
-    ASSERT_TRUE(daemon.WaitForHacks(1)) << daemon.Log();
+    ASSERT_TRUE(daemon.Command("-activate") && daemon.WaitForHacks(1)) << daemon.Log();
     // The wallpaper instead (here the bundled picture): a board, but none of the desktop's four colours.
     Frame shot;
     ASSERT_TRUE(WaitFor(
@@ -329,32 +268,25 @@ TEST(XScreenSaverDaemon, NoDesktopWhenItsSettingsForbidHacksToShowIt)
         << daemon.Log();
     const auto hues = HueShares(shot);
     EXPECT_LT(hues[0] + hues[1] + hues[2] + hues[3], 0.5);
-    ASSERT_TRUE(daemon.Command("-deactivate"));
-    usleep(300000);
-    ExpectCleanLog(daemon.Log());
+    ExpectCleanEnd(daemon);
 }
 
-// The pid and window of a zarnet running as a preview (with -window-id); {0, 0} when there is none.
-// The zarnet that the dialog (process `dialog`) runs as its preview, and its
-// window; {0, 0} while there is none. Other tests may run zarnets of their
-// own meanwhile: only a child of the dialog counts.
+// The zarnet that the dialog (process `dialog`) runs as its preview, and its window; {0, 0} while there is none.
+// Other tests may run zarnets of their own meanwhile: only a child of the dialog counts.
 std::pair<int, unsigned long> FindPreview(int dialog)
 {
     for (const auto& entry : fs::directory_iterator("/proc")) {
         std::string cmdline, stat;
-        if (!ReadWholeFile((entry.path() / "cmdline").string(), &cmdline) ||
-            cmdline.find("zarnet") == std::string::npos || !ReadWholeFile((entry.path() / "stat").string(), &stat))
-            continue;
-        // stat: "pid (name) state ppid ..."; the name may hold spaces.
-        const size_t close = stat.rfind(')');
         int parent = 0;
-        if (close == std::string::npos || std::sscanf(stat.c_str() + close + 1, " %*c %d", &parent) != 1 ||
-            parent != dialog)
+        const int pid = std::atoi(entry.path().filename().c_str());
+        // stat: "pid (name) state ppid ..."; the name may hold spaces.
+        if (!ReadWholeFile((entry.path() / "cmdline").string(), &cmdline) ||
+            !ReadWholeFile((entry.path() / "stat").string(), &stat) ||
+            std::sscanf(stat.c_str() + stat.rfind(')') + 1, " %*c %d", &parent) != 1 || parent != dialog)
             continue;
         const size_t option = cmdline.find(std::string("-window-id") + '\0');
-        if (option != std::string::npos && !ProcessGone(std::atoi(entry.path().filename().c_str())))
-            return {std::atoi(entry.path().filename().c_str()),
-                    std::strtoul(cmdline.c_str() + option + 11, nullptr, 0)};
+        if (cmdline.find("zarnet") != std::string::npos && option != std::string::npos && !ProcessGone(pid))
+            return {pid, std::strtoul(cmdline.c_str() + option + 11, nullptr, 0)};
     }
     return {0, 0};
 }
@@ -366,38 +298,26 @@ TEST(XScreenSaverDaemon, SettingsDialogPreviewShowsTheDesktopAndEndsCleanly)
     Display* d = daemon.display();
     ChildProcess settings;
     ASSERT_TRUE(daemon.Spawn(&settings, {"xscreensaver-settings"}));
-    // The dialog may start its preview more than once (a first window, then
-    // the one the laid-out dialog keeps): look until a preview's window
-    // answers, its errors trapped rather than ending this test.
+    // The dialog may start its preview more than once (a first window, then the one the laid-out dialog keeps):
+    // look until a preview's window answers, its errors trapped rather than ending this test.
     std::pair<int, unsigned long> preview;
-    Window child = 0;
-    int x = 0, y = 0;
-    XWindowAttributes a = {};
-    bool found = false;
-    for (int i = 0; i < 300 && !found; ++i) {
+    ScreenRect area = {};
+    for (int i = 0; i < 300 && IsEmptyRect(area); ++i, usleep(50000)) {
         preview = FindPreview(settings.Pid());
-        if (preview.first != 0) {
-            X11ErrorTrap trap(d);
-            found = XGetWindowAttributes(d, preview.second, &a) &&
-                    XTranslateCoordinates(d, preview.second, DefaultRootWindow(d), 0, 0, &x, &y, &child) &&
-                    !trap.Failed();
-        }
-        if (!found)
-            usleep(50000);
+        X11ErrorTrap trap(d);
+        area = WindowRect(d, preview.second);
+        area = trap.Failed() ? ScreenRect{} : area;
     }
-    ASSERT_TRUE(found) << "no preview; the dialog's output:\n" << daemon.ChildLog();
+    ASSERT_FALSE(IsEmptyRect(area)) << "no preview; the dialog's output:\n" << daemon.ChildLog();
     // The preview's board is of the whole screen as the dialog found it: the four quarters.
     Frame shot;
-    EXPECT_TRUE(WaitFor(d, {x, y, a.width, a.height}, ShowsQuarters, &shot)) << "the preview doesn't show the desktop";
+    EXPECT_TRUE(WaitFor(d, area, ShowsQuarters, &shot)) << "the preview doesn't show the desktop";
     SaveFrame(Shot(d, {0, 0, 1024, 640}), "xscreensaver-settings-preview");
     // Closing the dialog ends the preview, without X errors.
     ASSERT_TRUE(settings.Signal(SIGTERM));
     settings.Wait(5000, nullptr);
-    for (int i = 0; i < 100 && !ProcessGone(preview.first); ++i)
-        usleep(20000);
-    EXPECT_TRUE(ProcessGone(preview.first));
-    const std::string out = daemon.ChildLog();
-    EXPECT_EQ(out.find("zarnet:"), std::string::npos) << out;
+    EXPECT_TRUE(WaitGone(preview.first, 2000));
+    EXPECT_EQ(daemon.ChildLog().find("zarnet:"), std::string::npos) << daemon.ChildLog();
 }
 
 }  // namespace

@@ -14,10 +14,7 @@
 #include <filesystem>
 #include <random>
 
-#include "tests/apps/x11_shots.h"  // last but one: it brings in Xlib
-#include "tests/support/child_process.h"
-#include "tests/support/scratch_dir.h"
-#include "tests/support/xvfb_server.h"
+#include "tests/apps/x11_shots.h"  // last: it brings in Xlib
 
 namespace {
 
@@ -45,81 +42,17 @@ double CpuSeconds(pid_t pid)
     return double(user + system) / double(sysconf(_SC_CLK_TCK));
 }
 
-constexpr int kW = 320, kH = 240;  // the host window; the screen is twice as wide and high
-
-// A private server with a black 320 x 240 window standing for XScreenSaver's,
-// a settings folder (source: the wallpaper, which is the bundled picture
-// here), and one program run at a time with its stderr kept.
-struct Host {
-    XvfbServer server;
-    Display* d = nullptr;
-    Window window = 0;
-    ScratchDir dir;
-    std::string conf = dir.Join("zarnet/vmZarnetSS.conf");
-    ChildProcess program;
-
-    ~Host() { Disconnect(); }
-    void Disconnect()
-    {
-        if (d)
-            XCloseDisplay(d);
-        d = nullptr;
-    }
-    bool Open(const std::string& settings = "[vmZarnetSS]\nversion=1.0.1\nBGType=1\nPuzzleWidth=6\nBGRes=0\n")
-    {
-        if (!server.Start(2 * kW, 2 * kH, 24) || !(d = XOpenDisplay(server.DisplayName().c_str())))
-            return false;
-        XSetWindowAttributes a = {};
-        a.background_pixel = 0;
-        a.override_redirect = True;
-        window = XCreateWindow(d, DefaultRootWindow(d), 0, 0, kW, kH, 0, CopyFromParent, InputOutput, CopyFromParent,
-                               CWBackPixel | CWOverrideRedirect, &a);
-        XMapRaised(d, window);
-        XSync(d, False);
-        mkdir(dir.Join("zarnet").c_str(), 0700);
-        return settings.empty() || WriteWholeFile(conf, settings);
-    }
-    // Starts zarnet with `args` ("ID" for the window's id), or another program of the build.
-    bool Run(std::vector<std::string> args, const std::string& name = "zarnet")
-    {
-        char id[32];
-        std::snprintf(id, sizeof id, "0x%lx", window);
-        for (std::string& a : args)
-            a = a == "ID" ? id : a;
-        args.insert(args.begin(), BuildProgramPath(name));
-        return program.Start(args,
-                             EnvironmentWith({"DISPLAY=" + server.DisplayName(), "XDG_CONFIG_HOME=" + dir.Path(),
-                                              "HOME=" + dir.Path(), "GSETTINGS_BACKEND=memory"},
-                                             {"XSCREENSAVER_WINDOW", "XDG_CURRENT_DESKTOP"}),
-                             "", dir.Join("stderr"));
-    }
-    // Waits until `area` is mostly drawn.
-    bool Drawn(ScreenRect area = {0, 0, kW, kH})
-    {
-        Frame shot;
-        return WaitFor(
-            d, area, [](const Frame& f) { return f.LitFraction(20) > 0.3; }, &shot);
-    }
-    std::string Stderr() const
-    {
-        std::string text;
-        ReadWholeFile(dir.Join("stderr"), &text);
-        return text;
-    }
-};
-
 TEST(DisplayFaults, ServerDeathEndsZarnetAtOnceWithAMessageAndNoSpin)
 {
-    for (const char* target : {"-window-id", "-root"}) {
+    for (const bool root : {false, true}) {
+        const char* target = root ? "-root" : "-window-id";
         SCOPED_TRACE(target);
         Host h;
         ASSERT_TRUE(h.Open());
-        if (target == std::string("-root"))
+        if (root)
             XUnmapWindow(h.d, h.window);
-        ASSERT_TRUE(h.Run(target == std::string("-root") ? std::vector<std::string>{target}
-                                                         : std::vector<std::string>{target, "ID"}));
-        ASSERT_TRUE(
-            h.Drawn(target == std::string("-root") ? ScreenRect{0, 0, 2 * kW, 2 * kH} : ScreenRect{0, 0, kW, kH}));
+        ASSERT_TRUE(h.Run(root ? std::vector<std::string>{target} : std::vector<std::string>{target, "ID"}));
+        ASSERT_TRUE(h.Drawn({0, 0, (root + 1) * kW, (root + 1) * kH}));
         h.Disconnect();  // our own connection would end the test with the server
         const double cpuBefore = CpuSeconds(h.program.Pid());
         const auto start = SteadyClock::now();

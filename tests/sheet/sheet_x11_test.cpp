@@ -8,11 +8,6 @@
 #include "platform/gtk_sheet.h"
 #include "platform/null_saver_platform.h"
 #include "platform/preference_store.h"
-#include "platform/screen_grab.h"
-#include "tests/support/child_process.h"
-#include "tests/support/engine_view.h"
-#include "tests/support/scratch_dir.h"
-#include "tests/support/xvfb_server.h"
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -22,8 +17,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-// After gtest: Xlib's macros (None, Bool) clash with its names.
-#include <X11/Xlib.h>
+
+#include "tests/apps/x11_shots.h"  // last: it brings in Xlib
 
 namespace {
 
@@ -76,18 +71,8 @@ Window Find(Display* d, Window w, const char* title, int width = 0, int height =
 // Share of the pixels of window `w`, as the screen shows it, with a channel above `level`.
 double Share(Display* d, Window w, int level)
 {
-    XWindowAttributes a;
-    Window child;
-    int x = 0, y = 0;
-    ScreenGrab grab;
-    if (!w || !XGetWindowAttributes(d, w, &a) ||
-        !XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, &x, &y, &child) ||
-        !GrabX11Screen(d, ScreenRect{x, y, a.width, a.height}, &grab) || grab.rgba.empty())
-        return 0.0;
-    size_t n = 0;
-    for (size_t i = 0; i < grab.rgba.size(); i += 4)
-        n += grab.rgba[i] > level || grab.rgba[i + 1] > level || grab.rgba[i + 2] > level;
-    return 4.0 * static_cast<double>(n) / static_cast<double>(grab.rgba.size());
+    const ScreenRect area = x11shots::WindowRect(d, w);
+    return IsEmptyRect(area) ? 0.0 : x11shots::Shot(d, area).LitFraction(level);
 }
 
 TEST(SettingsApp, PreviewsOpensTheSheetSavesAndRebuildsThePreview)
@@ -114,13 +99,7 @@ TEST(SettingsApp, PreviewsOpensTheSheetSavesAndRebuildsThePreview)
     ASSERT_EQ(gServer.Run({"xdotool", "windowfocus", "--sync", std::to_string(top), "key", "Return"}), 0);
     ASSERT_TRUE(WaitUntil([&] { return (sheet = Find(d.get(), DefaultRootWindow(d.get()), "Zarnet Options")) != 0; }));
     EXPECT_TRUE(WaitUntil([&] { return Share(d.get(), sheet, 225) > 0.5; })) << "the sheet is painted";
-    ScreenGrab grab;
-    ASSERT_TRUE(GrabX11Screen(d.get(), ScreenRect{0, 0, 1024, 768}, &grab));
-    Frame shot{grab.width, grab.height, {}};
-    for (int y = grab.height - 1; y >= 0; --y)  // the grab is bottom row first
-        shot.rgba.insert(shot.rgba.end(), grab.rgba.begin() + static_cast<ptrdiff_t>(y) * grab.width * 4,
-                         grab.rgba.begin() + static_cast<ptrdiff_t>(y + 1) * grab.width * 4);
-    EXPECT_TRUE(SaveFrame(shot, "zarnet_settings_options"));
+    EXPECT_TRUE(SaveFrame(x11shots::Shot(d.get(), {0, 0, 1024, 768}), "zarnet_settings_options"));
 
     // The pieces field has the focus: a number typed and confirmed with Enter
     // is saved (Save is the default button) and the sheet closes.
