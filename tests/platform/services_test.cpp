@@ -1,17 +1,13 @@
-// The platform's services without a display: alerts, the PNG writer, the
-// key-file store and the running desktop's wallpaper setting.
+// The platform's services without a display: alerts, the PNG writer and the
+// key-file store. (The desktops' wallpaper settings: desktop_background_test.cpp.)
 #include <gtest/gtest.h>
 #include <png.h>
-#include <sys/stat.h>
 
-#include <cstdlib>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "pictures/png_writer.h"
 #include "platform/alert.h"
-#include "platform/desktop_background.h"
 #include "platform/preference_store.h"
 #include "tests/support/scratch_dir.h"
 
@@ -103,69 +99,6 @@ TEST(PreferenceStore, CarriageReturnsAndNulsAtLineEndsAreNoPartOfAValueBeforeOrA
     ASSERT_TRUE(WriteWholeFile(dir.Join("vmZarnetSS.conf"), "[vmZarnetSS]\nBGPath=/a\rb\r\n"));
     std::string path;
     EXPECT_TRUE(PreferenceStore("vmZarnetSS", dir.Path().c_str()).stringForKey("BGPath", &path) && path == "/a\rb");
-}
-
-// Two monitors as XRandR names them; "right" (number 1) is primary.
-ScreenList TwoMonitors()
-{
-    ScreenList list = MakeVirtualScreens({{0, 0, 800, 600}, {800, 0, 800, 600}}, 1);
-    for (ScreenInfo& s : list.screens)
-        s.name = s.number == 0 ? "left" : "right";
-    return list;
-}
-
-TEST(DesktopBackground, XfcePicturePerMonitor)
-{
-    ScratchDir dir;
-    for (const char* name : {"a.png", "c d&e.jpg"})
-        ASSERT_TRUE(WriteWholeFile(dir.Join(name), "x"));
-    auto monitor = [](const std::string& name, const std::string& image) {
-        return "<property name=\"monitor" + name +
-               "\" type=\"empty\"><property name=\"workspace0\" type=\"empty\">"
-               "<property name=\"last-image\" type=\"string\" value=\"" +
-               image + "\"/></property></property>";
-    };
-    // By RandR name and counted as older files do, a file URI with an escape
-    // and an entity; a monitor that isn't connected is left out.
-    const std::string xml = "<?xml version=\"1.0\"?><channel name=\"xfce4-desktop\" version=\"1.0\">"
-                            "<property name=\"backdrop\" type=\"empty\"><property name=\"screen0\" type=\"empty\">" +
-                            monitor("right", dir.Join("a.png")) +
-                            monitor("0", "file://" + dir.Join("c%20d&amp;e.jpg")) +
-                            monitor("HDMI-9", dir.Join("a.png")) + "</property></property></channel>\n";
-    const std::string xmlPath = dir.Join("xfce4-desktop.xml"), noSchemas = dir.Join("no-schemas");
-    ASSERT_TRUE(WriteWholeFile(xmlPath, xml));
-    const DesktopBackground bg = ReadDesktopBackground(
-        TwoMonitors(), {.schemaDir = noSchemas.c_str(), .xfceDesktopXml = xmlPath.c_str(), .currentDesktop = "XFCE"});
-    EXPECT_EQ(bg.imageFilePath,
-              (std::map<std::string, std::string>{
-                  {"0", dir.Join("c d&e.jpg")}, {"1", dir.Join("a.png")}, {"default", dir.Join("a.png")}}));
-}
-
-TEST(DesktopBackground, GSettingsWallpaperElseTheBundledPicture)
-{
-    ScratchDir dir;
-    ASSERT_TRUE(WriteWholeFile(dir.Join("my pic.jpg"), "x"));
-    auto compile = [&](const std::string& name, const std::string& uri) {
-        const std::string schemas = dir.Join(name);
-        return mkdir(schemas.c_str(), 0700) == 0 &&
-               WriteWholeFile(schemas + "/test.gschema.xml",
-                              "<schemalist><schema id=\"org.gnome.desktop.background\" "
-                              "path=\"/org/gnome/desktop/background/\"><key name=\"picture-uri\" type=\"s\">"
-                              "<default>'" +
-                                  uri + "'</default></key></schema></schemalist>") &&
-               std::system(("glib-compile-schemas '" + schemas + "' >/dev/null 2>&1").c_str()) == 0;
-    };
-    ASSERT_TRUE(compile("found", "file://" + dir.Join("my%20pic.jpg")));
-    ASSERT_TRUE(compile("missing", "file:///nonexistent/x.jpg"));
-    const std::string noXfce = dir.Join("none.xml");
-    for (const char* name : {"found", "missing"}) {
-        const std::string schemas = dir.Join(name);
-        const DesktopBackgroundSources sources{
-            .schemaDir = schemas.c_str(), .xfceDesktopXml = noXfce.c_str(), .currentDesktop = "GNOME"};
-        char path[1024];
-        DesktopPicturePath(ReadDesktopBackground(TwoMonitors(), sources), 0, "/res/zarnet-default.png", path);
-        EXPECT_STREQ(path, name == std::string("found") ? dir.Join("my pic.jpg").c_str() : "/res/zarnet-default.png");
-    }
 }
 
 }  // namespace
