@@ -16,17 +16,11 @@ namespace fs = std::filesystem;
 const fs::path kSource = ZARNET_SOURCE_DIR;
 const fs::path kBuild = fs::path(BuildProgramPath("zarnet")).parent_path().parent_path();
 
-// Runs a checker on one file; its exit code, everything it printed in `*out`.
-int Check(std::vector<std::string> argv, const std::string& file, std::string* out)
+// Runs `argv` to its end; its exit code, everything it printed (stdout and stderr) in `*out`.
+int RunToEnd(std::vector<std::string> argv, std::string* out = nullptr)
 {
-    argv.push_back(file);
-    const std::string command = [&] {
-        std::string c = "exec";
-        for (const std::string& a : argv)
-            c += " '" + a + "'";
-        return c + " 2>&1";
-    }();
-    return RunProgram({"sh", "-c", command}, EnvironmentWith({"LC_ALL=C.UTF-8", "MANWIDTH=80"}), out, 60000);
+    argv.insert(argv.begin(), {"sh", "-c", "exec \"$0\" \"$@\" 2>&1"});
+    return RunProgram(argv, EnvironmentWith({"LC_ALL=C.UTF-8", "MANWIDTH=80"}), out, 600000);
 }
 
 TEST(ShippedFiles, PassTheirFormatsCheckers)
@@ -51,8 +45,9 @@ TEST(ShippedFiles, PassTheirFormatsCheckers)
     };
     for (const auto& c : cases) {
         std::string out;
-        const int code = Check(c.checker, c.file, &out);
-        EXPECT_EQ(code, 0) << c.checker[0] << " " << c.file << ":\n" << out;
+        std::vector<std::string> argv = c.checker;
+        argv.push_back(c.file);
+        EXPECT_EQ(RunToEnd(argv, &out), 0) << c.checker[0] << " " << c.file << ":\n" << out;
         // The pages themselves are printed by man; its warnings and the other checkers' findings name the file
         // or the line.
         if (c.checker[0] == "man")
@@ -75,8 +70,7 @@ TEST(DebianPackage, HoldsTheHackWhereTheScreenSaversLookAndNamesItsDependencies)
 #endif
     ScratchDir dir;
     std::string out;
-    ASSERT_EQ(RunProgram({"cpack", "--config", (kBuild / "CPackConfig.cmake").string(), "-G", "DEB", "-B", dir.Path()},
-                         EnvironmentWith({}), &out, 600000),
+    ASSERT_EQ(RunToEnd({"cpack", "--config", (kBuild / "CPackConfig.cmake").string(), "-G", "DEB", "-B", dir.Path()}, &out),
               0)
         << out;
     std::string deb;
@@ -89,7 +83,7 @@ TEST(DebianPackage, HoldsTheHackWhereTheScreenSaversLookAndNamesItsDependencies)
         << deb;
 
     std::string info;
-    ASSERT_EQ(RunProgram({"dpkg-deb", "--info", deb}, EnvironmentWith({}), &info, 60000), 0);
+    ASSERT_EQ(RunToEnd({"dpkg-deb", "--info", deb}, &info), 0);
     for (const char* field :
          {R"(\n Package: zarnet\n)", R"(\n Version: \d+\.\d+)", R"(\n Architecture: \S+\n)",
           R"(\n Depends: [^\n]*libc6 \(>= )", R"(\n Depends: [^\n]*libx11-6)", R"(\n Depends: [^\n]*libgl1-mesa-dri)",
@@ -97,7 +91,7 @@ TEST(DebianPackage, HoldsTheHackWhereTheScreenSaversLookAndNamesItsDependencies)
         EXPECT_TRUE(std::regex_search(info, std::regex(field))) << field << " in\n" << info;
 
     std::string files;
-    ASSERT_EQ(RunProgram({"dpkg-deb", "--contents", deb}, EnvironmentWith({}), &files, 60000), 0);
+    ASSERT_EQ(RunToEnd({"dpkg-deb", "--contents", deb}, &files), 0);
     for (const char* path :
          {"./usr/bin/zarnet", "./usr/bin/zarnet-settings", "./usr/libexec/xscreensaver/zarnet",
           "./usr/share/xscreensaver/config/zarnet.xml", "./usr/share/applications/screensavers/zarnet.desktop",
@@ -109,14 +103,14 @@ TEST(DebianPackage, HoldsTheHackWhereTheScreenSaversLookAndNamesItsDependencies)
     EXPECT_EQ(files.find("/usr/local"), std::string::npos) << files;
 
     // The screensaver entry names the hack at its packaged path, whatever prefix the build was configured with.
-    ASSERT_EQ(RunProgram({"dpkg-deb", "-x", deb, dir.Join("root")}, EnvironmentWith({}), nullptr, 60000), 0);
+    ASSERT_EQ(RunToEnd({"dpkg-deb", "-x", deb, dir.Join("root")}), 0);
     std::string entry;
     ASSERT_TRUE(ReadWholeFile(dir.Join("root/usr/share/applications/screensavers/zarnet.desktop"), &entry));
     EXPECT_NE(entry.find("\nExec=/usr/libexec/xscreensaver/zarnet -root\n"), std::string::npos) << entry;
     EXPECT_NE(entry.find("\nTryExec=/usr/libexec/xscreensaver/zarnet\n"), std::string::npos) << entry;
     // The packaged program knows its version.
     std::string version;
-    EXPECT_EQ(RunProgram({dir.Join("root/usr/bin/zarnet"), "--version"}, EnvironmentWith({}), &version, 20000), 0);
+    EXPECT_EQ(RunToEnd({dir.Join("root/usr/bin/zarnet"), "--version"}, &version), 0);
     EXPECT_TRUE(std::regex_match(version, std::regex(R"(zarnet \d+\.\d+(\.\d+)?\n)"))) << version;
 }
 
