@@ -11,32 +11,68 @@
 
 namespace {
 
-enum class PictureKind { None, Jpeg, Png, Gif, Webp, Svg };
-
-// The kind from the first bytes of the data, whatever the file is called.
-PictureKind SniffPicture(const unsigned char* data, size_t size)
+bool IsJpeg(const unsigned char* data, size_t size)
 {
     constexpr unsigned char kJpeg[] = {0xFF, 0xD8, 0xFF};
+    return size >= sizeof kJpeg && std::memcmp(data, kJpeg, sizeof kJpeg) == 0;
+}
+
+bool IsPng(const unsigned char* data, size_t size)
+{
     constexpr unsigned char kPng[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    return size >= sizeof kPng && std::memcmp(data, kPng, sizeof kPng) == 0;
+}
+
+bool IsGif(const unsigned char* data, size_t size)
+{
+    return size >= 6 && (std::memcmp(data, "GIF87a", 6) == 0 || std::memcmp(data, "GIF89a", 6) == 0);
+}
+
+bool IsWebp(const unsigned char* data, size_t size)
+{
+    return size >= 12 && std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WEBP", 4) == 0;
+}
+
+// PNG and GIF are decoded at full size whatever the need.
+bool DecodePngAtAnySize(const unsigned char* data, size_t size, int, int, DecodedPicture* picture)
+{
+    return DecodePng(data, size, picture);
+}
+
+bool DecodeGifAtAnySize(const unsigned char* data, size_t size, int, int, DecodedPicture* picture)
+{
+    return DecodeGif(data, size, picture);
+}
+
+// One kind of picture: how its first bytes look, and its readers.
+struct PictureKind {
+    bool (*sniff)(const unsigned char* data, size_t size);
+    bool (*readSize)(const unsigned char* data, size_t size, int* width, int* height);
+    bool (*decode)(const unsigned char* data, size_t size, int minWidth, int minHeight, DecodedPicture* picture);
+};
+
+// In the order they are tried: the signatures first, SVG's markup last.
+constexpr PictureKind kPictureKinds[] = {
+    {IsJpeg, ReadJpegSize, DecodeJpeg},        // at a reduced DCT scale
+    {IsPng, ReadPngSize, DecodePngAtAnySize},  // at full size
+    {IsGif, ReadGifSize, DecodeGifAtAnySize},  // the first frame, at full size
+    {IsWebp, ReadWebpSize, DecodeWebp},        // a still one scaled by libwebp
+    {LooksLikeSvg, ReadSvgSize, DecodeSvg},    // drawn at the size needed
+};
+
+// The kind from the first bytes of the data, whatever the file is called;
+// null when it is none of them.
+const PictureKind* SniffPicture(const unsigned char* data, size_t size)
+{
     if (data == nullptr) {
-        return PictureKind::None;
+        return nullptr;
     }
-    if (size >= sizeof kJpeg && std::memcmp(data, kJpeg, sizeof kJpeg) == 0) {
-        return PictureKind::Jpeg;
+    for (const PictureKind& kind : kPictureKinds) {
+        if (kind.sniff(data, size)) {
+            return &kind;
+        }
     }
-    if (size >= sizeof kPng && std::memcmp(data, kPng, sizeof kPng) == 0) {
-        return PictureKind::Png;
-    }
-    if (size >= 6 && (std::memcmp(data, "GIF87a", 6) == 0 || std::memcmp(data, "GIF89a", 6) == 0)) {
-        return PictureKind::Gif;
-    }
-    if (size >= 12 && std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WEBP", 4) == 0) {
-        return PictureKind::Webp;
-    }
-    if (LooksLikeSvg(data, size)) {
-        return PictureKind::Svg;
-    }
-    return PictureKind::None;
+    return nullptr;
 }
 
 void ClearPicture(DecodedPicture* picture)
@@ -130,26 +166,8 @@ bool ReadPictureSize(const unsigned char* data, size_t size, int* width, int* he
 {
     int w = 0;
     int h = 0;
-    bool ok = false;
-    switch (SniffPicture(data, size)) {
-    case PictureKind::Jpeg:
-        ok = ReadJpegSize(data, size, &w, &h);
-        break;
-    case PictureKind::Png:
-        ok = ReadPngSize(data, size, &w, &h);
-        break;
-    case PictureKind::Gif:
-        ok = ReadGifSize(data, size, &w, &h);
-        break;
-    case PictureKind::Webp:
-        ok = ReadWebpSize(data, size, &w, &h);
-        break;
-    case PictureKind::Svg:
-        ok = ReadSvgSize(data, size, &w, &h);
-        break;
-    case PictureKind::None:
-        break;
-    }
+    const PictureKind* kind = SniffPicture(data, size);
+    const bool ok = kind != nullptr && kind->readSize(data, size, &w, &h);
     if (!ok || !PictureSizeAccepted(w, h)) {
         return false;
     }
@@ -163,26 +181,8 @@ bool DecodePicture(const unsigned char* data, size_t size, int minWidth, int min
     ClearPicture(picture);
     DecodedPicture result;
     ClearPicture(&result);
-    bool ok = false;
-    switch (SniffPicture(data, size)) {
-    case PictureKind::Jpeg:
-        ok = DecodeJpeg(data, size, minWidth, minHeight, &result);
-        break;
-    case PictureKind::Png:
-        ok = DecodePng(data, size, &result);
-        break;
-    case PictureKind::Gif:
-        ok = DecodeGif(data, size, &result);
-        break;
-    case PictureKind::Webp:
-        ok = DecodeWebp(data, size, minWidth, minHeight, &result);
-        break;
-    case PictureKind::Svg:
-        ok = DecodeSvg(data, size, minWidth, minHeight, &result);
-        break;
-    case PictureKind::None:
-        break;
-    }
+    const PictureKind* kind = SniffPicture(data, size);
+    const bool ok = kind != nullptr && kind->decode(data, size, minWidth, minHeight, &result);
     if (!ok) {
         FreeDecodedPicture(&result);
         return false;
