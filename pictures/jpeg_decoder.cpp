@@ -304,36 +304,37 @@ bool JpegDecodeJob(JpegJob* job, const unsigned char* data, size_t size, int min
     return true;
 }
 
-}  // namespace
-
-bool ReadJpegSize(const unsigned char* data, size_t size, int* width, int* height)
+// Runs `work` on a job of its own (from the heap: see JpegJob) and releases
+// what libjpeg and the job hold afterwards. The picture the job made goes to
+// `picture` when the work succeeds and `picture` isn't null; otherwise its
+// pixels are freed.
+template <class Work> bool RunJpegJob(Work work, DecodedPicture* picture)
 {
     auto* job = static_cast<JpegJob*>(std::calloc(1, sizeof(JpegJob)));
     if (job == nullptr) {
         return false;
     }
     JpegInitJob(job);
-    const bool ok = JpegSizeJob(job, data, size, width, height);
-    jpeg_destroy_decompress(&job->cinfo);
-    std::free(job);
-    return ok;
-}
-
-bool DecodeJpeg(const unsigned char* data, size_t size, int minWidth, int minHeight, DecodedPicture* picture)
-{
-    auto* job = static_cast<JpegJob*>(std::calloc(1, sizeof(JpegJob)));
-    if (job == nullptr) {
-        return false;
-    }
-    JpegInitJob(job);
-    const bool ok = JpegDecodeJob(job, data, size, minWidth, minHeight);
+    const bool ok = work(job);
     jpeg_destroy_decompress(&job->cinfo);
     std::free(job->storedRow);
-    if (ok) {
+    if (ok && picture != nullptr) {
         *picture = job->picture;
     } else {
         std::free(job->picture.pixels);
     }
     std::free(job);
     return ok;
+}
+
+}  // namespace
+
+bool ReadJpegSize(const unsigned char* data, size_t size, int* width, int* height)
+{
+    return RunJpegJob([&](JpegJob* job) { return JpegSizeJob(job, data, size, width, height); }, nullptr);
+}
+
+bool DecodeJpeg(const unsigned char* data, size_t size, int minWidth, int minHeight, DecodedPicture* picture)
+{
+    return RunJpegJob([&](JpegJob* job) { return JpegDecodeJob(job, data, size, minWidth, minHeight); }, picture);
 }
