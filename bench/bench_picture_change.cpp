@@ -16,7 +16,6 @@
 // /tmp/zarnet-bench-change/ and reused.
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
-#include <jpeglib.h>
 
 #include <sys/stat.h>
 
@@ -28,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/jpeg_rows_writer.h"
 #include "engine/SSMAIN.h"
 #include "host/ViewGL.h"
 #include "platform/egl_headless.h"
@@ -71,31 +71,10 @@ bool MakePhoto()
         return true;
     mkdir(kFolder, 0755);
     const std::string temporary = std::string(kPhoto) + ".part";
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr error;
-    cinfo.err = jpeg_std_error(&error);  // a failing encoder exits: acceptable in a benchmark
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, file);
-    cinfo.image_width = kPhotoWidth;
-    cinfo.image_height = kPhotoHeight;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> row;
     unsigned seed = 2026;
-    for (int y = 0; y < kPhotoHeight; ++y) {
-        LandscapeRow(y, &seed, &row);
-        JSAMPROW pointer = row.data();
-        jpeg_write_scanlines(&cinfo, &pointer, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    return std::fclose(file) == 0 && std::rename(temporary.c_str(), kPhoto) == 0;
+    auto landscape = [&seed](int y, std::vector<unsigned char>* row) { LandscapeRow(y, &seed, row); };
+    return WriteJpegRows(temporary.c_str(), kPhotoWidth, kPhotoHeight, landscape) &&
+           std::rename(temporary.c_str(), kPhoto) == 0;
 }
 
 double Percentile(std::vector<double> v, double q)

@@ -6,7 +6,6 @@
 // quality 90) and reused after that.
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
-#include <jpeglib.h>
 
 #include <sys/stat.h>
 
@@ -16,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/jpeg_rows_writer.h"
 #include "loading/Textures.h"
 #include "pictures/PictureSteps.h"
 #include "pictures/Pictures.h"
@@ -55,32 +55,9 @@ bool Exists(const char* path)
 
 bool WriteJpeg(const char* path, int width, int height)
 {
-    FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr error;
-    cinfo.err = jpeg_std_error(&error);  // a failing encoder exits: acceptable in a benchmark
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, file);
-    cinfo.image_width = JDIMENSION(width);
-    cinfo.image_height = JDIMENSION(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> row;
     unsigned seed = 12345;
-    for (int y = 0; y < height; ++y) {
-        PhotoRow(y, width, height, &seed, &row);
-        JSAMPROW pointer = row.data();
-        jpeg_write_scanlines(&cinfo, &pointer, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    return std::fclose(file) == 0;
+    return WriteJpegRows(path, width, height,
+                         [&](int y, std::vector<unsigned char>* row) { PhotoRow(y, width, height, &seed, row); });
 }
 
 bool WritePng(const char* path, int width, int height)
