@@ -1,6 +1,7 @@
 #include "apps/zarnet_options.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -44,6 +45,73 @@ bool ParseSize(const char* text, int* width, int* height)
         return false;
     *width = static_cast<int>(w);
     *height = static_cast<int>(h);
+    return true;
+}
+
+// The options that take a number: its range, whether it must be whole, what
+// to say when it isn't one of those, and where it goes.
+struct NumberOption {
+    const char* name;
+    double low, high;
+    bool whole;
+    const char* need;
+    void (*store)(ZarnetOptions* options, double value);
+};
+
+constexpr double kMonth = 31.0 * 86400.0;  // the longest simulated run, seconds
+
+const NumberOption kNumberOptions[] = {
+    {"--fps", 1.0, 1000.0, false, "needs frames per second (1 to 1000)",
+     [](ZarnetOptions* o, double v) { o->fps = v; }},
+    {"--seconds", 0.0, kMonth, false, "needs seconds (0 to 2678400, 31 days)",
+     [](ZarnetOptions* o, double v) { o->seconds = v; }},
+    {"--seed", 0.0, 4294967295.0, true, "needs a whole number (0 to 4294967295)",
+     [](ZarnetOptions* o, double v) {
+         o->seed = static_cast<unsigned>(v);
+         o->haveSeed = true;
+     }},
+    {"--every", 1.0, 1e6, true, "needs a whole number from 1",
+     [](ZarnetOptions* o, double v) { o->every = static_cast<int>(v); }},
+    {"--cycles", 0.0, 1e6, true, "needs a whole number",
+     [](ZarnetOptions* o, double v) { o->cycles = static_cast<int>(v); }},
+    {"--picture-change-every", 1.0, kMonth, false, "needs simulated seconds (1 to 2678400)",
+     [](ZarnetOptions* o, double v) { o->pictureChangeEvery = v; }},
+    {"--resize-every", 1.0, kMonth, false, "needs simulated seconds (1 to 2678400)",
+     [](ZarnetOptions* o, double v) { o->resizeEvery = v; }},
+    {"--sample-every", 1.0, kMonth, false, "needs simulated seconds (1 to 2678400)",
+     [](ZarnetOptions* o, double v) { o->sampleEvery = v; }},
+};
+
+// The options that take a file or folder name, and what to say when it is missing.
+struct TextOption {
+    const char* name;
+    const char* need;
+    std::string ZarnetOptions::*field;
+};
+
+const TextOption kTextOptions[] = {
+    {"--record", "needs a folder", &ZarnetOptions::recordDir},
+    {"--desktop-image", "needs a picture file", &ZarnetOptions::desktopImage},
+    {"--desktop-picture", "needs a picture file", &ZarnetOptions::desktopPicture},
+    {"--soak-report", "needs a file", &ZarnetOptions::soakReport},
+};
+
+template <class Option, size_t N> const Option* FindOption(const Option (&table)[N], const std::string& name)
+{
+    for (const Option& option : table)
+        if (name == option.name)
+            return &option;
+    return nullptr;
+}
+
+// Reads `text` as `option` says into `options`; false when it isn't a number
+// in range (`options` untouched).
+bool ParseNumberOption(const NumberOption& option, const char* text, ZarnetOptions* options)
+{
+    double value = 0.0;
+    if (!ParseDouble(text, option.low, option.high, &value) || (option.whole && value != std::floor(value)))
+        return false;
+    option.store(options, value);
     return true;
 }
 
@@ -111,63 +179,18 @@ bool ParseZarnetOptions(int argc, char** argv, const char* envWindow, ZarnetOpti
             options->settings = true;
         } else if (name == "--fps" && !recording) {
             options->showFps = true;
-        } else if (name == "--fps") {
-            if (!ParseDouble(value, 1.0, 1000.0, &options->fps))
-                return bad("needs frames per second (1 to 1000)");
+        } else if (const NumberOption* number = FindOption(kNumberOptions, name)) {
+            if (!ParseNumberOption(*number, value, options))
+                return bad(number->need);
+            ++i;
+        } else if (const TextOption* text = FindOption(kTextOptions, name)) {
+            if (!value || !*value)
+                return bad(text->need);
+            options->*text->field = value;
             ++i;
         } else if (name == "--size") {
             if (!ParseSize(value, &options->width, &options->height))
                 return bad("needs WxH (16 to 8192 each)");
-            ++i;
-        } else if (name == "--record") {
-            if (!value || !*value)
-                return bad("needs a folder");
-            options->recordDir = value;
-            ++i;
-        } else if (name == "--seconds") {
-            if (!ParseDouble(value, 0.0, 31.0 * 86400.0, &options->seconds))
-                return bad("needs seconds (0 to 2678400, 31 days)");
-            ++i;
-        } else if (name == "--seed") {
-            double seed = 0.0;
-            if (!ParseDouble(value, 0.0, 4294967295.0, &seed) || seed != std::floor(seed))
-                return bad("needs a whole number (0 to 4294967295)");
-            options->seed = static_cast<unsigned>(seed);
-            options->haveSeed = true;
-            ++i;
-        } else if (name == "--every") {
-            double every = 0.0;
-            if (!ParseDouble(value, 1.0, 1e6, &every) || every != std::floor(every))
-                return bad("needs a whole number from 1");
-            options->every = static_cast<int>(every);
-            ++i;
-        } else if (name == "--desktop-image") {
-            if (!value || !*value)
-                return bad("needs a picture file");
-            options->desktopImage = value;
-            ++i;
-        } else if (name == "--desktop-picture") {
-            if (!value || !*value)
-                return bad("needs a picture file");
-            options->desktopPicture = value;
-            ++i;
-        } else if (name == "--cycles") {
-            double cycles = 0.0;
-            if (!ParseDouble(value, 0.0, 1e6, &cycles) || cycles != std::floor(cycles))
-                return bad("needs a whole number");
-            options->cycles = static_cast<int>(cycles);
-            ++i;
-        } else if (name == "--picture-change-every" || name == "--resize-every" || name == "--sample-every") {
-            double* field = name == "--picture-change-every" ? &options->pictureChangeEvery
-                            : name == "--resize-every"       ? &options->resizeEvery
-                                                             : &options->sampleEvery;
-            if (!ParseDouble(value, 1.0, 31.0 * 86400.0, field))
-                return bad("needs simulated seconds (1 to 2678400)");
-            ++i;
-        } else if (name == "--soak-report") {
-            if (!value || !*value)
-                return bad("needs a file");
-            options->soakReport = value;
             ++i;
         } else if (name == "--wait-real-time") {
             options->waitRealTime = true;
