@@ -6,6 +6,7 @@
 // to the picture that best fits the screen.
 #include "platform/desktop_background.h"
 #include "platform/posix_small_file.h"
+#include "platform/setting_lines.h"
 
 #include <algorithm>
 #include <cctype>
@@ -562,37 +563,28 @@ bool ReadKConfig(const std::string& file, KConfigGroups* groups)
     if (!ReadSmallFile(file.c_str(), kMaxConfigFileBytes, &text))
         return false;
     std::string group;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        const size_t first = line.find_first_not_of(" \t\r");
-        const size_t last = line.find_last_not_of(" \t\r");
-        if (first == std::string::npos || line[first] == '#')
-            continue;
-        line = line.substr(first, last - first + 1);
+    ForEachLine(text, [&](std::string_view whole) {
+        const std::string_view line = TrimSettingBlanks(whole);
+        if (line.empty() || line[0] == '#')
+            return;
         if (line[0] == '[') {
             const size_t close = line.rfind(']');
-            group = close != std::string::npos && close > 0 ? line.substr(1, close - 1) : std::string();
-            continue;
+            group =
+                close != std::string_view::npos && close > 0 ? std::string(line.substr(1, close - 1)) : std::string();
+            return;
         }
-        const size_t eq = line.find('=');
-        if (eq == std::string::npos || eq == 0)
-            continue;
-        std::string key = line.substr(0, eq);
-        key.erase(key.find_last_not_of(" \t") + 1);
+        // The line starts with no blank, so only "=value" has an empty key.
+        std::string key, value;
+        if (!SplitSettingLine(line, '=', &key, &value, " \t") || key.empty())
+            return;
         const bool expand = key.find("[$e]") != std::string::npos;
         if (const size_t flags = key.find("[$"); flags != std::string::npos)
             key.erase(flags);  // "Image[$e]" is "Image"; a localised "Name[de]" stays apart
-        const size_t valueStart = line.find_first_not_of(" \t", eq + 1);
-        std::string value = valueStart == std::string::npos ? std::string() : KConfigUnescape(line.substr(valueStart));
+        value = KConfigUnescape(value);
         if (expand && value.rfind("$HOME", 0) == 0)
             value = HomeDir() + value.substr(5);
         (*groups)[group][key] = value;
-    }
+    });
     return true;
 }
 

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "platform/setting_lines.h"
+
 namespace {
 constexpr int kMaxGrabSide = 32768;  // X11's own limit on a drawable side
 }
@@ -26,35 +28,17 @@ bool XScreenSaverAllowsDesktopGrab(const std::string& settingsText)
 {
     // "name:<blanks>value" lines; a later line overrides an earlier one.
     bool allowed = true;
-    size_t start = 0;
-    while (start < settingsText.size()) {
-        size_t end = settingsText.find('\n', start);
-        if (end == std::string::npos)
-            end = settingsText.size();
-        std::string line = settingsText.substr(start, end - start);
-        start = end + 1;
-        const size_t colon = line.find(':');
-        if (colon == std::string::npos)
-            continue;
-        std::string name = line.substr(0, colon), value = line.substr(colon + 1);
-        auto trim = [](std::string* text) {
-            const char* blanks = " \t\r";
-            const size_t first = text->find_first_not_of(blanks);
-            if (first == std::string::npos) {
-                text->clear();
-                return;
-            }
-            *text = text->substr(first, text->find_last_not_of(blanks) - first + 1);
-        };
-        trim(&name);
-        trim(&value);
+    ForEachLine(settingsText, [&allowed](std::string_view line) {
+        std::string name, value;
+        if (!SplitSettingLine(line, ':', &name, &value))
+            return;
         if (!name.empty() && name[0] == '*')  // X resource form
             name.erase(0, 1);
         if (name != "grabDesktopImages")
-            continue;
+            return;
         for (char& c : value)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         allowed = !(value == "false" || value == "off" || value == "no" || value == "0");
-    }
+    });
     return allowed;
 }
