@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "engine/SSMAIN.h"
 #include "host/DesktopCapture.h"
@@ -14,6 +15,7 @@
 #include "platform/alert.h"
 #include "platform/clock.h"
 #include "platform/gl_surface.h"
+#include "platform/join_path.h"
 #include "platform/preference_store.h"
 #include "platform/screen_saver_platform.h"
 #include "platform/user_folders.h"
@@ -242,10 +244,8 @@ void ZarnetView::desktopPicturePath(char* path)
 
 void ZarnetView::MakeResourcePath(const std::string& folder, char* out)
 {
-    std::snprintf(out, 1024, "%s", folder.c_str());
-    const size_t length = std::strlen(out);
-    if ((length == 0 || out[length - 1] != '/') && length < 1023) {
-        out[length] = '/';
-        out[length + 1] = '\0';
-    }
+    // An empty folder is the root; a folder too long for the buffer is cut
+    // to it, with no slash added.
+    const std::string_view given = folder.c_str();
+    std::snprintf(out, 1024, "%s", JoinPath(given.empty() ? "/" : given, "").c_str());
 }

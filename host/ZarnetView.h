@@ -125,7 +125,7 @@ public:
     void configureSheet_openwebsite(SheetControl* sender);
 
     // Copies `folder` into `out` (1024 bytes) with a "/" appended when it
-    // doesn't end in one and there is room for it.
+    // doesn't end in one and there is room for it; "/" for an empty folder.
     static void MakeResourcePath(const std::string& folder, char* out);
 
 private:

@@ -9,6 +9,7 @@
 
 #include "pictures/PictureSteps.h"
 #include "pictures/Pictures.h"
+#include "platform/join_path.h"
 
 namespace {
 
@@ -100,20 +101,10 @@ bool ChooseRandomImageFile(char* folder, char* name)
 bool JoinPicturePath(const char* folder, const char* name, char* path)
 {
     path[0] = '\0';
-    const size_t folderLength = std::strlen(folder);
-    // Any folder not ending in "/" gets one, also a short one such as "."
-    // or "~": gluing the name straight onto it would name another file.
-    const bool slash = folderLength > 0 && folder[folderLength - 1] != '/';
-    const size_t nameLength = std::strlen(name);
-    const size_t length = folderLength + (slash ? 1 : 0) + nameLength;
-    if (length > kPicturePathSize - 1) {
+    const std::string joined = JoinPath(folder, name);
+    if (joined.size() > static_cast<size_t>(kPicturePathSize) - 1) {
         return false;
     }
-    std::memcpy(path, folder, folderLength);
-    if (slash) {
-        path[folderLength] = '/';
-    }
-    std::memcpy(path + length - nameLength, name, nameLength);
-    path[length] = '\0';
+    std::memcpy(path, joined.c_str(), joined.size() + 1);
     return true;
 }

@@ -7,9 +7,10 @@
 // Path buffers hold 1024 characters and the terminator.
 constexpr int kPicturePathSize = 1025;
 
-// Joins folder and file name into `path` (kPicturePathSize bytes): a "/" goes
-// between them only when the folder is longer than 2 characters and doesn't
-// end in "/". False, path empty, when the result exceeds 1024 characters.
+// Joins folder and file name into `path` (kPicturePathSize bytes) as JoinPath
+// (platform/join_path.h) does: a "/" between them unless the folder ends in
+// one, the name alone for an empty folder. False, path empty, when the result
+// exceeds 1024 characters.
 bool JoinPicturePath(const char* folder, const char* name, char* path);
 
 // Texture size for a pictureWidth x pictureHeight picture: 512 x 512 for

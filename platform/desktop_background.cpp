@@ -5,6 +5,7 @@
 // description (XML) or a wallpaper package folder; the last two are resolved
 // to the picture that best fits the screen.
 #include "platform/desktop_background.h"
+#include "platform/join_path.h"
 #include "platform/posix_small_file.h"
 #include "platform/setting_lines.h"
 
@@ -222,10 +223,7 @@ std::string PictureOfGnomeXml(const std::string& file, int width, int height)
 // "" when the folder holds no such picture.
 std::string PictureOfPackage(const std::string& folder, int width, int height)
 {
-    std::string images = folder;
-    if (!images.empty() && images.back() != '/')
-        images += '/';
-    images += "contents/images/";
+    const std::string images = JoinPath(folder, "contents/images/");
     GDir* dir = g_dir_open(images.c_str(), 0, nullptr);
     if (!dir)
         return {};

@@ -5,6 +5,8 @@
 
 #include <climits>
 
+#include "platform/join_path.h"
+
 namespace {
 
 bool IsFile(const std::string& path)
@@ -13,11 +15,10 @@ bool IsFile(const std::string& path)
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::string WithSlash(std::string path)
+// The folder with a "/" at its end; an empty one is the root folder.
+std::string WithSlash(const std::string& path)
 {
-    if (path.empty() || path.back() != '/')
-        path += '/';
-    return path;
+    return JoinPath(path.empty() ? "/" : path, "");
 }
 
 std::string Parent(const std::string& path)
