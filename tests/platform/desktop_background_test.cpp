@@ -125,28 +125,13 @@ protected:
     std::map<std::string, std::pair<int, int>> sizes_;
 };
 
-const char* kPlasmaPanelAndDesktop = R"([ActionPlugins][0]
-RightButton;NoModifier=org.kde.contextmenu
-
-[Containments][1]
-activityId=
-formfactor=2
-lastScreen=0
-location=4
-plugin=org.kde.panel
-wallpaperplugin=org.kde.image
-
-[Containments][2]
-activityId=6f0c5b0e-aaaa
-formfactor=0
-lastScreen=0
-plugin=org.kde.plasma.folder
-wallpaperplugin=org.kde.image
-
-[Containments][2][Wallpaper][org.kde.image][General]
-Image=file://@PICS@/one.webp
-SlidePaths=/usr/share/wallpapers/
-)";
+// A panel on screen 0, then the desktop there with its picture.
+const char* kPlasmaPanelAndDesktop =
+    "[ActionPlugins][0]\nRightButton;NoModifier=org.kde.contextmenu\n\n[Containments][1]\nactivityId=\nformfactor=2\n"
+    "lastScreen=0\nlocation=4\nplugin=org.kde.panel\nwallpaperplugin=org.kde.image\n\n[Containments][2]\n"
+    "activityId=6f0c5b0e-aaaa\nformfactor=0\nlastScreen=0\nplugin=org.kde.plasma.folder\n"
+    "wallpaperplugin=org.kde.image\n\n[Containments][2][Wallpaper][org.kde.image][General]\n"
+    "Image=file://@PICS@/one.webp\nSlidePaths=/usr/share/wallpapers/\n";
 
 const char *kPlasma = "cfg/plasma-org.kde.plasma.desktop-appletsrc", *kLxqt = "cfg/pcmanfm-qt/lxqt/settings.conf",
            *kNitrogen = "cfg/nitrogen/bg-saved.cfg", *kXfce = "cfg/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml";
