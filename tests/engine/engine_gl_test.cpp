@@ -196,6 +196,8 @@ TEST_F(EngineGL, FolderBoardScattersReassemblesAndGetsANewPictureTwoSecondsBefor
     EXPECT_GE(changes, 1);
 }
 
+// Which files decode is the picture tests' business; here, what the engine
+// makes of a folder that gives none.
 TEST_F(EngineGL, AFolderWithoutAUsablePictureShowsTheBundledOneAndTheEngineRuns)
 {
     constexpr int kPW = 240, kPH = 150;  // a good picture: 8 x 5 cells for a puzzle width of 8
@@ -203,7 +205,6 @@ TEST_F(EngineGL, AFolderWithoutAUsablePictureShowsTheBundledOneAndTheEngineRuns)
     std::vector<uint8_t> damaged = png;
     for (size_t k = 60; k + 20 < damaged.size(); k += 7)
         damaged[k] ^= 0x5A;
-    // (Which files decode is the picture tests' business; here, what the engine makes of a folder that gives none.)
     // The bundled picture as its own texture at resolution 0, to hold the engine's against.
     const std::string bundled = std::string(ZARNET_BUILD_RESOURCES) + kDefaultPictureName;
     Texture reference;
