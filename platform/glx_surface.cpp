@@ -3,6 +3,9 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <mutex>
+#include <set>
+#include <utility>
 
 #include "platform/x11_error_trap.h"
 
@@ -16,6 +19,25 @@ bool WindowGone(Display* display, Window window)
     int x = 0, y = 0;
     unsigned width = 0, height = 0, border = 0, depth = 0;
     return !XGetGeometry(display, window, &root, &x, &y, &width, &height, &border, &depth) || trap.Failed();
+}
+
+// The top-level windows MakeGLWindow made, by connection. Only this program
+// destroys them, so a surface drawing into one needn't ask the server before
+// every frame whether it still exists (as for a host's window). Kept for the
+// life of the process: a program makes a handful.
+std::mutex g_madeMutex;
+std::set<std::pair<Display*, Window>> g_madeTopLevel;
+
+void NoteTopLevelWindow(Display* display, Window window)
+{
+    const std::lock_guard<std::mutex> lock(g_madeMutex);
+    g_madeTopLevel.emplace(display, window);
+}
+
+bool IsOwnTopLevelWindow(Display* display, Window window)
+{
+    const std::lock_guard<std::mutex> lock(g_madeMutex);
+    return g_madeTopLevel.count({display, window}) != 0;
 }
 
 // Makes `context` current on `drawable` unless it is already.
@@ -91,6 +113,8 @@ GLWindow MakeGLWindow(Display* display, Window parent, const XVisualInfo& visual
     }
     made.window = window;
     made.colormap = attributes.colormap;
+    if (parent == RootWindow(display, visual.screen))
+        NoteTopLevelWindow(display, window);
     return made;
 }
 
@@ -192,6 +216,9 @@ bool GlxSurface::Create(Display* display, Window window, const GLPixelFormat& fo
     }
     display_ = display;
     window_ = target;
+    // The root window stays, and so do the top-level windows made here; a
+    // host's window, and a child made inside it, may go at any moment.
+    checkWindow_ = window != attributes.root && !IsOwnTopLevelWindow(display, window);
     width_ = attributes.width;
     height_ = attributes.height;
     return true;
@@ -222,6 +249,7 @@ void GlxSurface::Destroy()
     context_ = nullptr;
     display_ = nullptr;
     window_ = 0;
+    checkWindow_ = true;
 }
 
 bool GlxSurface::MoveToPrivateDrawable()
@@ -256,11 +284,12 @@ bool GlxSurface::makeCurrentContext()
     // Mesa's software renderer asks the server for the window's size when it
     // first draws after a swap or a new binding; finding the window gone, it
     // makes buffers of no size and then writes past them (a corrupted heap,
-    // a crash later). A host's window may be destroyed at any moment, so the
-    // server is asked first: from a window that is gone the context moves to
-    // a window of its own, where drawing is unseen and harmless. (Every
-    // frame begins here; the flush that ends it doesn't ask again.)
-    if (window_ != privateWindow_ && WindowGone(display_, window_) && !MoveToPrivateDrawable())
+    // a crash later). A host's window may be destroyed at any moment, so for
+    // one the server is asked first: from a window that is gone the context
+    // moves to a window of its own, where drawing is unseen and harmless.
+    // (Every frame begins here; the flush that ends it doesn't ask again.
+    // The root window and our own top-level windows aren't asked about.)
+    if (checkWindow_ && window_ != privateWindow_ && WindowGone(display_, window_) && !MoveToPrivateDrawable())
         return false;
     return Bind(display_, window_, context_);
 }

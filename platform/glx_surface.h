@@ -17,7 +17,9 @@ struct GLWindow {
 // GlxSurface::ChooseVisual picked) inside `parent`, at x, y and
 // width x height (sides below 1 count as 1), with a colormap of its own and
 // the events of `eventMask`. The caller owns both and frees them. X errors
-// are caught: a window the server refuses comes back as 0s.
+// are caught: a window the server refuses comes back as 0s. A GlxSurface
+// drawing into a window made here inside the root window takes it to stay
+// as long as the surface does (the caller destroys it after the surface).
 GLWindow MakeGLWindow(Display* display, Window parent, const XVisualInfo& visual, int x, int y, int width, int height,
                       long eventMask = 0);
 
@@ -76,6 +78,7 @@ private:
     Colormap childColormap_ = 0;    // its colormap; owned, 0 = none
     GLXContext context_ = nullptr;  // owned
     bool doubleBuffered_ = false;   // the window's visual has a back buffer
+    bool checkWindow_ = true;       // the window may be destroyed by another client: asked before each frame
     int width_ = 0;                 // last size given by setFrameSize, pixels
     int height_ = 0;                // pixels
     std::string error_;             // why Create failed
