@@ -10,7 +10,13 @@ bool HostDriver::AddView(std::unique_ptr<ScreenSaverView> view, ScreenRect frame
     if (!view || !view->initWithFrame(frame, isPreview))
         return false;
     views_.push_back(Entry{std::move(view)});
+    TakeInterval();
     return true;
+}
+
+void HostDriver::TakeInterval()
+{
+    interval_ = views_.empty() ? kDefaultInterval : views_.front().view->animationTimeInterval();
 }
 
 HostDriver::Entry* HostDriver::Find(ScreenSaverView* view)
@@ -41,16 +47,14 @@ void HostDriver::Start()
         e.view->startAnimation();
         e.started = true;
     }
+    TakeInterval();
 }
 
 bool HostDriver::Tick(double now)
 {
     if (next_ >= 0.0 && now < next_)
         return false;
-    double interval = 1.0 / 60.0;
-    if (!views_.empty())
-        interval = views_.front().view->animationTimeInterval();
-    next_ = now + interval;
+    next_ = now + interval_;
     Draw();
     return true;
 }
@@ -87,6 +91,7 @@ void HostDriver::Release(const std::function<void(ScreenSaverView&)>& beforeRele
         e.view.reset();
     }
     views_.clear();
+    TakeInterval();
     next_ = -1.0;
 }
 

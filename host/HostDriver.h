@@ -32,7 +32,8 @@ public:
     void Start();
     // Draws every animating view when a tick is due at `now` (monotonic
     // seconds); the next one is then due a full interval later (a tick that
-    // came early would find too little time passed to draw). True when it drew.
+    // came early would find too little time passed to draw): the first view's
+    // animation interval as it was at Start. True when it drew.
     bool Tick(double now);
     // Draws every animating view now: for hosts whose own timer keeps the pace.
     void Draw();
@@ -58,7 +59,13 @@ private:
 
     bool AddView(std::unique_ptr<ScreenSaverView> view, ScreenRect frame, bool isPreview);
     Entry* Find(ScreenSaverView* view);
+    // Takes the tick interval from the first view (when the views change and
+    // at Start, not on every tick).
+    void TakeInterval();
+
+    static constexpr double kDefaultInterval = 1.0 / 60.0;  // seconds, with no view
 
     std::vector<Entry> views_;
-    double next_ = -1.0;  // time the next tick is due, monotonic seconds; < 0 = at once
+    double next_ = -1.0;                  // time the next tick is due, monotonic seconds; < 0 = at once
+    double interval_ = kDefaultInterval;  // seconds between ticks: the first view's animationTimeInterval()
 };
