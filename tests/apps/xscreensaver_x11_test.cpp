@@ -203,9 +203,12 @@ TEST(XScreenSaverDaemon, ShowsTheDesktopItCoveredAndItsKillsEndZarnetPromptlyAnd
     EXPECT_GT(hues[0] + hues[1] + hues[2] + hues[3], 0.8) << "mostly of the picture's four colours";
     EXPECT_LT(hues[4], 0.1) << "white (beyond the highlights)";
     auto seen = hues;
-    for (int look = 0; look < 4 && *std::min_element(seen.begin(), seen.begin() + 4) <= 0.01; ++look, sleep(1))
+    for (int look = 0; look < 4 && *std::min_element(seen.begin(), seen.begin() + 4) <= 0.01; ++look) {
+        sleep(1);
+        const auto more = HueShares(Shot(d, {0, 0, 640, 480}));
         for (int i = 0; i < 4; ++i)
-            seen[i] = std::max(seen[i], HueShares(Shot(d, {0, 0, 640, 480}))[i]);
+            seen[i] = std::max(seen[i], more[i]);
+    }
     for (int i = 0; i < 4; ++i)
         EXPECT_GT(seen[i], 0.01) << "hue " << i;
 

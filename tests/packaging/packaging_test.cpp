@@ -70,8 +70,9 @@ TEST(DebianPackage, HoldsTheHackWhereTheScreenSaversLookAndNamesItsDependencies)
 #endif
     ScratchDir dir;
     std::string out;
-    ASSERT_EQ(RunToEnd({"cpack", "--config", (kBuild / "CPackConfig.cmake").string(), "-G", "DEB", "-B", dir.Path()}, &out),
-              0)
+    ASSERT_EQ(
+        RunToEnd({"cpack", "--config", (kBuild / "CPackConfig.cmake").string(), "-G", "DEB", "-B", dir.Path()}, &out),
+        0)
         << out;
     std::string deb;
     for (const auto& entry : fs::directory_iterator(dir.Path()))
