@@ -84,8 +84,14 @@ bool ONEPUZZLE::BuildPieceShapes(char* resourcePath)
 {
     for (unsigned int& list : lightLists)
         list = 0;
-    for (unsigned int& list : cardLists)
+    // A second set-up of the same board replaces the cards it made before.
+    for (unsigned int& list : cardLists) {
+        if (list != 0)
+            glDeleteLists(list, 1);
         list = 0;
+    }
+    if (cardTexture != 0)
+        glDeleteTextures(1, &cardTexture);
     cardTexture = 0;
     PieceCardAtlas atlas;
     atlas.Reset();
