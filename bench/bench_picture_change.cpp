@@ -27,12 +27,12 @@
 #include <string>
 #include <vector>
 
-#include "bench/jpeg_rows_writer.h"
 #include "engine/SSMAIN.h"
 #include "host/ViewGL.h"
 #include "platform/egl_headless.h"
 #include "puzzle/ONEPUZZLE.h"
 #include "puzzle/SETTINGS.h"
+#include "tests/support/picture_writers.h"
 
 namespace {
 
@@ -72,8 +72,13 @@ bool MakePhoto()
     mkdir(kFolder, 0755);
     const std::string temporary = std::string(kPhoto) + ".part";
     unsigned seed = 2026;
-    auto landscape = [&seed](int y, std::vector<unsigned char>* row) { LandscapeRow(y, &seed, row); };
-    return WriteJpegRows(temporary.c_str(), kPhotoWidth, kPhotoHeight, landscape) &&
+    std::vector<unsigned char> row;
+    auto landscape = [&seed, &row](int y, unsigned char* out) {
+        LandscapeRow(y, &seed, &row);
+        std::copy(row.begin(), row.end(), out);
+    };
+    // Quality 90, as the figures in bench/README.md were measured with.
+    return testpics::WriteJpegFile(temporary, kPhotoWidth, kPhotoHeight, false, landscape, 90) &&
            std::rename(temporary.c_str(), kPhoto) == 0;
 }
 

@@ -15,13 +15,13 @@
 #include <string>
 #include <vector>
 
-#include "bench/jpeg_rows_writer.h"
 #include "loading/Textures.h"
 #include "pictures/PictureSteps.h"
 #include "pictures/Pictures.h"
 #include "pictures/picture_decoder.h"
 #include "pictures/png_writer.h"
 #include "platform/egl_headless.h"
+#include "tests/support/picture_writers.h"
 
 namespace {
 
@@ -56,8 +56,12 @@ bool Exists(const char* path)
 bool WriteJpeg(const char* path, int width, int height)
 {
     unsigned seed = 12345;
-    return WriteJpegRows(path, width, height,
-                         [&](int y, std::vector<unsigned char>* row) { PhotoRow(y, width, height, &seed, row); });
+    std::vector<unsigned char> row;
+    auto photo = [&](int y, unsigned char* out) {
+        PhotoRow(y, width, height, &seed, &row);
+        std::copy(row.begin(), row.end(), out);
+    };
+    return testpics::WriteJpegFile(path, width, height, false, photo, 90);  // quality 90, as measured
 }
 
 bool WritePng(const char* path, int width, int height)

@@ -92,12 +92,12 @@ Bytes EncodeJpeg(int width, int height, int components, const Bytes& pixels)
     return out;
 }
 
-bool WriteJpegFile(const std::string& path, int width, int height, bool progressive, const RowFill& fill)
+bool WriteJpegFile(const std::string& path, int width, int height, bool progressive, const RowFill& fill, int quality)
 {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr)
         return false;
-    Jpeg(width, height, 3, 80, progressive, fill, [&](j_compress_ptr c) { jpeg_stdio_dest(c, f); });
+    Jpeg(width, height, 3, quality, progressive, fill, [&](j_compress_ptr c) { jpeg_stdio_dest(c, f); });
     return std::fclose(f) == 0;
 }
 

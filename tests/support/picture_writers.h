@@ -26,10 +26,12 @@ Bytes EncodeAs(Kind kind, int width, int height, const Bytes& rgb);
 Bytes PngHeaderOnly(unsigned width, unsigned height, int colorType = 2, const Bytes& idat = {});
 
 // Pictures written a row at a time, so that any size takes no memory to make: fill(y, row) makes row y (top first).
-// 8-bit RGB or 16-bit RGBA PNG of the fastest compression; quality-80 RGB JPEG, baseline or progressive.
+// 8-bit RGB or 16-bit RGBA PNG of the fastest compression; RGB JPEG (quality 80 unless given), baseline or
+// progressive.
 using RowFill = std::function<void(int y, unsigned char* row)>;
 bool WritePngFile(const std::string& path, int width, int height, bool deep, const RowFill& fill);
-bool WriteJpegFile(const std::string& path, int width, int height, bool progressive, const RowFill& fill);
+bool WriteJpegFile(const std::string& path, int width, int height, bool progressive, const RowFill& fill,
+                   int quality = 80);
 // width x height pixels of `channels` deterministic busy samples, top row first.
 Bytes PatternPixels(int width, int height, int channels);
 // Number of open file descriptors of this process.
