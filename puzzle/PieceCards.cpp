@@ -27,6 +27,12 @@ float FrontLight(const float normal[3])
     return std::min(1.0f, kAmbient + std::max(0.0f, normal[2]));
 }
 
+// Index of (x, y) in a row-major grid `side` wide.
+size_t Cell(int x, int y, int side)
+{
+    return static_cast<size_t>(y) * static_cast<size_t>(side) + static_cast<size_t>(x);
+}
+
 uint8_t Byte(float v)
 {
     return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f));
@@ -89,8 +95,7 @@ bool PieceCardAtlas::AddShape(int shape, const MS3D& model)
                 const float w2 = 1.0f - w0 - w1;
                 if (w0 < 0.0f || w1 < 0.0f || w2 < 0.0f)
                     continue;
-                light[static_cast<size_t>(j) * kSampleGrid + static_cast<size_t>(i)] =
-                    w0 * l[0] + w1 * l[1] + w2 * l[2];
+                light[Cell(i, j, kSampleGrid)] = w0 * l[0] + w1 * l[1] + w2 * l[2];
             }
         }
     }
@@ -108,14 +113,13 @@ bool PieceCardAtlas::AddShape(int shape, const MS3D& model)
             int inside = 0;
             for (int sy = 0; sy < kSamples; ++sy) {
                 for (int sx = 0; sx < kSamples; ++sx) {
-                    const float v = light[static_cast<size_t>(ty * kSamples + sy) * kSampleGrid +
-                                          static_cast<size_t>(tx * kSamples + sx)];
+                    const float v = light[Cell(tx * kSamples + sx, ty * kSamples + sy, kSampleGrid)];
                     sum += v >= 0.0f ? v : kOutsideLight;
                     inside += v >= 0.0f ? 1 : 0;
                 }
             }
-            lum[static_cast<size_t>(ty * kCardTile + tx)] = sum / (kSamples * kSamples);
-            alpha[static_cast<size_t>(ty * kCardTile + tx)] = static_cast<float>(inside) / (kSamples * kSamples);
+            lum[Cell(tx, ty, kCardTile)] = sum / (kSamples * kSamples);
+            alpha[Cell(tx, ty, kCardTile)] = static_cast<float>(inside) / (kSamples * kSamples);
         }
     }
     for (int level = 0; level < kCardLevels; ++level) {
@@ -127,26 +131,23 @@ bool PieceCardAtlas::AddShape(int shape, const MS3D& model)
                 for (int tx = 0; tx < side; ++tx) {
                     float l = 0.0f, a = 0.0f;
                     for (int d = 0; d < 4; ++d) {
-                        const size_t at = static_cast<size_t>((2 * ty + d / 2) * above + 2 * tx + d % 2);
+                        const size_t at = Cell(2 * tx + d % 2, 2 * ty + d / 2, above);
                         l += lum[at];
                         a += alpha[at];
                     }
-                    lumBelow[static_cast<size_t>(ty * side + tx)] = l / 4.0f;
-                    alphaBelow[static_cast<size_t>(ty * side + tx)] = a / 4.0f;
+                    lumBelow[Cell(tx, ty, side)] = l / 4.0f;
+                    alphaBelow[Cell(tx, ty, side)] = a / 4.0f;
                 }
             }
             lum.swap(lumBelow);
             alpha.swap(alphaBelow);
         }
         std::vector<uint8_t>& out = levels[static_cast<size_t>(level)];
-        const size_t atlasSide = static_cast<size_t>(size >> level);
         for (int ty = 0; ty < side; ++ty) {
             for (int tx = 0; tx < side; ++tx) {
-                const size_t at = (static_cast<size_t>((tileY >> level) + ty) * atlasSide +
-                                   static_cast<size_t>((tileX >> level) + tx)) *
-                                  2;
-                out[at] = Byte(lum[static_cast<size_t>(ty * side + tx)]);
-                out[at + 1] = Byte(alpha[static_cast<size_t>(ty * side + tx)]);
+                const size_t at = Cell((tileX >> level) + tx, (tileY >> level) + ty, size >> level) * 2;
+                out[at] = Byte(lum[Cell(tx, ty, side)]);
+                out[at + 1] = Byte(alpha[Cell(tx, ty, side)]);
             }
         }
     }
@@ -163,5 +164,6 @@ void PieceCardAtlas::TileCoordinates(int shape, float x, float y, float* s, floa
 {
     const float tile = 1.0f / kCardTilesAcross;
     *s = (static_cast<float>(shape % kCardTilesAcross) + (x + kCardHalfSpan) / (2.0f * kCardHalfSpan)) * tile;
-    *t = (static_cast<float>(shape / kCardTilesAcross) + (y + kCardHalfSpan) / (2.0f * kCardHalfSpan)) * tile;
+    const int row = shape / kCardTilesAcross;  // the tile's row in the atlas
+    *t = (static_cast<float>(row) + (y + kCardHalfSpan) / (2.0f * kCardHalfSpan)) * tile;
 }

@@ -20,7 +20,7 @@ TEST(UnreadablePicture, IsRefusedForTheFallbackWhileAReadableOneIsRead)
     ScratchDir dir;
     const std::string locked = dir.Join("locked.png"), open = dir.Join("open.png");
     const std::string fallback = std::string(ZARNET_BUILD_RESOURCES) + "zarnet-default.png";
-    const testpics::Bytes rgb(64 * 48 * 3, 0x80);
+    const testpics::Bytes rgb(size_t{64} * 48 * 3, 0x80);
     ASSERT_TRUE(WriteWholeFile(locked, testpics::EncodeAs(testpics::Kind::Png, 64, 48, rgb)));
     ASSERT_TRUE(WriteWholeFile(open, testpics::EncodeAs(testpics::Kind::Png, 64, 48, rgb)));
     ASSERT_TRUE(chmod(locked.c_str(), 0) == 0 && chmod(dir.Path().c_str(), 0755) == 0);
