@@ -41,7 +41,8 @@ bool Near(VECTOR3D a, VECTOR3D b, float tolerance)
 
 bool Same(const MATRIX& a, const MATRIX& b)
 {
-    return std::memcmp(&a, &b, sizeof(MATRIX)) == 0;
+    // Bit for bit on purpose: -0.0 and 0.0 differ, as they would in the next pass.
+    return std::memcmp(&a, &b, sizeof(MATRIX)) == 0;  // NOLINT(bugprone-suspicious-memory-comparison)
 }
 
 // The root at the end of a piece's chain; null when the chain loops.
@@ -85,7 +86,7 @@ TEST(Frustum, LightShapesBeyondTheirDepth)
 {
     float projection[16], modelview[16];
     EngineCameraMatrices(16.0f / 9.0f, projection, modelview);
-    const double cell = 1280 / 2 / (40 * kTan * 16 / 9);  // pixels of a cell at the origin, 40 in front of the eye
+    const double cell = 1280.0 / 2 / (40 * kTan * 16 / 9);  // pixels of a cell at the origin, 40 in front of the eye
     const auto wOf = [](const DetailSplit& split, float x, float y, float z) {
         return split.w[0] * x + split.w[1] * y + split.w[2] * z + split.w[3];
     };
@@ -183,7 +184,8 @@ void Park(ONEPUZZLE& p, int columns, int rows)
     p.finishFraction = 2.0f;
     for (int i = 0; i < p.pieceCount; ++i) {
         ONEPIECE& piece = p.pieces[i];
-        piece.pos = VECTOR3D{-35.0f + 10.0f * (i % 8), -35.0f + 10.0f * (i / 8), -30.0f};
+        const int column = i % 8, row = i / 8;
+        piece.pos = VECTOR3D{-35.0f + 10.0f * column, -35.0f + 10.0f * row, -30.0f};
         piece.direction = piece.velocity = piece.spin = piece.targetSpin = VECTOR3D{0, 0, 0};
         piece.speed = piece.targetSpeed = 0.0f;
         piece.moveTimer = 1000.0f;

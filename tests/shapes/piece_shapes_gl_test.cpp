@@ -139,7 +139,7 @@ TEST_F(PieceShapes, ShippedShapesMakeSixtyFourListsAndABlockWithoutGaps)
         for (int y = 0; y < size; ++y)
             for (int x = 0; x < size; ++x) {
                 const uint8_t* p = &rgba[(size_t(y) * size + x) * 4];
-                holes += std::fabs(x + 0.5 - size / 2) < halfX && std::fabs(y + 0.5 - size / 2) < halfY &&
+                holes += std::fabs(x + 0.5 - size / 2.0) < halfX && std::fabs(y + 0.5 - size / 2.0) < halfY &&
                          p[2] > p[0] + 64 && p[2] > p[1] + 64;
             }
         EXPECT_TRUE(v.holes ? holes > v.holes : holes == 0) << holes << " holes, view " << &v - views;
