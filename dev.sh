@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Zarnet developer entry point.
 #   ./dev.sh run    install what is missing, build, run the saver's main job
-#   ./dev.sh test   install what is missing, build, run every test (also under ASan/UBSan), fuzz a while
+#   ./dev.sh test   install what is missing, build, run every test (also under ASan/UBSan), fuzz a while,
+#                   check formatting and clang-tidy (tools/check.sh)
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
@@ -13,7 +14,7 @@ PACKAGES=(build-essential cmake pkg-config libegl-dev libopengl-dev libgl-dev
   fonts-dejavu-core libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
   x11-xserver-utils xdotool libexif-dev libwebp-dev librsvg2-dev
   xscreensaver desktop-file-utils libxml2-utils man-db dpkg-dev file
-  clang libclang-rt-14-dev)
+  clang libclang-rt-14-dev clang-format clang-tidy)
 
 install_packages() {
   local missing=()
@@ -60,6 +61,9 @@ case "$cmd" in
     # Third: the fuzz harnesses (clang, build-fuzz), a minute each from the
     # corpus in the repository, worked on in a temporary copy; any crash fails.
     "$ROOT/fuzz/run.sh" --ci --time 60
+    # Last: the tree's habits (tools/check.sh), formatting on every file and
+    # clang-tidy on the program's sources, with build/'s compile commands.
+    JOBS="$JOBS" "$ROOT/tools/check.sh" --no-tests "$ROOT/build"
     ;;
   *)
     echo "usage: $0 run|test|build" >&2; exit 2 ;;
