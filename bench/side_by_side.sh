@@ -58,7 +58,9 @@ OUT=$BUILD/side-by-side
 mkdir -p "$OUT"
 PIDS=()
 cleanup() {
-  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
+  # The displays are started inside command substitutions (subshells), so
+  # their pids come back through a file rather than PIDS.
+  for p in "${PIDS[@]}" $(cat "$WORK/display-pids" 2>/dev/null); do kill "$p" 2>/dev/null || true; done
   wait 2>/dev/null || true
   rm -rf "$WORK"
 }
@@ -70,7 +72,7 @@ start_display() {
   local fifo=$WORK/displayfd.$1
   mkfifo "$fifo"
   Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-  PIDS+=($!)
+  echo $! >>"$WORK/display-pids"
   local number
   read -r number <"$fifo"
   DISPLAY=:$number display -window root -resize '1280x720!' "$PICTURE"
