@@ -32,27 +32,27 @@ namespace {
 // middle, and a model unit is 1/40 of a cell. With some room to spare.
 constexpr float kPieceRadius = 0.86f;
 
-// The planes of the view in the coordinates of the current model-view
-// matrix (the board's, as the engine set it up, board scale included).
-void CurrentViewPlanes(float planes[6][4])
-{
-    float projection[16], modelview[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-    FrustumPlanesFromMatrices(projection, modelview, planes);
-}
+// What a frame's drawing needs of the current matrices (the board's
+// model-view, board scale included) and viewport, read once: the planes of
+// the view in board coordinates, and the splits between full and light
+// shapes and between light shapes and cards.
+struct ViewOfBoard {
+    float planes[6][4];
+    DetailSplit light, card;
+};
 
-// The splits between full and light shapes, and light shapes and cards,
-// for the current matrices and viewport.
-void CurrentDetailSplits(DetailSplit* light, DetailSplit* card)
+ViewOfBoard CurrentViewOfBoard()
 {
     float projection[16], modelview[16];
     GLint viewport[4];
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
     glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
     glGetIntegerv(GL_VIEWPORT, viewport);
-    *light = DetailSplitFromMatrices(projection, modelview, viewport[2], viewport[3], ONEPUZZLE::kLightBelowPixels);
-    *card = DetailSplitFromMatrices(projection, modelview, viewport[2], viewport[3], ONEPUZZLE::kCardBelowPixels);
+    ViewOfBoard view{};
+    FrustumPlanesFromMatrices(projection, modelview, view.planes);
+    view.light = DetailSplitFromMatrices(projection, modelview, viewport[2], viewport[3], ONEPUZZLE::kLightBelowPixels);
+    view.card = DetailSplitFromMatrices(projection, modelview, viewport[2], viewport[3], ONEPUZZLE::kCardBelowPixels);
+    return view;
 }
 
 // Turns the cards' state on (the mask on unit 1, modulating colour and
@@ -93,10 +93,8 @@ void ONEPIECE::ReadyDraw()
 void ONEPUZZLE::Draw()
 {
     if (pieces != nullptr) {
-        float planes[6][4];
-        CurrentViewPlanes(planes);
-        DetailSplit split{}, cardSplit{};
-        CurrentDetailSplits(&split, &cardSplit);
+        const ViewOfBoard view = CurrentViewOfBoard();
+        const DetailSplit& split = view.light;
         const bool cards = cardTexture != 0;
         bool carding = false;  // the cards' state is on
         const GLboolean culling = glIsEnabled(GL_CULL_FACE);
@@ -104,11 +102,11 @@ void ONEPUZZLE::Draw()
         for (int i = 0; i < columns; ++i) {
             for (int j = 0; j < rows; ++j) {
                 const VECTOR3D& at = pieces[j * columns + i].pos;
-                if (!InView(planes, at))
+                if (!InView(view.planes, at))
                     continue;
                 const float w = split.w[0] * at.x + split.w[1] * at.y + split.w[2] * at.z + split.w[3];
                 const bool light = w > split.lightFrom;
-                const bool card = cards && w > cardSplit.lightFrom;
+                const bool card = cards && w > view.card.lightFrom;
                 if (card != carding) {
                     CardState(card, cardTexture);
                     carding = card;
