@@ -295,7 +295,7 @@ int RunOnDisplay(const ZarnetOptions& options)
     for (auto& t : targets) {
         if (status != 0)
             break;
-        t->host = std::make_unique<X11ViewWindow>(display, t->window);
+        t->host = std::make_unique<X11ViewWindow>(display, t->window, t->window == g_foreignWindow);
         ScreenRect frame;
         if (!t->host->rootFrame(&frame)) {
             std::fprintf(stderr, "zarnet: the window can't be measured\n");

@@ -113,7 +113,7 @@ void BuildPreview(SettingsApp* app)
         return;
     }
     gdk_x11_display_error_trap_push(app->gdkDisplay);
-    app->host = std::make_unique<X11ViewWindow>(app->display, app->previewWindow);
+    app->host = std::make_unique<X11ViewWindow>(app->display, app->previewWindow, true);  // GTK's
     ScreenRect frame = {0, 0, app->size.width, app->size.height};
     app->host->rootFrame(&frame);
     app->view = app->driver.Add(std::make_unique<ZarnetView>(app->platform.get(), app->host.get()), frame, true);

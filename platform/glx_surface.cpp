@@ -3,9 +3,6 @@
 #include <GL/gl.h>
 
 #include <algorithm>
-#include <mutex>
-#include <set>
-#include <utility>
 
 #include "platform/x11_error_trap.h"
 
@@ -19,25 +16,6 @@ bool WindowGone(Display* display, Window window)
     int x = 0, y = 0;
     unsigned width = 0, height = 0, border = 0, depth = 0;
     return !XGetGeometry(display, window, &root, &x, &y, &width, &height, &border, &depth) || trap.Failed();
-}
-
-// The top-level windows MakeGLWindow made, by connection. Only this program
-// destroys them, so a surface drawing into one needn't ask the server before
-// every frame whether it still exists (as for a host's window). Kept for the
-// life of the process: a program makes a handful.
-std::mutex g_madeMutex;
-std::set<std::pair<Display*, Window>> g_madeTopLevel;
-
-void NoteTopLevelWindow(Display* display, Window window)
-{
-    const std::lock_guard<std::mutex> lock(g_madeMutex);
-    g_madeTopLevel.emplace(display, window);
-}
-
-bool IsOwnTopLevelWindow(Display* display, Window window)
-{
-    const std::lock_guard<std::mutex> lock(g_madeMutex);
-    return g_madeTopLevel.count({display, window}) != 0;
 }
 
 // Makes `context` current on `drawable` unless it is already.
@@ -113,8 +91,6 @@ GLWindow MakeGLWindow(Display* display, Window parent, const XVisualInfo& visual
     }
     made.window = window;
     made.colormap = attributes.colormap;
-    if (parent == RootWindow(display, visual.screen))
-        NoteTopLevelWindow(display, window);
     return made;
 }
 
@@ -142,7 +118,7 @@ bool GlxSurface::ChooseVisual(Display* display, int screen, const GLPixelFormat&
     return best >= 0;
 }
 
-bool GlxSurface::Create(Display* display, Window window, const GLPixelFormat& format)
+bool GlxSurface::Create(Display* display, Window window, const GLPixelFormat& format, bool windowMayVanish)
 {
     Destroy();
     error_.clear();
@@ -216,9 +192,9 @@ bool GlxSurface::Create(Display* display, Window window, const GLPixelFormat& fo
     }
     display_ = display;
     window_ = target;
-    // The root window stays, and so do the top-level windows made here; a
-    // host's window, and a child made inside it, may go at any moment.
-    checkWindow_ = window != attributes.root && !IsOwnTopLevelWindow(display, window);
+    // A host's window, and a child made inside it, may go at any moment; the
+    // root and the program's own windows stay.
+    checkWindow_ = windowMayVanish && window != attributes.root;
     width_ = attributes.width;
     height_ = attributes.height;
     return true;

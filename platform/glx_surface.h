@@ -45,7 +45,9 @@ public:
     // own, of the best visual for `format`, covering the window and resized
     // by setFrameSize. X errors are caught. False, with Error() saying why,
     // when the display has no GL visual or the context can't be made.
-    bool Create(Display* display, Window window, const GLPixelFormat& format);
+    // windowMayVanish: the window belongs to another client (a host's), so
+    // before each frame the server is asked whether it still exists.
+    bool Create(Display* display, Window window, const GLPixelFormat& format, bool windowMayVanish);
     // Releases the context; safe on a half-made surface and twice. The
     // window stays (it isn't the surface's).
     void Destroy();

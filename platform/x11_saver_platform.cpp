@@ -50,7 +50,10 @@ std::string X11SaverPlatform::resourcePath()
     return BundleResourcePath();
 }
 
-X11ViewWindow::X11ViewWindow(Display* display, Window window) : display_(display), window_(window) {}
+X11ViewWindow::X11ViewWindow(Display* display, Window window, bool windowMayVanish)
+    : display_(display), window_(window), windowMayVanish_(windowMayVanish)
+{
+}
 
 bool X11ViewWindow::rootFrame(ScreenRect* frame) const
 {
@@ -89,7 +92,7 @@ int X11ViewWindow::screenNumber()
 GLSurface* X11ViewWindow::createGLSurface(const GLPixelFormat& format)
 {
     GlxSurface* surface = new GlxSurface();
-    if (!surface->Create(display_, window_, format)) {
+    if (!surface->Create(display_, window_, format, windowMayVanish_)) {
         std::fprintf(stderr, "zarnet: %s\n", surface->Error().c_str());
         delete surface;
         return nullptr;

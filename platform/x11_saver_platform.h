@@ -34,7 +34,8 @@ private:
 class X11ViewWindow final : public ScreenSaverWindow {
 public:
     // Neither is owned; the window must exist while views use it.
-    X11ViewWindow(Display* display, Window window);
+    // windowMayVanish: another client owns the window and may destroy it.
+    X11ViewWindow(Display* display, Window window, bool windowMayVanish);
 
     // The monitor holding the largest part of the window; -1 when it lies
     // on none (or can't be measured).
@@ -57,5 +58,6 @@ public:
 private:
     Display* display_;                     // not owned
     Window window_;                        // not owned
+    bool windowMayVanish_;                 // another client may destroy window_
     class GlxSurface* surface_ = nullptr;  // the surface made for the window; owned by the view
 };
