@@ -8,7 +8,7 @@
 //             or, with bit 5, 1024 square (code 1); otherwise code 2, the
 //             picture's own size to the nearest power of two. The fixed
 //             sizes are rare so that most inputs stay small and fast.
-// The rest is the picture file. Pictures above 256 k pixels are skipped after
+// The rest is the picture file. Pictures above 64 k pixels are skipped after
 // their header is read, to keep each run fast.
 //
 // Checked: a picture whose header can't be read never gives a texture; a
@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     int width = 0, height = 0;
     const bool readable = ReadPictureSize(data, size, &width, &height);
-    if (readable && static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > (uint64_t{1} << 18)) {
+    if (readable && static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > (uint64_t{1} << 16)) {
         return 0;
     }
     const unsigned firstName = ProbeName();
