@@ -92,16 +92,17 @@ bool SetUpEngine(benchmark::State& state, HeadlessGLContext& gl, SETTINGS& setti
 }
 
 // Phases of the cycle: 0 the board standing assembled (re-cut whenever it
-// would blow apart), 1 scattering (no joining), 2 assembling (joining on:
-// every piece compared with every other).
+// would blow apart), 1 scattering (no joining), 2 assembling (joining on),
+// for boards of 25 and 100 pieces across.
 void BM_Frame(benchmark::State& state)
 {
     const int phase = static_cast<int>(state.range(0));
+    const int across = static_cast<int>(state.range(1));
     HeadlessGLContext gl;
     SETTINGS settings;
     {
         SSMAIN engine;
-        if (!SetUpEngine(state, gl, settings, engine, 25))
+        if (!SetUpEngine(state, gl, settings, engine, across))
             return;
         ONEPUZZLE& puzzle = *engine.puzzle;
         if (phase == 1) {
@@ -137,7 +138,11 @@ void BM_Frame(benchmark::State& state)
     }
 }
 
-BENCHMARK(BM_Frame)->ArgName("phase")->Arg(0)->Arg(1)->Arg(2)->Iterations(300)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Frame)
+    ->ArgNames({"phase", "across"})
+    ->ArgsProduct({{0, 1, 2}, {25, 100}})
+    ->Iterations(300)
+    ->Unit(benchmark::kMillisecond);
 
 // Where a frame of the assembled board goes (25 and 100 pieces across): the
 // same frame drawn whole, with GL_CULL_FACE on, without lighting, through a
