@@ -29,7 +29,7 @@
 #include "platform/clock.h"
 #include "platform/glx_surface.h"
 #include "platform/screens.h"
-#include "platform/x11_saver_platform.h"
+#include "platform/x11_backend.h"
 
 namespace {
 
@@ -38,13 +38,13 @@ constexpr int kOwnHeight = 600;  // pixels
 
 // One window with its view.
 struct Target {
-    Window window = 0;                    // drawn into
-    bool own = false;                     // made (and destroyed) by this program
-    Colormap colormap = 0;                // own window's colormap; 0 = none
-    ViewSize size = {0, 0};               // last size given to the view
-    std::unique_ptr<X11ViewWindow> host;  // the view's window
-    ZarnetView* view = nullptr;           // the view; owned by the host driver
-    FpsMeter fps;                         // --fps read-out
+    Window window = 0;           // drawn into
+    bool own = false;            // made (and destroyed) by this program
+    Colormap colormap = 0;       // own window's colormap; 0 = none
+    ViewSize size = {0, 0};      // last size given to the view
+    SaverWindow host;            // the view's window
+    ZarnetView* view = nullptr;  // the view; owned by the host driver
+    FpsMeter fps;                // --fps read-out
 };
 
 // The window a host handed over, which its owner may destroy at any moment
@@ -238,7 +238,9 @@ int RunOnDisplay(const ZarnetOptions& options)
     XSetIOErrorHandler(ConnectionLost);
     const Atom wmDelete = XInternAtom(display, "WM_DELETE_WINDOW", False);
     const Window root = DefaultRootWindow(display);
-    X11SaverPlatform platform(display);
+    X11Desktop desktop;
+    desktop.display = display;
+    const SaverBackend backend = ConnectX11(&desktop);
 
     std::vector<std::unique_ptr<Target>> targets;
     HostDriver driver;  // the targets' views
@@ -259,7 +261,7 @@ int RunOnDisplay(const ZarnetOptions& options)
         t->window = static_cast<Window>(options.windowId);
         XSelectInput(display, t->window, attributes.your_event_mask | StructureNotifyMask);
         g_foreignWindow = t->window;
-        platform.setSaverWindow(t->window);
+        desktop.saverWindow = t->window;
         break;
     }
     case ZarnetOptions::Target::Root: {
@@ -269,7 +271,7 @@ int RunOnDisplay(const ZarnetOptions& options)
         break;
     }
     case ZarnetOptions::Target::FullScreen: {
-        const ScreenList list = platform.screens();
+        const ScreenList list = backend.screens(backend.desktop);
         for (const ScreenInfo& s : list.screens)
             if (!MakeOwnWindow(display, s.frame, true, wmDelete, addTarget())) {
                 status = 1;
@@ -295,27 +297,28 @@ int RunOnDisplay(const ZarnetOptions& options)
     for (auto& t : targets) {
         if (status != 0)
             break;
-        t->host = std::make_unique<X11ViewWindow>(display, t->window, t->window == g_foreignWindow);
+        t->host.id = t->window;
+        t->host.mayVanish = t->window == g_foreignWindow;
         ScreenRect frame;
-        if (!t->host->rootFrame(&frame)) {
+        if (!X11WindowFrame(display, t->window, &frame)) {
             std::fprintf(stderr, "zarnet: the window can't be measured\n");
             status = 1;
             break;
         }
-        t->view = driver.Add(std::make_unique<ZarnetView>(&platform, t->host.get()), frame, options.preview);
+        t->view = driver.Add(std::make_unique<ZarnetView>(&backend, &t->host), frame, options.preview);
         if (!t->view || !t->view->glView) {
             std::fprintf(stderr, "zarnet: no OpenGL for the window\n");
             status = 1;
             break;
         }
         if (t->window == g_foreignWindow)
-            g_foreignDrawable = t->host->drawable();
+            g_foreignDrawable = X11SurfaceDrawable(t->view->glView);
         if (options.showFps) {
             Target* self = t.get();
-            t->view->glView->setBeforeFlush([self]() {
-                self->fps.Frame(SystemClock().MonotonicSeconds());
+            t->view->glView->beforeFlush = [self]() {
+                self->fps.Frame(MonotonicSeconds());
                 self->fps.Draw(self->size.width, self->size.height);
-            });
+            };
         }
     }
     if (status == 0) {
@@ -330,10 +333,9 @@ int RunOnDisplay(const ZarnetOptions& options)
         driver.Start();
     }
 
-    Clock& clock = platform.clock();
     bool running = status == 0;
     while (running) {
-        double now = clock.MonotonicSeconds();
+        double now = backend.monotonicSeconds(backend.desktop);
         int timeout = static_cast<int>(std::ceil(driver.Wait(now) * 1000.0));
         if (timeout < 0 || XPending(display))
             timeout = 0;
@@ -368,7 +370,7 @@ int RunOnDisplay(const ZarnetOptions& options)
         if (g_foreignWindowGone)
             running = false;
         if (running)
-            driver.Tick(clock.MonotonicSeconds());
+            driver.Tick(backend.monotonicSeconds(backend.desktop));
     }
 
     // The host's end: every timer stops, then the views go (each makes its
@@ -377,8 +379,8 @@ int RunOnDisplay(const ZarnetOptions& options)
     // are released off it.
     driver.Release([&](ScreenSaverView& view) {
         for (auto& t : targets)
-            if (t->view == &view && !t->own && t->host && t->window != root)
-                t->host->leaveWindow();
+            if (t->view == &view && !t->own && t->window != root)
+                X11SurfaceLeaveWindow(t->view->glView);
     });
     for (auto& t : targets) {
         t->view = nullptr;

@@ -27,8 +27,7 @@
 #include "pictures/picture_decoder.h"
 #include "pictures/png_writer.h"
 #include "platform/clock.h"
-#include "platform/egl_surface.h"
-#include "platform/null_saver_platform.h"
+#include "platform/headless_backend.h"
 #include "puzzle/ONEPIECE.h"
 #include "puzzle/ONEPUZZLE.h"
 
@@ -211,12 +210,11 @@ int RunRecord(const ZarnetOptions& options)
         return 1;
     }
 
-    HeadlessSaverPlatform platform;
-    platform.SetScreens(MakeVirtualScreens({ScreenRect{0, 0, width, height}}, 0));
-    const double wallStart = options.haveSeed ? static_cast<double>(options.seed) : SystemClock().WallSeconds();
-    ManualClock& clock = platform.manualClock();
-    clock.SetMonotonic(kStartTime);
-    clock.SetWall(wallStart);
+    HeadlessDesktop desktop;
+    desktop.screens = MakeVirtualScreens({ScreenRect{0, 0, width, height}}, 0);
+    const double wallStart = options.haveSeed ? static_cast<double>(options.seed) : WallSeconds();
+    desktop.monotonic = kStartTime;
+    desktop.wall = wallStart;
     if (!options.desktopImage.empty()) {
         int imageWidth = 0, imageHeight = 0;
         std::vector<unsigned char> image;
@@ -224,20 +222,22 @@ int RunRecord(const ZarnetOptions& options)
             std::fprintf(stderr, "zarnet: can't read the desktop image %s\n", options.desktopImage.c_str());
             return 1;
         }
-        platform.SetDesktopImage(imageWidth, imageHeight, std::move(image));
+        SetDesktopImage(&desktop, imageWidth, imageHeight, std::move(image));
     }
     if (!options.desktopPicture.empty())
-        platform.SetDesktopBackground(DesktopBackgroundFromPath(options.desktopPicture.c_str()));
+        desktop.background = DesktopBackgroundFromPath(options.desktopPicture.c_str());
 
-    HeadlessViewWindow window(0, width, height);
+    const SaverBackend backend = ConnectHeadless(&desktop);
+    SaverWindow window;
+    window.size = ViewSize{width, height};
     HostDriver driver;
     ZarnetView* view =
-        driver.Add(std::make_unique<ZarnetView>(&platform, &window), ScreenRect{0, 0, width, height}, options.preview);
-    if (!view || !window.surface()) {
+        driver.Add(std::make_unique<ZarnetView>(&backend, &window), ScreenRect{0, 0, width, height}, options.preview);
+    if (!view || !view->glView) {
         std::fprintf(stderr, "zarnet: no view could be made (no headless OpenGL?)\n");
         return 1;
     }
-    EglSurface* surface = window.surface();
+    const SaverSurface* surface = view->glView;
     driver.Resize(view, ViewSize{width, height});
     driver.Start();
 
@@ -256,8 +256,7 @@ int RunRecord(const ZarnetOptions& options)
     const double step = 1.0 / options.fps;
     const long long ticks = std::llround(options.seconds * options.fps);
     CycleWatch watch;
-    SystemClock realTime;
-    const double realStart = realTime.MonotonicSeconds();
+    const double realStart = MonotonicSeconds();
     long long drawn = 0, saved = 0;
     int status = 0;
     double lastTime = 0.0;  // time of the last frame drawn, seconds
@@ -285,10 +284,9 @@ int RunRecord(const ZarnetOptions& options)
             "{\"t\":%.1f,\"sample\":%d,\"wallS\":%.1f,\"frames\":%lld,\"cycles\":%d,\"boards\":%d,"
             "\"rssKb\":%ld,\"hwmKb\":%ld,\"heapKb\":%ld,\"fds\":%d,\"threads\":%d,\"textures\":%d,\"lists\":%d,"
             "\"nextTexture\":%u,\"nextList\":%u,\"maxFrameMs\":%.2f,\"nonFiniteFrames\":%lld}\n",
-            t, samples++, realTime.MonotonicSeconds() - realStart, drawn, watch.cycles(), watch.boards(),
-            StatusKb("VmRSS"), StatusKb("VmHWM"), HeapKb(), CountEntries("/proc/self/fd", true),
-            CountEntries("/proc/self/task", false), names.textures, names.lists, names.nextTexture, names.nextList,
-            maxSinceSample, nonFiniteFrames);
+            t, samples++, MonotonicSeconds() - realStart, drawn, watch.cycles(), watch.boards(), StatusKb("VmRSS"),
+            StatusKb("VmHWM"), HeapKb(), CountEntries("/proc/self/fd", true), CountEntries("/proc/self/task", false),
+            names.textures, names.lists, names.nextTexture, names.nextList, maxSinceSample, nonFiniteFrames);
         std::fflush(report);
         maxSinceSample = 0.0;
         framesSinceSample = 0;
@@ -298,8 +296,8 @@ int RunRecord(const ZarnetOptions& options)
         const double t = static_cast<double>(tick) * step;
         if (stopAt >= 0.0 && t > stopAt)
             break;
-        clock.SetMonotonic(kStartTime + t);
-        clock.SetWall(wallStart + t);
+        desktop.monotonic = kStartTime + t;
+        desktop.wall = wallStart + t;
         if (nextChange >= 0.0 && t >= nextChange) {
             // As the puzzle itself asks near the end of a countdown.
             nextChange += options.pictureChangeEvery;
@@ -313,18 +311,18 @@ int RunRecord(const ZarnetOptions& options)
             nextResize += options.resizeEvery;
             driver.Resize(view, SizeNumber(++resizes, width, height));
         }
-        const long long before = surface->flushCount();
-        const double started = realTime.MonotonicSeconds();
+        const long long before = surface->flushCount;
+        const double started = MonotonicSeconds();
         driver.Draw();
-        if (surface->flushCount() == before)
+        if (surface->flushCount == before)
             continue;
-        const double ms = (realTime.MonotonicSeconds() - started) * 1000.0;
+        const double ms = (MonotonicSeconds() - started) * 1000.0;
         // While the next picture is made on the worker, the board stands; a
         // display would show it for as long as the decoding takes, so the
         // step takes that long here too, rather than the fraction of it
         // that drawing a small view takes.
         if (options.waitRealTime && view->ssMain && view->ssMain->nextPicture && view->ssMain->nextPicture->Pending()) {
-            const double left = step - (realTime.MonotonicSeconds() - started);
+            const double left = step - (MonotonicSeconds() - started);
             if (left > 0.0) {
                 const timespec pause{static_cast<time_t>(left), static_cast<long>(std::fmod(left, 1.0) * 1e9)};
                 nanosleep(&pause, nullptr);
@@ -379,12 +377,13 @@ int RunRecord(const ZarnetOptions& options)
         char name[64];
         std::snprintf(name, sizeof name, "/frame-%06lld.png", tick);
         const std::string path = options.recordDir + name;
-        std::vector<uint8_t> pixels = surface->ReadPixels();
+        std::vector<uint8_t> pixels = HeadlessReadPixels(surface);
         // A screen has no transparency: what the frame buffer holds as
         // alpha is no part of the picture.
         for (size_t i = 3; i < pixels.size(); i += 4)
             pixels[i] = 255;
-        if (pixels.empty() || !WritePNG(path.c_str(), surface->width(), surface->height(), pixels.data())) {
+        const ViewSize size = backend.size(surface);
+        if (pixels.empty() || !WritePNG(path.c_str(), size.width, size.height, pixels.data())) {
             std::fprintf(stderr, "zarnet: can't write %s\n", path.c_str());
             status = 1;
             break;
@@ -404,7 +403,7 @@ int RunRecord(const ZarnetOptions& options)
                      "\"nonFiniteFrames\":%lld,\"firstFrameMs\":%.2f,\"medianFrameMs\":%.2f,\"p99FrameMs\":%.2f,"
                      "\"p999FrameMs\":%.2f,\"maxFrameMs\":%.2f,\"maxFrameT\":%.1f,\"framesOver2xMedian\":%lld,"
                      "\"hwmKb\":%ld}\n",
-                     lastTime, realTime.MonotonicSeconds() - realStart, drawn, watch.cycles(), watch.boards(),
+                     lastTime, MonotonicSeconds() - realStart, drawn, watch.cycles(), watch.boards(),
                      watch.blowAparts(), watch.countdowns(), forcedChanges, resizes, assembled, assemblingCut,
                      assemblingSince >= 0.0 ? "true" : "false",
                      assemblingSince >= 0.0 ? lastTime - assemblingSince : 0.0, longestAssembling,

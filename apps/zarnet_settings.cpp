@@ -20,7 +20,7 @@
 #include "platform/glx_surface.h"
 #include "platform/gtk_alert.h"
 #include "platform/gtk_sheet.h"
-#include "platform/x11_saver_platform.h"
+#include "platform/x11_backend.h"
 
 namespace {
 
@@ -43,8 +43,9 @@ struct SettingsApp {
     Window previewWindow = 0;                         // GL child window of previewArea; owned
     Colormap colormap = 0;                            // previewWindow's colormap; owned
     ViewSize size = {kPreviewWidth, kPreviewHeight};  // preview size, pixels
-    std::unique_ptr<X11SaverPlatform> platform;       // desktop services for the view
-    std::unique_ptr<X11ViewWindow> host;              // previewWindow as the view's window
+    X11Desktop desktop;                               // the X11 backend's state
+    SaverBackend backend;                             // the window system for the view
+    SaverWindow host;                                 // previewWindow as the view's window
     HostDriver driver;                                // runs the preview view
     ZarnetView* view = nullptr;                       // the preview view; owned by driver
     guint timer = 0;                                  // animation timer source; 0 = none
@@ -99,7 +100,6 @@ void ReleasePreview(SettingsApp* app)
         gdk_x11_display_error_trap_pop_ignored(app->gdkDisplay);
         app->view = nullptr;
     }
-    app->host.reset();
 }
 
 // A preview view for the current settings, in the host's order: created,
@@ -113,13 +113,12 @@ void BuildPreview(SettingsApp* app)
         return;
     }
     gdk_x11_display_error_trap_push(app->gdkDisplay);
-    app->host = std::make_unique<X11ViewWindow>(app->display, app->previewWindow, true);  // GTK's
+    app->host.id = app->previewWindow;
+    app->host.mayVanish = true;  // inside GTK's window
     ScreenRect frame = {0, 0, app->size.width, app->size.height};
-    app->host->rootFrame(&frame);
-    app->view = app->driver.Add(std::make_unique<ZarnetView>(app->platform.get(), app->host.get()), frame, true);
-    if (!app->view) {
-        app->host.reset();
-    } else {
+    X11WindowFrame(app->display, app->previewWindow, &frame);
+    app->view = app->driver.Add(std::make_unique<ZarnetView>(&app->backend, &app->host), frame, true);
+    if (app->view) {
         app->driver.Resize(app->view, app->size);
         app->driver.Start();
     }
@@ -159,7 +158,8 @@ void OpenOptions(SettingsApp* app)
     if (!sheet) {
         const std::string text = "The options can't be shown: the layout file \"Zarnet.ui\" is missing "
                                  "or damaged in the folder \"" +
-                                 app->platform->resourcePath() + "\". Reinstalling Zarnet should bring it back.";
+                                 app->backend.resourcePath(app->backend.desktop) +
+                                 "\". Reinstalling Zarnet should bring it back.";
         GtkShowAlert(app->window, "Options Unavailable", text.c_str());
         return;
     }
@@ -300,7 +300,8 @@ int main(int argc, char** argv)
         return 1;
     }
     app.display = GDK_DISPLAY_XDISPLAY(app.gdkDisplay);
-    app.platform = std::make_unique<X11SaverPlatform>(app.display);
+    app.desktop.display = app.display;
+    app.backend = ConnectX11(&app.desktop);
 
     app.window = MakeWindow(&app);
     AlertUseDialog(app.window);

@@ -4,9 +4,8 @@
 
 #include "host/ZarnetView.h"
 #include "math/PowerOfTwo.h"
-#include "platform/gl_surface.h"
+#include "platform/saver_backend.h"
 #include "platform/screen_grab.h"
-#include "platform/screen_saver_platform.h"
 
 int ScreenNumberForFrame(const ScreenList& screens, const ScreenRect& frame)
 {
@@ -44,21 +43,22 @@ bool GrabIsAllBlack(const uint8_t* rgba, size_t pixelCount)
 
 int ZarnetView::getScreenMaskForFrame(ScreenRect frame)
 {
-    return ScreenNumberForFrame(platform()->screens(), frame);
+    return ScreenNumberForFrame(backend()->screens(backend()->desktop), frame);
 }
 
 void ZarnetView::GetDesktopTexture(unsigned* texture, int detail, ScreenRect frame)
 {
     const int number = getScreenMaskForFrame(frame);
-    const ScreenList list = platform()->screens();
+    const SaverBackend& b = *backend();
+    const ScreenList list = b.screens(b.desktop);
     const ScreenInfo* screen = list.FindNumber(number);
     if (!screen)
         return;
     ScreenGrab grab;
-    if (!platform()->grabScreen(*screen, &grab))
+    if (!b.grabScreen(b.desktop, *screen, &grab))
         return;
     // Back in the view's own context for the texture.
-    if (!glView || !glView->makeCurrentContext())
+    if (!glView || !b.makeCurrent(glView))
         return;
     BuildGrabTexture(grab, detail, texture);
 }

@@ -18,7 +18,7 @@ public:
     HostDriver& operator=(const HostDriver&) = delete;
 
     // Initialises `view` with `frame` and keeps it. Null (the view deleted)
-    // when it refuses: it has no platform or no window.
+    // when it refuses: it has no backend or no window.
     template <class View> View* Add(std::unique_ptr<View> view, ScreenRect frame, bool isPreview)
     {
         View* added = view.get();

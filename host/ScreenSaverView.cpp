@@ -1,15 +1,19 @@
 #include "host/ScreenSaverView.h"
 
-ScreenSaverView::ScreenSaverView(ScreenSaverPlatform* platform, ScreenSaverWindow* window)
-    : platform_(platform), window_(window)
+ScreenSaverView::ScreenSaverView(const SaverBackend* backend, const SaverWindow* window)
+    : backend_(backend), window_(window)
 {
 }
 
-ScreenSaverView::~ScreenSaverView() = default;
+ScreenSaverView::~ScreenSaverView()
+{
+    for (SaverSurface* surface : subviews_)
+        backend_->destroySurface(surface);
+}
 
 bool ScreenSaverView::initWithFrame(ScreenRect frame, bool isPreview)
 {
-    if (!platform_ || !window_)
+    if (!backend_ || !window_)
         return false;
     frame_ = frame;
     size_ = ViewSize{frame.width > 0 ? frame.width : 0, frame.height > 0 ? frame.height : 0};
@@ -49,8 +53,8 @@ bool ScreenSaverView::performGammaFade()
     return true;
 }
 
-void ScreenSaverView::addSubview(GLSurface* surface)
+void ScreenSaverView::addSubview(SaverSurface* surface)
 {
     if (surface)
-        subviews_.emplace_back(surface);
+        subviews_.push_back(surface);
 }

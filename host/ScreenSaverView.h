@@ -1,12 +1,8 @@
 #pragma once
-#include <memory>
 #include <vector>
 
-#include "platform/gl_surface.h"
-#include "platform/screens.h"
-#include "platform/view_window.h"
+#include "platform/saver_backend.h"
 
-class ScreenSaverPlatform;
 class SheetWindow;  // the configuration sheet's window (settings program)
 
 // The base class of a screen-saver view: the host contract that a host
@@ -23,16 +19,16 @@ class SheetWindow;  // the configuration sheet's window (settings program)
 // interval, subviews) are what a subclass uses of its host.
 class ScreenSaverView {
 public:
-    // A view shown in `window`, served by `platform`; neither is owned and
-    // both must outlive the view.
-    ScreenSaverView(ScreenSaverPlatform* platform, ScreenSaverWindow* window);
+    // A view shown in `window`, served by the backend's table `backend`;
+    // neither is owned and both must outlive the view.
+    ScreenSaverView(const SaverBackend* backend, const SaverWindow* window);
     virtual ~ScreenSaverView();
     ScreenSaverView(const ScreenSaverView&) = delete;
     ScreenSaverView& operator=(const ScreenSaverView&) = delete;
 
     // Sets the frame (in root-window coordinates of the desktop; the bounds
     // get its size at origin 0, 0) and the preview flag. False when the view
-    // has no platform or no window: the driver then deletes it unused.
+    // has no backend or no window: the driver then deletes it unused.
     virtual bool initWithFrame(ScreenRect frame, bool isPreview);
     // Takes the view's new size.
     virtual void setFrameSize(ViewSize size);
@@ -54,22 +50,23 @@ public:
     ScreenRect bounds() const { return ScreenRect{0, 0, size_.width, size_.height}; }
     // The frame the view was created with, in root-window coordinates.
     ScreenRect frame() const { return frame_; }
-    ScreenSaverWindow* window() const { return window_; }
-    ScreenSaverPlatform* platform() const { return platform_; }
+    const SaverWindow* window() const { return window_; }
+    const SaverBackend* backend() const { return backend_; }
     bool isAnimating() const { return animating_; }
     // Seconds between the timer's ticks.
     double animationTimeInterval() const { return interval_; }
     void setAnimationTimeInterval(double seconds) { interval_ = seconds; }
-    // Hands `surface` to the view, which keeps it alive until it goes.
-    void addSubview(GLSurface* surface);
+    // Hands `surface` (made by the backend) to the view, which keeps it alive
+    // until it goes.
+    void addSubview(SaverSurface* surface);
 
 private:
-    ScreenSaverPlatform* platform_;                     // desktop services; not owned
-    ScreenSaverWindow* window_;                         // where the view is shown; not owned
-    ScreenRect frame_ = {0, 0, 0, 0};                   // creation frame, root coordinates
-    ViewSize size_ = {0, 0};                            // bounds size, pixels
-    bool isPreview_ = false;                            // the small preview view
-    bool animating_ = false;                            // the timer runs
-    double interval_ = 1.0 / 30.0;                      // timer interval, seconds
-    std::vector<std::unique_ptr<GLSurface>> subviews_;  // owned; released last
+    const SaverBackend* backend_;          // the window system's table; not owned
+    const SaverWindow* window_;            // where the view is shown; not owned
+    ScreenRect frame_ = {0, 0, 0, 0};      // creation frame, root coordinates
+    ViewSize size_ = {0, 0};               // bounds size, pixels
+    bool isPreview_ = false;               // the small preview view
+    bool animating_ = false;               // the timer runs
+    double interval_ = 1.0 / 30.0;         // timer interval, seconds
+    std::vector<SaverSurface*> subviews_;  // owned (backend's destroySurface); released last
 };

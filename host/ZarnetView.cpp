@@ -13,11 +13,8 @@
 #include "host/Preferences.h"
 #include "pictures/Pictures.h"
 #include "platform/alert.h"
-#include "platform/clock.h"
-#include "platform/gl_surface.h"
 #include "platform/join_path.h"
 #include "platform/preference_store.h"
-#include "platform/screen_saver_platform.h"
 #include "platform/user_folders.h"
 
 namespace {
@@ -48,8 +45,8 @@ void TellNoPuzzle(const std::string& folder)
 
 }  // namespace
 
-ZarnetView::ZarnetView(ScreenSaverPlatform* platform, ScreenSaverWindow* window)
-    : ScreenSaverView(platform, window), MainMonitorOnly(false), ThisScreenIsOn(false), glView(nullptr),
+ZarnetView::ZarnetView(const SaverBackend* backend, const SaverWindow* window)
+    : ScreenSaverView(backend, window), MainMonitorOnly(false), ThisScreenIsOn(false), glView(nullptr),
       viewAllocated(0), glReady(0), initialized(0), mySettings{}, animtime(0.0), Scrn{0, 0, 0, 0}, ssMain(nullptr),
       DeskTex(), openPanel(nullptr), configureSheetWindow(nullptr), oSave(nullptr), oMainMonitorOnly(nullptr),
       oBGRes(nullptr), oBGType(nullptr), oBGPath(nullptr), oLockInPlace(nullptr), oPuzzleWidth(nullptr),
@@ -66,7 +63,8 @@ bool ZarnetView::initWithFrame(ScreenRect frame, bool isPreview)
 {
     if (!ScreenSaverView::initWithFrame(frame, isPreview))
         return false;
-    PreferenceStore store(kPrefsModule, platform()->preferenceDirectory());
+    const SaverBackend& b = *backend();
+    PreferenceStore store(kPrefsModule, b.preferenceFolder(b.desktop));
 
     // Accelerated, 32-bit colour, 16-bit depth, double-buffered.
     GLPixelFormat format;
@@ -74,7 +72,7 @@ bool ZarnetView::initWithFrame(ScreenRect frame, bool isPreview)
     format.colorSize = 32;
     format.depthSize = 16;
     format.doubleBuffer = true;
-    glView = window()->createGLSurface(format);
+    glView = b.createSurface(b.desktop, *window(), format);
     addSubview(glView);
     // Without a surface nothing is drawn: every GL step below checks glView.
     viewAllocated = glView != nullptr ? 1 : 0;
@@ -107,7 +105,7 @@ void ZarnetView::setFrameSize(ViewSize size)
 {
     ScreenSaverView::setFrameSize(size);
     if (viewAllocated)
-        glView->setFrameSize(size.width, size.height);
+        backend()->resize(glView, size.width, size.height);
     glReady = 0;
 }
 
@@ -115,10 +113,11 @@ void ZarnetView::startAnimation()
 {
     ThisScreenIsOn = true;
     if (MainMonitorOnly) {
-        const ScreenList list = platform()->screens();
+        const SaverBackend& b = *backend();
+        const ScreenList list = b.screens(b.desktop);
         const ScreenInfo* main = list.MainScreen();
         const int mainNumber = main ? main->number : -1;
-        if (window()->screenNumber() != mainNumber)
+        if (b.windowScreen(b.desktop, *window()) != mainNumber)
             ThisScreenIsOn = false;
     }
     clearToBlack();
@@ -131,7 +130,8 @@ void ZarnetView::animateOneFrame()
         stopAnimation();
         return;
     }
-    if (!glView || !glView->makeCurrentContext())
+    const SaverBackend& b = *backend();
+    if (!glView || !b.makeCurrent(glView))
         return;
     if (!glReady) {
         glInit();
@@ -139,20 +139,19 @@ void ZarnetView::animateOneFrame()
     }
     if (!initialized) {
         if (!mainSetup())
-            TellNoPuzzle(platform()->resourcePath());
+            TellNoPuzzle(b.resourcePath(b.desktop));
         initialized = 1;
         clearBuffers();
     }
 
-    Clock& clock = platform()->clock();
-    const double dt = clock.MonotonicSeconds() - animtime;
+    const double dt = b.monotonicSeconds(b.desktop) - animtime;
     if (dt > kLongestStep) {
-        animtime = clock.MonotonicSeconds();
+        animtime = b.monotonicSeconds(b.desktop);
         return;
     }
     if (dt <= kFrameInterval)
         return;
-    animtime = clock.MonotonicSeconds();
+    animtime = b.monotonicSeconds(b.desktop);
 
     clearBuffers();
     if (ssMain)
@@ -160,7 +159,7 @@ void ZarnetView::animateOneFrame()
     glReshape();
     if (ssMain)
         ssMain->Draw();
-    glView->flushBuffer();
+    b.flush(glView);
 }
 
 void ZarnetView::stopAnimation()
@@ -171,7 +170,7 @@ void ZarnetView::stopAnimation()
 void ZarnetView::dealloc()
 {
     if (glView)
-        glView->makeCurrentContext();
+        backend()->makeCurrent(glView);
     if (ssMain) {
         ssMain->Cleanup();
         delete ssMain;
@@ -193,8 +192,9 @@ bool ZarnetView::performGammaFade()
 
 bool ZarnetView::mainSetup()
 {
+    const SaverBackend& backendTable = *backend();
     const ScreenRect b = bounds();
-    srand(SeedFromSeconds(platform()->clock().WallSeconds()));
+    srand(SeedFromSeconds(backendTable.wallSeconds(backendTable.desktop)));
 
     if (ssMain) {
         ssMain->Cleanup();
@@ -222,23 +222,24 @@ bool ZarnetView::mainSetup()
     DeskTex.texID = 0;
 
     char resourcePath[1024];
-    MakeResourcePath(platform()->resourcePath(), resourcePath);
+    MakeResourcePath(backendTable.resourcePath(backendTable.desktop), resourcePath);
 
     if (!ssMain->Setup(isPreview(), width, height, &mySettings, resourcePath))
         return false;
-    animtime = platform()->clock().MonotonicSeconds();
+    animtime = backendTable.monotonicSeconds(backendTable.desktop);
     return true;
 }
 
 void ZarnetView::desktopPicturePath(char* path)
 {
+    const SaverBackend& b = *backend();
     char fallback[1024];
-    MakeResourcePath(platform()->resourcePath(), fallback);
+    MakeResourcePath(b.resourcePath(b.desktop), fallback);
     const size_t used = std::strlen(fallback);
     std::snprintf(fallback + used, sizeof fallback - used, "%s", kDefaultPictureName);
 
     char found[1024];
-    DesktopPicturePath(platform()->desktopBackground(), window()->screenNumber(), fallback, found);
+    DesktopPicturePath(b.desktopBackground(b.desktop), b.windowScreen(b.desktop, *window()), fallback, found);
     std::memcpy(path, found, sizeof found);
 }
 

@@ -8,7 +8,6 @@
 #include "puzzle/SETTINGS.h"
 
 class SSMAIN;
-class GLSurface;
 // The configuration sheet's parts, made from the layout "Zarnet.ui" by the
 // settings program's platform layer.
 class SheetWindow;     // the sheet's window
@@ -28,7 +27,7 @@ class ZarnetView : public ScreenSaverView {
 public:
     bool MainMonitorOnly;               // setting: only the main screen's view animates
     bool ThisScreenIsOn;                // this view animates (decided by startAnimation)
-    GLSurface* glView;                  // the OpenGL surface drawn into; owned by the base class (subview)
+    SaverSurface* glView;               // the OpenGL surface drawn into; owned by the base class (subview)
     char viewAllocated;                 // glView exists: size changes reach it
     char glReady;                       // GL state, viewport and projection set for the current size
     char initialized;                   // mainSetup has run (whatever its result)
@@ -51,7 +50,7 @@ public:
         sheetLayout;  // sheet: the loaded "Zarnet.ui" (window, controls, chooser); owned, released with the view
 
     // A view not yet initialised: every member zero, no surface, no engine.
-    ZarnetView(ScreenSaverPlatform* platform, ScreenSaverWindow* window);
+    ZarnetView(const SaverBackend* backend, const SaverWindow* window);
     // dealloc.
     ~ZarnetView() override;
 

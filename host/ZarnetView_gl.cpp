@@ -5,7 +5,7 @@
 #include "engine/SSMAIN.h"
 #include "host/ViewGL.h"
 #include "host/ZarnetView.h"
-#include "platform/gl_surface.h"
+#include "platform/saver_backend.h"
 
 void ZarnetView::glInit()
 {
@@ -28,9 +28,9 @@ void ZarnetView::clearBuffers()
 
 void ZarnetView::clearToBlack()
 {
-    if (!glView || !glView->makeCurrentContext())
+    if (!glView || !backend()->makeCurrent(glView))
         return;
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glView->flushBuffer();
+    backend()->flush(glView);
 }

@@ -10,7 +10,7 @@
 #include "host/Preferences.h"
 #include "platform/alert.h"
 #include "platform/preference_store.h"
-#include "platform/screen_saver_platform.h"
+#include "platform/saver_backend.h"
 #include "platform/sheet.h"
 
 namespace {
@@ -46,9 +46,9 @@ void CopyFolder(const std::string& folder, char (&dest)[1024])
 
 SheetWindow* ZarnetView::configureSheet()
 {
-    if (!configureSheetWindow && platform()) {
+    if (!configureSheetWindow && backend()) {
         char folder[1024];
-        MakeResourcePath(platform()->resourcePath(), folder);
+        MakeResourcePath(backend()->resourcePath(backend()->desktop), folder);
         const std::string path = std::string(folder) + kSheetLayoutName;
         const std::vector<SheetOutlet> outlets = {
             {"oSave", SheetControlKind::PushButton, &oSave},
@@ -135,7 +135,7 @@ void ZarnetView::configureSheet_bgpath(SheetControl*)
 
 void ZarnetView::configureSheet_save(SheetControl*)
 {
-    PreferenceStore store(kPrefsModule, platform() ? platform()->preferenceDirectory() : nullptr);
+    PreferenceStore store(kPrefsModule, backend() ? backend()->preferenceFolder(backend()->desktop) : nullptr);
 
     MainMonitorOnly = SheetState(oMainMonitorOnly) == 1;
     mySettings.PUZZLEWIDTH = SheetIntValue(oPuzzleWidth);

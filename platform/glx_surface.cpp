@@ -270,11 +270,13 @@ bool GlxSurface::makeCurrentContext()
     return Bind(display_, window_, context_);
 }
 
-void GlxSurface::flushBuffer()
+bool GlxSurface::bindForFlush()
 {
-    if (!display_ || !context_ || !Bind(display_, window_, context_))
-        return;
-    prepareFlush();
+    return display_ && context_ && Bind(display_, window_, context_);
+}
+
+void GlxSurface::show()
+{
     if (doubleBuffered_)
         glXSwapBuffers(display_, window_);
     else

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/gl_surface.h"
+#include "platform/saver_backend.h"
 
 // A window for GL drawing and the colormap made for it; 0s when none.
 struct GLWindow {
@@ -23,13 +23,13 @@ struct GLWindow {
 GLWindow MakeGLWindow(Display* display, Window parent, const XVisualInfo& visual, int x, int y, int width, int height,
                       long eventMask = 0);
 
-// A GL surface on an X11 window through GLX: a context made for the
-// window's own visual, drawing into the window (its back buffer when the
-// visual is double-buffered, which flushBuffer then swaps).
-class GlxSurface final : public GLSurface {
+// A GL context on an X11 window through GLX, made for the window's own
+// visual, drawing into the window (its back buffer when the visual is
+// double-buffered, which show() then swaps). The X11 backend's surface.
+class GlxSurface {
 public:
     GlxSurface() = default;
-    ~GlxSurface() override;  // Destroy()
+    ~GlxSurface();  // Destroy()
     GlxSurface(const GlxSurface&) = delete;
     GlxSurface& operator=(const GlxSurface&) = delete;
 
@@ -58,11 +58,17 @@ public:
     // False (the surface unchanged) when that window can't be made.
     bool MoveToPrivateDrawable();
 
-    bool makeCurrentContext() override;
-    void flushBuffer() override;
-    void setFrameSize(int width, int height) override;
-    int width() const override;
-    int height() const override;
+    // Makes the context current. False when the window system refuses.
+    bool makeCurrentContext();
+    // Binds the context for the end of a frame, without asking whether the
+    // window is still there; false when it can't be bound.
+    bool bindForFlush();
+    // Shows the frame: swaps the back buffer, or flushes a single-buffered one.
+    void show();
+    // The new size; a child window made for the surface follows it.
+    void setFrameSize(int width, int height);
+    int width() const;
+    int height() const;
 
     bool doubleBuffered() const { return doubleBuffered_; }
     // What the context draws into: the given window, the child window made

@@ -13,40 +13,12 @@ double Read(clockid_t id)
 
 }  // namespace
 
-double SystemClock::MonotonicSeconds()
+double MonotonicSeconds()
 {
     return Read(CLOCK_MONOTONIC);
 }
 
-double SystemClock::WallSeconds()
+double WallSeconds()
 {
     return Read(CLOCK_REALTIME);
-}
-
-ManualClock::ManualClock(double monotonic, double wall) : monotonic_(monotonic), wall_(wall) {}
-
-double ManualClock::MonotonicSeconds()
-{
-    return monotonic_;
-}
-
-double ManualClock::WallSeconds()
-{
-    return wall_;
-}
-
-void ManualClock::Advance(double seconds)
-{
-    monotonic_ += seconds;
-    wall_ += seconds;
-}
-
-void ManualClock::SetMonotonic(double seconds)
-{
-    monotonic_ = seconds;
-}
-
-void ManualClock::SetWall(double seconds)
-{
-    wall_ = seconds;
 }

@@ -13,8 +13,7 @@
 #include "engine/SSMAIN.h"
 #include "host/ZarnetView.h"
 #include "platform/alert.h"
-#include "platform/egl_surface.h"
-#include "platform/null_saver_platform.h"
+#include "platform/headless_backend.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -37,24 +36,25 @@ TEST(DataFileFaults, MissingOrDamagedDataFilesAreToldOnceAndNeverCrash)
             ASSERT_TRUE(damage == "missing" ? std::filesystem::remove(dir.Join(file))
                                             : WriteWholeFile(dir.Join(file), bytes));
 
-            HeadlessSaverPlatform platform;
-            platform.SetScreens(MakeVirtualScreens({{0, 0, 160, 100}}, 0));
-            platform.SetPreferenceDirectory(dir.Join("config"));
-            platform.SetResourcePath(dir.Path());
-            HeadlessViewWindow window(0, 160, 100);
+            HeadlessDesktop desktop;
+            desktop.screens = MakeVirtualScreens({{0, 0, 160, 100}}, 0);
+            desktop.preferenceFolder = dir.Join("config");
+            desktop.resourcePath = dir.Path();
+            const SaverBackend backend = ConnectHeadless(&desktop);
+            const SaverWindow window{0, false, 0, {160, 100}};
             std::vector<std::string> alerts;
             AlertSetRecorder(
                 [&](const char* caption, const char* text) { alerts.push_back(caption + (": " + std::string(text))); });
             {
-                ZarnetView view(&platform, &window);
-                ASSERT_TRUE(view.initWithFrame({0, 0, 160, 100}, false) && window.surface()) << "no headless GL";
+                ZarnetView view(&backend, &window);
+                ASSERT_TRUE(view.initWithFrame({0, 0, 160, 100}, false) && view.glView) << "no headless GL";
                 view.setFrameSize({160, 100});
                 view.startAnimation();
                 for (int i = 1; i <= 20; ++i) {
-                    platform.manualClock().SetMonotonic(1000.0 + i * 0.03125);
+                    desktop.monotonic = 1000.0 + i * 0.03125;
                     view.animateOneFrame();
                 }
-                EXPECT_GE(window.surface()->flushCount(), 19) << "frames stopped";
+                EXPECT_GE(view.glView->flushCount, 19) << "frames stopped";
                 const bool made = view.ssMain && view.ssMain->puzzle;
                 ASSERT_EQ(alerts.size(), made ? 0u : 1u);
                 EXPECT_TRUE(made || alerts[0].find(dir.Path()) != std::string::npos) << alerts[0];

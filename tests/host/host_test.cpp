@@ -3,7 +3,7 @@
 #include "host/DesktopCapture.h"
 #include "host/HostDriver.h"
 #include "host/ZarnetView.h"
-#include "platform/null_saver_platform.h"
+#include "platform/headless_backend.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -69,8 +69,8 @@ TEST(DesktopCapture, TextureSideIsTheNearestPowerOfTwoWithinTheDetailLimit)
 // A view that writes each call of the contract into a shared log.
 class LoggingView : public ScreenSaverView {
 public:
-    LoggingView(ScreenSaverPlatform* platform, ScreenSaverWindow* window, char name, std::string* log)
-        : ScreenSaverView(platform, window), name_(name), log_(log)
+    LoggingView(const SaverBackend* backend, const SaverWindow* window, char name, std::string* log)
+        : ScreenSaverView(backend, window), name_(name), log_(log)
     {
         setAnimationTimeInterval(0.1);
     }
@@ -105,15 +105,16 @@ private:
 
 TEST(HostDriver, KeepsTheContractsOrderForEveryView)
 {
-    HeadlessSaverPlatform platform;
-    HeadlessViewWindow window(0, 64, 48);
+    HeadlessDesktop desktop;
+    const SaverBackend backend = ConnectHeadless(&desktop);
+    const SaverWindow window;
     std::string log;
     {
         HostDriver driver;
-        auto* a = driver.Add(std::make_unique<LoggingView>(&platform, &window, 'a', &log), {0, 0, 64, 48}, false);
-        auto* b = driver.Add(std::make_unique<LoggingView>(&platform, &window, 'b', &log), {64, 0, 32, 24}, false);
+        auto* a = driver.Add(std::make_unique<LoggingView>(&backend, &window, 'a', &log), {0, 0, 64, 48}, false);
+        auto* b = driver.Add(std::make_unique<LoggingView>(&backend, &window, 'b', &log), {64, 0, 32, 24}, false);
         // A view without a window refuses its frame and is gone at once.
-        EXPECT_EQ(driver.Add(std::make_unique<LoggingView>(&platform, nullptr, 'c', &log), {0, 0, 8, 8}, false),
+        EXPECT_EQ(driver.Add(std::make_unique<LoggingView>(&backend, nullptr, 'c', &log), {0, 0, 8, 8}, false),
                   nullptr);
         ASSERT_TRUE(a && b);
         driver.Resize(a, {64, 48});

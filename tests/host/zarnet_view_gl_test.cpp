@@ -10,8 +10,7 @@
 #include "engine/SSMAIN.h"
 #include "host/Preferences.h"
 #include "host/ZarnetView.h"
-#include "platform/egl_surface.h"
-#include "platform/null_saver_platform.h"
+#include "platform/headless_backend.h"
 #include "platform/preference_store.h"
 #include "tests/support/engine_view.h"
 #include "tests/support/scratch_dir.h"
@@ -23,16 +22,19 @@ namespace {
 // version. The data files are missing unless set, so the engine's Setup fails.
 struct View {
     ScratchDir dir;
-    HeadlessSaverPlatform platform;
-    HeadlessViewWindow window;
-    ZarnetView view;
     static constexpr int w = 240, h = 150;
+    HeadlessDesktop desktop;
+    const SaverBackend backend = ConnectHeadless(&desktop);
+    SaverWindow window;
+    ZarnetView view{&backend, &window};
 
-    View(int screen, const SETTINGS& settings, bool mainOnly = false) : window(screen, w, h), view(&platform, &window)
+    View(int screen, const SETTINGS& settings, bool mainOnly = false)
     {
-        platform.SetScreens(MakeVirtualScreens({{0, 0, 1440, 900}, {1440, 0, 1440, 900}}, 1));
-        platform.SetPreferenceDirectory(dir.Path());
-        platform.SetResourcePath(dir.Join("no-data-here"));
+        window.screen = screen;
+        window.size = {w, h};
+        desktop.screens = MakeVirtualScreens({{0, 0, 1440, 900}, {1440, 0, 1440, 900}}, 1);
+        desktop.preferenceFolder = dir.Path();
+        desktop.resourcePath = dir.Join("no-data-here");
         PreferenceStore store(kPrefsModule, dir.Path().c_str());
         store.setObject(kPrefsVersion, "version");
         EXPECT_TRUE(WriteSettings(store, settings, mainOnly));
@@ -40,7 +42,7 @@ struct View {
     // The host's calls up to the first tick, for a view on the main screen.
     bool Start(bool preview = false)
     {
-        if (!view.initWithFrame(ScreenRect{1440, 0, w, h}, preview) || !window.surface())
+        if (!view.initWithFrame(ScreenRect{1440, 0, w, h}, preview) || !view.glView)
             return false;
         view.setFrameSize(ViewSize{w, h});
         view.startAnimation();
@@ -49,10 +51,10 @@ struct View {
     // One tick at monotonic time `t`; true when it drew a frame.
     bool TickAt(double t)
     {
-        platform.manualClock().SetMonotonic(t);
-        const long long before = window.surface()->flushCount();
+        desktop.monotonic = t;
+        const long long before = view.glView->flushCount;
         view.animateOneFrame();
-        return window.surface()->flushCount() != before;
+        return view.glView->flushCount != before;
     }
 };
 
@@ -82,7 +84,7 @@ TEST(ZarnetViewFrameLoop, StepsAboveTwoSecondsResetAndStepsOfAtMostOneSixtiethWa
         ASSERT_NE(v.view.ssMain, nullptr);
         EXPECT_EQ(s.draws ? v.view.ssMain->frameTime : 0.0, s.dt) << s.at;
     }
-    v.platform.manualClock().SetWall(-3600.0);  // the wall clock steps back an hour: no stall
+    v.desktop.wall = -3600.0;  // the wall clock steps back an hour: no stall
     EXPECT_TRUE(v.TickAt(4.625));
 }
 
@@ -103,7 +105,7 @@ TEST(ZarnetViewScreens, MainScreenOnlyLeavesOtherScreensWithoutAnEngine)
         SCOPED_TRACE(c.screen);
         View v(c.screen, EngineTestSettings(2, 10), c.mainOnly);
         ASSERT_TRUE(v.Start(c.preview)) << "no headless GL";
-        EXPECT_EQ(v.window.surface()->flushCount(), 1);  // startAnimation showed black
+        EXPECT_EQ(v.view.glView->flushCount, 1);  // startAnimation showed black
         v.TickAt(0.0);
         EXPECT_EQ(v.view.isAnimating(), c.animates);
         EXPECT_EQ(v.view.ssMain != nullptr, c.animates);
@@ -130,7 +132,7 @@ TEST(ZarnetViewGrab, TextureSizePerDetailElseTheDesktopPictureWhenAllBlack)
             return s;
         }());
         if (c.pixel >= 0)  // the first pixel's alpha is 0: alpha doesn't count
-            v.platform.SetDesktopImage(2, 2, {0, 0, 0, 0, 0, uint8_t(c.pixel), 0, 255, 0, 0, 0, 255, 0, 0, 0, 255});
+            SetDesktopImage(&v.desktop, 2, 2, {0, 0, 0, 0, 0, uint8_t(c.pixel), 0, 255, 0, 0, 0, 255, 0, 0, 0, 255});
         ASSERT_TRUE(v.Start(c.preview)) << "no headless GL";
         EXPECT_EQ(v.view.mySettings.BGTYPE, c.side ? 0 : 1);
         EXPECT_EQ(PreferenceStore(kPrefsModule, v.dir.Path().c_str()).integerForKey("BGType"), 0);

@@ -6,7 +6,7 @@
 #include "host/ZarnetView.h"
 #include "platform/alert.h"
 #include "platform/gtk_sheet.h"
-#include "platform/null_saver_platform.h"
+#include "platform/headless_backend.h"
 #include "platform/preference_store.h"
 
 #include <gtest/gtest.h>
@@ -121,9 +121,9 @@ class SheetTest : public ::testing::Test {
 public:
     void SetUp() override
     {
-        platform.SetPreferenceDirectory(configDir);
-        platform.SetResourcePath(ZARNET_BUILD_RESOURCES);
-        view = std::make_unique<ZarnetView>(&platform, &window);
+        desktop.preferenceFolder = configDir;
+        desktop.resourcePath = ZARNET_BUILD_RESOURCES;
+        view = std::make_unique<ZarnetView>(&backend, &window);
         AlertSetRecorder(
             [this](const char* caption, const char* text) { alerts.push_back(std::string(caption) + "|" + text); });
     }
@@ -160,8 +160,9 @@ public:
 
     ScratchDir scratch;
     std::string configDir = scratch.Join("config");
-    HeadlessSaverPlatform platform;
-    HeadlessViewWindow window{0, 64, 48};
+    HeadlessDesktop desktop;
+    const SaverBackend backend = ConnectHeadless(&desktop);
+    const SaverWindow window{0, false, 0, {64, 48}};
     std::unique_ptr<ZarnetView> view;
     std::vector<std::string> alerts;
 };
@@ -258,8 +259,8 @@ TEST_F(SheetTest, MissingOrBrokenLayoutGivesNoSheet)
          {static_cast<const char*>(nullptr), "\x89PNG\r\n\x1a\n no layout", noFolderButton.c_str()}) {
         ScratchDir dir;  // no "Zarnet.ui" when `text` is null
         ASSERT_TRUE(!text || WriteWholeFile(dir.Join("Zarnet.ui"), text));
-        platform.SetResourcePath(dir.Path());
-        view = std::make_unique<ZarnetView>(&platform, &window);
+        desktop.resourcePath = dir.Path();
+        view = std::make_unique<ZarnetView>(&backend, &window);
         EXPECT_EQ(view->configureSheet(), nullptr) << (text ? text : "missing");
         list = gtk_window_list_toplevels();
         EXPECT_EQ(g_list_length(list), toplevels) << "no window left behind";
@@ -273,7 +274,7 @@ TEST_F(SheetTest, FailedSaveIsReportedAndKeepsTheSettingsAndTheSheet)
     // folder would not stop root).
     const std::string dir = scratch.Join("file/zarnet");
     ASSERT_TRUE(WriteWholeFile(scratch.Join("file"), "x"));
-    platform.SetPreferenceDirectory(dir);
+    desktop.preferenceFolder = dir;
     SheetWindow* sheet = Open(SETTINGS{1, 0, "/srv/", 75, 25, true, 0, 0});
     ASSERT_NE(sheet, nullptr);
     gtk_spin_button_set_value(GTK_SPIN_BUTTON(Widget(view->oPuzzleWidth)), 33);
