@@ -49,19 +49,24 @@ struct Target {
 
 // The window a host handed over, which its owner may destroy at any moment
 // (XScreenSaver does so right after it signals us). Errors about it end the
-// run quietly instead of being reported. Xlib's error handler takes no user
-// data, hence these two (main thread only).
-Window g_foreignWindow = 0;    // 0 = none
-Window g_foreignDrawable = 0;  // what we draw into in it (it, or our child of it); 0 = none
-bool g_foreignWindowGone = false;
+// run quietly instead of being reported.
+struct ForeignWindow {
+    Window window = 0;    // 0 = none
+    Window drawable = 0;  // what we draw into in it (it, or our child of it); 0 = none
+    bool gone = false;    // errors about it came: it is gone
+};
+
+// The run's foreign window while RunOnDisplay runs; null otherwise. Xlib's
+// error handler takes no user data (main thread only).
+ForeignWindow* g_foreign = nullptr;
 
 int ReportXError(Display* display, XErrorEvent* event)
 {
     // Once it is gone, what the GL library made for it (its GCs, its GLX
     // drawable) fails in turn: expected, not reported.
-    if (g_foreignWindow &&
-        (g_foreignWindowGone || event->resourceid == g_foreignWindow || event->resourceid == g_foreignDrawable)) {
-        g_foreignWindowGone = true;
+    ForeignWindow* f = g_foreign;
+    if (f && f->window && (f->gone || event->resourceid == f->window || event->resourceid == f->drawable)) {
+        f->gone = true;
         return 0;
     }
     char text[256];
@@ -234,6 +239,8 @@ int RunOnDisplay(const ZarnetOptions& options)
                      name ? name : "");
         return 1;
     }
+    ForeignWindow foreign;
+    g_foreign = &foreign;
     XSetErrorHandler(ReportXError);
     XSetIOErrorHandler(ConnectionLost);
     const Atom wmDelete = XInternAtom(display, "WM_DELETE_WINDOW", False);
@@ -260,7 +267,7 @@ int RunOnDisplay(const ZarnetOptions& options)
         Target* t = addTarget();
         t->window = static_cast<Window>(options.windowId);
         XSelectInput(display, t->window, attributes.your_event_mask | StructureNotifyMask);
-        g_foreignWindow = t->window;
+        foreign.window = t->window;
         desktop.saverWindow = t->window;
         break;
     }
@@ -298,7 +305,7 @@ int RunOnDisplay(const ZarnetOptions& options)
         if (status != 0)
             break;
         t->host.id = t->window;
-        t->host.mayVanish = t->window == g_foreignWindow;
+        t->host.mayVanish = t->window == foreign.window;
         ScreenRect frame;
         if (!X11WindowFrame(display, t->window, &frame)) {
             std::fprintf(stderr, "zarnet: the window can't be measured\n");
@@ -311,8 +318,8 @@ int RunOnDisplay(const ZarnetOptions& options)
             status = 1;
             break;
         }
-        if (t->window == g_foreignWindow)
-            g_foreignDrawable = X11SurfaceDrawable(t->view->glView);
+        if (t->window == foreign.window)
+            foreign.drawable = X11SurfaceDrawable(t->view->glView);
         if (options.showFps) {
             Target* self = t.get();
             t->view->glView->beforeFlush = [self]() {
@@ -367,7 +374,7 @@ int RunOnDisplay(const ZarnetOptions& options)
                 }
             }
         }
-        if (g_foreignWindowGone)
+        if (foreign.gone)
             running = false;
         if (running)
             driver.Tick(backend.monotonicSeconds(backend.desktop));
@@ -392,7 +399,7 @@ int RunOnDisplay(const ZarnetOptions& options)
     targets.clear();
     XCloseDisplay(display);
     endWatch.Done();
-    g_foreignWindow = g_foreignDrawable = 0;
+    g_foreign = nullptr;
     if (const int endSignal = endWatch.signal(); endSignal != 0) {
         // Killed by the host, cleaned up: end by that signal as the host
         // expects, so it sees a normal kill rather than an odd exit.
