@@ -112,23 +112,15 @@ struct FileCase {
     Bytes pixels{};             // its pixels, top row first, `channels` a pixel
     int channels = 3;
     int tolerance = 0;
-    bool mayLoad = false;  // damaged: loads (every texel readable) or fails
 };
 
 std::vector<FileCase> FileCases()
 {
     const int w = 40, h = 30;
     const Bytes rgb = testpics::PatternPixels(w, h, 3), rgba = testpics::PatternPixels(w, h, 4);
-    Bytes sixteen, palette, indices, paletted, grey = Smooth(w, h, 1), greyRgb;
-    for (unsigned char v : rgb)
-        sixteen.insert(sixteen.end(), {v, v});
-    for (int i = 0; i < 48; ++i)
-        palette.push_back(static_cast<unsigned char>(i * 37 % 256));
-    for (int i = 0; i < w * h; ++i)
-        indices.push_back(static_cast<unsigned char>(i * 7 % 16));
-    for (unsigned char i : indices)
-        paletted.insert(paletted.end(), palette.begin() + 3 * static_cast<ptrdiff_t>(i),
-                        palette.begin() + 3 * static_cast<ptrdiff_t>(i) + 3);
+    Bytes paletted = rgb, grey = Smooth(w, h, 1), greyRgb;
+    for (unsigned char& v : paletted)
+        v &= 0xC0;  // 64 colours
     for (unsigned char v : grey)
         greyRgb.insert(greyRgb.end(), {v, v, v});
     std::string const text = "this is a text file, not a picture\n";
@@ -136,31 +128,21 @@ std::vector<FileCase> FileCases()
         {"rgb.png", testpics::EncodePng(w, h, 2, 8, rgb), w, h, rgb},
         {"rgba.png", testpics::EncodePng(w, h, 6, 8, rgba), w, h, rgba, 4},
         {"interlaced.png", testpics::EncodePng(w, h, 6, 8, rgba, true), w, h, rgba, 4},
-        {"sixteen.png", testpics::EncodePng(w, h, 2, 16, sixteen), w, h, rgb},
+        {"sixteen.png", testpics::EncodeAs(testpics::Kind::Png16, w, h, rgb), w, h, rgb},
         {"grey.jpg", testpics::EncodeJpeg(w, h, 1, grey), w, h, greyRgb, 3, 8},
-        {"palette.gif", testpics::EncodeGif(w, h, palette, indices), w, h, paletted},
+        {"palette.gif", testpics::EncodeAs(testpics::Kind::Gif, w, h, paletted), w, h, paletted},
         {"one.png", testpics::EncodePng(1, 1, 2, 8, Bytes{10, 20, 30}), 1, 1, Bytes{10, 20, 30}},
         {"really-a-png.jpg", testpics::EncodePng(w, h, 2, 8, rgb), w, h, rgb},
         {"text.png", Bytes(text.begin(), text.end())},
         {"zero.jpg", {}},
         {"huge.png", testpics::PngHeaderOnly(100000, 100000)},
     };
-    std::srand(1234);
-    for (int n = 0; n < 3; ++n) {
-        const FileCase good = cases[n == 0 ? 0 : n == 1 ? 4 : 5];
-        for (size_t cut : {size_t(20), good.file.size() / 2, good.file.size() * 4 / 5}) {
+    // Cut short: refused, not shown half made. (Damage anywhere is the fuzzers' business.)
+    for (int n : {0, 4, 5}) {
+        const FileCase good = cases[n];
+        for (size_t cut : {size_t(20), good.file.size() / 2, good.file.size() * 4 / 5})
             cases.push_back({"cut" + std::to_string(cut) + "-" + good.name,
                              Bytes(good.file.begin(), good.file.begin() + long(cut))});
-        }
-        for (int trial = 0; trial < 40; ++trial) {
-            FileCase damaged{"damaged-" + good.name, good.file};
-            for (int f = 0; f <= trial % 4; ++f) {
-                damaged.file[size_t(std::rand()) % damaged.file.size()] ^=
-                    static_cast<unsigned char>(1 + std::rand() % 255);
-            }
-            damaged.mayLoad = true;
-            cases.push_back(damaged);
-        }
     }
     return cases;
 }
@@ -177,19 +159,11 @@ TEST(PictureSteps, FilesBecomeUpsideDownNearestNeighbourTexelsOrFailCleanly)
         std::string const path = folder.Join(c.name);
         ASSERT_TRUE(c.name == "x.jpg" || WriteWholeFile(path, c.file));
         PictureTexels t;
-        const bool loaded = MakePictureTexels(path.c_str(), 2, 16384, &t);
-        if (!loaded || c.mayLoad) {
-            EXPECT_TRUE(loaded ? c.mayLoad : c.width == 0);
-            if (loaded) {
-                const size_t bytes = size_t(t.width) * size_t(t.height) * (t.type == GL_RGBA ? 4 : 3);
-                EXPECT_GE(int(t.texels[bytes - 1] + t.texels[0]), 0);  // ASan: the whole buffer exists
-                std::free(t.texels);
-            } else {
-                EXPECT_EQ(t.texels, nullptr);
-            }
+        ASSERT_EQ(MakePictureTexels(path.c_str(), 2, 16384, &t), c.width > 0);
+        if (c.width == 0) {
+            EXPECT_EQ(t.texels, nullptr);
             continue;
         }
-        ASSERT_GT(c.width, 0) << "loaded a file that must fail";
         int tw = 0, th = 0;
         PictureTextureSize(2, c.width, c.height, 16384, &tw, &th);
         EXPECT_EQ(t.width, tw);
@@ -197,9 +171,7 @@ TEST(PictureSteps, FilesBecomeUpsideDownNearestNeighbourTexelsOrFailCleanly)
         EXPECT_EQ(t.type, c.channels == 4 ? unsigned(GL_RGBA) : unsigned(GL_RGB));
         EXPECT_EQ(t.pictureWidth, c.width);
         EXPECT_EQ(t.pictureHeight, c.height);
-        // The picture's top-left pixel lands in the last row, first column.
-        const unsigned char* corner = t.texels + size_t(th - 1) * size_t(tw) * size_t(c.channels);
-        EXPECT_NEAR(corner[0], c.pixels[0], c.tolerance);
+        // Texel (i, j) counted from the picture's top: the nearest pixel, rows stored bottom first.
         const float fx = float(c.width) / float(tw), fy = float(c.height) / float(th);
         int wrong = 0;
         for (int j = 0; j < th; ++j) {
