@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -53,27 +53,13 @@ struct SoakReport {
     bool complete = false;  // the summary was found
 };
 
-// The numeric (and true = 1 / false = 0) fields of one flat JSON line.
+// The numeric (and true = 1 / false = 0) fields of one flat JSON line; string values are left out.
 inline SoakSample ParseSoakLine(const std::string& line)
 {
+    static const std::regex field(R"re("(\w+)":(true|false|[-+.0-9eE]+))re");
     SoakSample fields;
-    size_t at = 0;
-    while ((at = line.find('"', at)) != std::string::npos) {
-        const size_t close = line.find('"', at + 1);
-        if (close == std::string::npos || close + 1 >= line.size() || line[close + 1] != ':')
-            break;
-        const std::string key = line.substr(at + 1, close - at - 1);
-        const char* value = line.c_str() + close + 2;
-        if (*value == '"') {  // a string value: skip it
-            at = line.find('"', close + 3);
-            if (at == std::string::npos)
-                break;
-            ++at;
-            continue;
-        }
-        fields[key] = std::strncmp(value, "true", 4) == 0 ? 1.0 : std::strtod(value, nullptr);
-        at = close + 2;
-    }
+    for (std::sregex_iterator m(line.begin(), line.end(), field), end; m != end; ++m)
+        fields[(*m)[1]] = (*m)[2] == "true" ? 1.0 : std::strtod((*m)[2].str().c_str(), nullptr);
     return fields;
 }
 
