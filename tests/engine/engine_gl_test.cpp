@@ -196,8 +196,9 @@ TEST_F(EngineGL, FolderBoardScattersReassemblesAndGetsANewPictureTwoSecondsBefor
     EXPECT_GE(changes, 1);
 }
 
-// Which files decode is the picture tests' business; here, what the engine
-// makes of a folder that gives none.
+// Which files decode and which names count is the picture tests' business;
+// here, what the engine makes of a folder that gives no picture: none there,
+// or a damaged one (and, to tell them apart, a PNG named .jpg that gives one).
 TEST_F(EngineGL, AFolderWithoutAUsablePictureShowsTheBundledOneAndTheEngineRuns)
 {
     constexpr int kPW = 240, kPH = 150;  // a good picture: 8 x 5 cells for a puzzle width of 8
@@ -214,25 +215,19 @@ TEST_F(EngineGL, AFolderWithoutAUsablePictureShowsTheBundledOneAndTheEngineRuns)
     glDeleteTextures(1, &reference.texID);
     struct Case {
         const char* name;
-        const char* file;  // what the folder holds: none, a file, or a folder (ending in "/")
+        const char* file;  // what the folder holds; null: there is no folder
         std::vector<uint8_t> bytes;
         int width, height;  // the picture it must give; 0: the bundled one
     } const cases[] = {
-        {"no_folder", "-", {}, 0, 0},
-        {"empty", nullptr, {}, 0, 0},
+        {"no_folder", nullptr, {}, 0, 0},
         {"damaged_png", "a.png", damaged, 0, 0},
-        {"folder_named_jpg", "x.jpg/", {}, 0, 0},
-        {"only_other_kinds", "a.jpeg", png, 0, 0},
         {"png_named_jpg", "png.jpg", png, kPW, kPH},
-        {"one_pixel", "dot.png", EncodeAs(Kind::Png, 1, 1, {220, 90, 30}), 1, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const ScratchDir scratch;
-        const bool none = c.file && std::string(c.file) == "-";
-        const std::string dir = none ? scratch.Join("missing/") : scratch.Join(""), path = dir + (c.file ? c.file : "");
-        ASSERT_TRUE(!c.file || none ||
-                    (path.ends_with('/') ? std::filesystem::create_directory(path) : WriteWholeFile(path, c.bytes)));
+        const std::string dir = c.file ? scratch.Join("") : scratch.Join("missing/");
+        ASSERT_TRUE(!c.file || WriteWholeFile(dir + c.file, c.bytes));
         srand(17);
         SETTINGS settings = EngineTestSettings(2, 8, dir);
         SSMAIN engine;
@@ -245,21 +240,14 @@ TEST_F(EngineGL, AFolderWithoutAUsablePictureShowsTheBundledOneAndTheEngineRuns)
             ASSERT_NE(engine.pictureTex, 0u);
             EXPECT_EQ(engine.pictureWidth, c.width > 0 ? c.width : int(reference.width));
             EXPECT_EQ(engine.pictureHeight, c.width > 0 ? c.height : int(reference.height));
-            EXPECT_TRUE(c.width != kPW || shot.Whole()) << shot.cells.firstMisses;
-            if (c.width > 0)
+            if (c.width > 0) {
+                EXPECT_TRUE(shot.Whole()) << shot.cells.firstMisses;
                 continue;
+            }
             // The bundled picture, texel for texel, and a board cut for its shape (1600 x 1000: 8 x 5).
             int w = 0, h = 0;
             EXPECT_TRUE(TextureTexels(engine.pictureTex, &w, &h) == bundledTexels) << w << " x " << h;
             EXPECT_EQ(engine.puzzle->columns * 5, engine.puzzle->rows * 8);
-            int coloured = 0;  // a lake at sunset, not white pieces
-            for (int y = 0; y < kH; ++y)
-                for (int x = 0; x < kW; ++x) {
-                    const Rgb p = shot.frame.At(x, y);
-                    coloured +=
-                        std::max({p.r, p.g, p.b}) > 40 && (std::abs(p.r - p.g) >= 30 || std::abs(p.g - p.b) >= 30);
-                }
-            EXPECT_GT(coloured, kW * kH / 4) << round;
         }
     }
     // Without the bundled picture too, the pieces draw plain (white) and the run goes on.
@@ -363,11 +351,9 @@ TEST(EngineOverlay, FirstCardAt90WithMessage5FirstBannerAt115AtTheTop)
     ASSERT_TRUE(run.Start(false)) << run.view.Error();
     SSMAIN& e = run.engine;
     ASSERT_GE(e.textureCount, 6);
-    // Just before 90 s nothing of the overlay is seen; then the card fades in.
+    // (When each part is due is overlay_test.cpp's.) Just before 90 s nothing of the overlay is drawn.
     run.RunTo(88.0, 2.0);
     EXPECT_EQ(run.OverlayPixels(run.RunTo(89.75, 0.25)), std::make_pair(0, 0));
-    run.RunTo(90.25, 0.25);
-    EXPECT_TRUE(e.cardAlpha > 0.0f && e.cardAlpha < 0.2f) << e.cardAlpha;
     // Two seconds later the view is black but for the message across the middle: rows 352..416 of 768, 110..130
     // here (a row more each side for the filtering).
     const Frame card = run.RunTo(92.25, 0.25);
@@ -386,7 +372,6 @@ TEST(EngineOverlay, FirstCardAt90WithMessage5FirstBannerAt115AtTheTop)
     EXPECT_EQ(run.OverlayPixels(run.RunTo(114.75, 0.25)), std::make_pair(0, 0));
     const Frame banner = run.RunTo(121.0, 0.25);
     SaveFrame(banner, "engine_overlay_banner_121s");
-    EXPECT_TRUE(e.bannerFromTop);
     const auto [top, elsewhere] = run.OverlayPixels(banner, kOH - 41, kOH - 8);
     EXPECT_GT(top, 2000);
     EXPECT_EQ(elsewhere, 0);
