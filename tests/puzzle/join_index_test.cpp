@@ -135,32 +135,4 @@ TEST(JoinIndex, SameStateAsTheReferenceEveryPass)
             RunSideBySide(run, seed);
 }
 
-// A piece stepped on its own, outside a pass, joins as in a pass.
-TEST(JoinIndex, SinglePieceStepOutsideAPass)
-{
-    SetEngineFrustum(4.0f / 3.0f);
-    ONEPUZZLE shipped, reference;
-    for (ONEPUZZLE* p : {&shipped, &reference}) {
-        std::srand(3);
-        p->picWidth = 400;
-        p->picHeight = 300;
-        p->puzzleWidth = 4;
-        ASSERT_TRUE(p->NewPuzzle());
-        p->restartTimer = 21.0f;
-    }
-    for (int i = 0; i < shipped.pieceCount; ++i) {
-        std::srand(i);
-        shipped.pieces[i].Move(1.0f / 60.0f, &shipped);
-        std::srand(i);
-        ReferenceJoin(reference.pieces[i], reference);
-        reference.pieces[i].Advance(1.0f / 60.0f, &reference);
-        ASSERT_EQ(Difference(shipped, reference), "") << "after piece " << i;
-    }
-    // The assembled board started to join up in that one pass.
-    int attached = 0;
-    for (int i = 0; i < shipped.pieceCount; ++i)
-        attached += shipped.pieces[i].parent != nullptr;
-    EXPECT_GT(attached, shipped.pieceCount / 2);
-}
-
 }  // namespace

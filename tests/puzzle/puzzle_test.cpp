@@ -1,4 +1,4 @@
-// The board and its cycle: frustum planes, board sizes, the cut,
+// The board and its cycle: the detail split, board sizes, the cut,
 // joining, lock in place, the box, the angle wrap, the countdown, and long
 // seeded runs of whole cycles.
 #include <gtest/gtest.h>
@@ -54,32 +54,6 @@ const ONEPIECE* RootOf(const ONEPUZZLE& p, const ONEPIECE* piece)
     return piece;
 }
 
-TEST(Frustum, EngineViewEdges)
-{
-    for (float aspect : {0.5f, 4.0f / 3.0f, 16.0f / 9.0f}) {
-        SCOPED_TRACE(aspect);
-        SetEngineFrustum(aspect);
-        // The 25-row board: the top edge passes through y = 12 at z 11.03, and 12.41 at 10.03.
-        EXPECT_NEAR(ValueAtEdgeOfFrustum(FRUSTUM_TOP, 2, VECTOR3D{0, 12, 0}).z, 40 - 12 / kTan, 1e-3);
-        const VECTOR3D top = ValueAtEdgeOfFrustum(FRUSTUM_TOP, 1, VECTOR3D{0, 0, 10.03f});
-        EXPECT_NEAR(top.y, 12.41, 0.01);
-        EXPECT_TRUE(top.x == 0.0f && top.z == 10.03f);
-        // Every plane in its place: right, left, bottom, top, far, near.
-        const double side = 40 * kTan;
-        const double at[6] = {side * aspect, -side * aspect, -side, side, -80, 39};
-        for (int plane = 0; plane < 6; ++plane) {
-            const int axis = plane / 2;
-            const VECTOR3D v = ValueAtEdgeOfFrustum(plane, axis, VECTOR3D{0, 0, 0});
-            EXPECT_NEAR(axis == 0 ? v.x : axis == 1 ? v.y : v.z, at[plane], 1e-3) << plane;
-        }
-        // An axis or plane out of range gives zero.
-        for (const auto& pa : {std::vector{0, 3}, {3, -1}, {5, 100}, {6, 0}, {-1, 1}}) {
-            const VECTOR3D v = ValueAtEdgeOfFrustum(pa[0], pa[1], VECTOR3D{1, 2, 3});
-            EXPECT_TRUE(v.x == 0.0f && v.y == 0.0f && v.z == 0.0f) << pa[0] << " " << pa[1];
-        }
-    }
-}
-
 // The light shapes take over where a cell comes out narrower than the
 // threshold on screen, along the wider of the board's two axes.
 TEST(Frustum, LightShapesBeyondTheirDepth)
@@ -104,7 +78,9 @@ TEST(Frustum, LightShapesBeyondTheirDepth)
 
 // The board's long side (the picture's) lies at scale 1 with its outer cell
 // centres on the view's edge (40 in front of the eye, 45 degrees high) one
-// unit in front of the board; the other side fills the view at the board's depth.
+// unit in front of the board; the other side fills the view at the board's
+// depth. (The view's edges are found by the frustum's planes: this is their
+// one caller.)
 TEST(NewPuzzle, BoardSizesDepthAndScale)
 {
     const struct {
