@@ -3,7 +3,7 @@
 // seconds): decompression bombs, pictures at the largest side the decoder
 // allows, a cut-off progressive JPEG, a FIFO, a symlink loop, a GIF of 500
 // frames, names no text encoding likes, and a folder of 20,000 pictures (an
-// unreadable file: unreadable_picture_test.cpp). In every case the program keeps drawing, ends normally
+// unreadable file: pictures_test.cpp). In every case the program keeps drawing, ends normally
 // and stays within its memory bound; what it shows is the bundled picture
 // or the good picture beside the bad one.
 #include <gtest/gtest.h>

@@ -1,17 +1,26 @@
 // Pictures without GL: choosing from a folder, joining paths, the texture
-// size, picture files made into bottom-row-first texels, DCT-scaled JPEG, and
-// bad files that must fail cleanly (this program also runs under ASan).
+// size, picture files made into bottom-row-first texels, DCT-scaled JPEG; the
+// decoder's newer kinds: JPEG photos turned upright by their EXIF orientation
+// (also at a reduced DCT scale), WebP and SVG; and damaged, hostile or
+// unreadable files that must fail or fall back cleanly (this program also runs
+// under ASan/UBSan).
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <webp/encode.h>
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pictures/PictureSteps.h"
+#include "pictures/PictureWorker.h"
 #include "pictures/Pictures.h"
+#include "pictures/picture_decoder.h"
+#include "tests/support/child_process.h"
 #include "tests/support/picture_writers.h"
 #include "tests/support/scratch_dir.h"
 
@@ -251,6 +260,484 @@ TEST(PictureSteps, ScaledJpegSamplesLikeTheFullPicture)
         EXPECT_EQ(off, 0);
         std::free(texels.texels);
     }
+}
+
+struct Rgb {
+    int r, g, b;
+};
+constexpr Rgb kRed{230, 20, 20}, kGreen{20, 200, 20}, kBlue{20, 20, 230}, kWhite{245, 245, 245};
+
+::testing::AssertionResult Near(Rgb got, Rgb want, int tolerance = 40)
+{
+    if (std::abs(got.r - want.r) <= tolerance && std::abs(got.g - want.g) <= tolerance &&
+        std::abs(got.b - want.b) <= tolerance)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "got (" << got.r << "," << got.g << "," << got.b << ") want (" << want.r
+                                         << "," << want.g << "," << want.b << ")";
+}
+
+using Size = std::pair<int, int>;
+constexpr Size kNoSize{-1, -1};
+
+// The size the header tells, kNoSize when it is refused.
+Size SizeOf(const Bytes& file)
+{
+    int w = 0, h = 0;
+    return ReadPictureSize(file.data(), file.size(), &w, &h) ? Size{w, h} : kNoSize;
+}
+
+// A decode, freed when it goes; pixel (x, y) counted from the top left.
+struct Decoded : DecodedPicture {
+    Decoded() : DecodedPicture{} {}
+    ~Decoded() { FreeDecodedPicture(this); }
+    bool From(const Bytes& file, int minWidth = 0, int minHeight = 0)
+    {
+        FreeDecodedPicture(this);
+        return DecodePicture(file.data(), file.size(), minWidth, minHeight, this);
+    }
+    Rgb At(int x, int y) const
+    {
+        const unsigned char* px = pixels + size_t(y) * bytesPerRow + size_t(x) * size_t(bitsPerPixel / 8);
+        return {px[0], px[1], px[2]};
+    }
+};
+
+// The picture loader's texels of a file, freed when they go; texel (i, j)
+// counted from the picture's top left (the texture stores the bottom row first).
+struct Texels : PictureTexels {
+    Texels() : PictureTexels{} {}
+    ~Texels() { std::free(texels); }
+    Rgb At(int i, int j) const
+    {
+        const unsigned char* p =
+            texels + (size_t(height - 1 - j) * size_t(width) + size_t(i)) * (type == GL_RGBA ? 4 : 3);
+        return {p[0], p[1], p[2]};
+    }
+};
+
+// width x height RGB in four quadrants, as stored: top left red, top right
+// green, bottom left blue, bottom right white.
+Bytes Quadrants(int width, int height)
+{
+    Bytes rgb;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const Rgb c = y < height / 2 ? (x < width / 2 ? kRed : kGreen) : (x < width / 2 ? kBlue : kWhite);
+            rgb.insert(rgb.end(), {static_cast<unsigned char>(c.r), static_cast<unsigned char>(c.g),
+                                   static_cast<unsigned char>(c.b)});
+        }
+    return rgb;
+}
+
+// The colours a viewer shows in the corners (top left, top right, bottom
+// left, bottom right) of the quadrant photo for each orientation, from the
+// tag's meaning: where the stored first row and first column are shown.
+struct OrientationCase {
+    unsigned orientation;
+    bool sidesSwap;
+    Rgb shown[4];
+};
+const OrientationCase kOrientations[] = {
+    {1, false, {kRed, kGreen, kBlue, kWhite}},  // row 0 top,    column 0 left
+    {2, false, {kGreen, kRed, kWhite, kBlue}},  // row 0 top,    column 0 right
+    {3, false, {kWhite, kBlue, kGreen, kRed}},  // row 0 bottom, column 0 right
+    {4, false, {kBlue, kWhite, kRed, kGreen}},  // row 0 bottom, column 0 left
+    {5, true, {kRed, kBlue, kGreen, kWhite}},   // row 0 left,   column 0 top
+    {6, true, {kBlue, kRed, kWhite, kGreen}},   // row 0 right,  column 0 top
+    {7, true, {kWhite, kGreen, kBlue, kRed}},   // row 0 right,  column 0 bottom
+    {8, true, {kGreen, kWhite, kRed, kBlue}},   // row 0 left,   column 0 bottom
+};
+const OrientationCase& kUpright = kOrientations[0];
+
+// The quadrant photo shown as `c` says: each quadrant's outer corner
+// (`inset` pixels in) and its middle.
+template <class Picture> void ExpectShown(const Picture& p, const OrientationCase& c, int inset)
+{
+    for (int k = 0; k < 4; ++k) {
+        const int right = k % 2, bottom = k / 2;
+        const int x = right ? p.width - 1 - inset : inset, y = bottom ? p.height - 1 - inset : inset;
+        EXPECT_TRUE(Near(p.At(x, y), c.shown[k])) << "corner " << k;
+        EXPECT_TRUE(Near(p.At((1 + 2 * right) * p.width / 4, (1 + 2 * bottom) * p.height / 4), c.shown[k]))
+            << "middle of quadrant " << k;
+    }
+}
+
+// v as n bytes, the most significant first when bigEndian.
+void Put(Bytes* out, unsigned v, int n, bool bigEndian = false)
+{
+    for (int i = 0; i < n; ++i)
+        out->push_back(static_cast<unsigned char>(v >> 8 * (bigEndian ? n - 1 - i : i)));
+}
+
+// An Exif APP1 payload: the TIFF header, then IFD0 with the given entries.
+struct IfdEntry {
+    unsigned tag, type, count;
+    unsigned value;  // a SHORT in the first two bytes, or a LONG
+};
+Bytes Exif(bool bigEndian, const std::vector<IfdEntry>& entries, unsigned ifdOffset = 8)
+{
+    const unsigned char order = bigEndian ? 'M' : 'I';
+    Bytes t = {'E', 'x', 'i', 'f', 0, 0, order, order};
+    Put(&t, 42, 2, bigEndian);
+    Put(&t, ifdOffset, 4, bigEndian);
+    Put(&t, unsigned(entries.size()), 2, bigEndian);
+    for (const IfdEntry& e : entries) {
+        Put(&t, e.tag, 2, bigEndian);
+        Put(&t, e.type, 2, bigEndian);
+        Put(&t, e.count, 4, bigEndian);
+        const bool shortValue = e.type == 3 && e.count == 1;  // left-justified in the 4 value bytes
+        Put(&t, shortValue && bigEndian ? e.value << 16 : e.value, 4, bigEndian);
+    }
+    Put(&t, 0, 4, bigEndian);  // no next IFD
+    return t;
+}
+Bytes Turned(unsigned orientation, bool bigEndian = true)
+{
+    return Exif(bigEndian, {{0x0112, 3, 1, orientation}});
+}
+
+// `jpeg` with an APP1 segment holding `payload` right after its SOI marker.
+Bytes WithApp1(const Bytes& jpeg, const Bytes& payload)
+{
+    Bytes out = {0xFF, 0xD8, 0xFF, 0xE1};
+    Put(&out, unsigned(payload.size() + 2), 2, true);
+    out.insert(out.end(), payload.begin(), payload.end());
+    out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+    return out;
+}
+
+TEST(ExifOrientation, EveryOrientationShowsThePhotoAsAViewerDoesAlsoScaledAndAsTexture)
+{
+    constexpr int kW = 96, kH = 48;  // stored size
+    const Bytes plain = testpics::EncodeJpeg(kW, kH, 3, Quadrants(kW, kH));
+    ASSERT_FALSE(plain.empty());
+    ScratchDir dir;
+    for (const OrientationCase& c : kOrientations) {
+        for (bool bigEndian : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "orientation " << c.orientation << (bigEndian ? " MM" : " II"));
+            const Bytes file = WithApp1(plain, Turned(c.orientation, bigEndian));
+            const Size shown = c.sidesSwap ? Size{kH, kW} : Size{kW, kH};
+            EXPECT_EQ(SizeOf(file), shown);
+            Decoded full;
+            ASSERT_TRUE(full.From(file));
+            EXPECT_EQ(Size(full.width, full.height), shown);
+            EXPECT_EQ(Size(full.fullWidth, full.fullHeight), shown);
+            ExpectShown(full, c, 2);
+
+            // A need of half the shown width and an eighth of its height:
+            // scale 4/8 whichever way the photo was stored.
+            Decoded scaled;
+            ASSERT_TRUE(scaled.From(file, shown.first / 2, shown.second / 8));
+            EXPECT_EQ(scaled.scaleNum * 8 / scaled.scaleDenom, 4);
+            EXPECT_EQ(Size(scaled.width, scaled.height), Size(shown.first / 2, shown.second / 2));
+            EXPECT_EQ(Size(scaled.fullWidth, scaled.fullHeight), shown);
+            ExpectShown(scaled, c, 1);
+
+            // Through the picture loader the texture holds the photo upright.
+            const std::string path = dir.Join("photo.jpg");
+            ASSERT_TRUE(WriteWholeFile(path, file));
+            Texels t;
+            ASSERT_TRUE(MakePictureTexels(path.c_str(), 2, 16384, &t));
+            EXPECT_EQ(Size(t.pictureWidth, t.pictureHeight), shown);
+            ExpectShown(t, c, 1);
+        }
+    }
+}
+
+TEST(ExifOrientation, DamagedOrStrangeExifLeavesThePhotoAsStored)
+{
+    const Bytes plain = testpics::EncodeJpeg(64, 32, 3, Quadrants(64, 32));
+    auto with = [&](const Bytes& payload) { return WithApp1(plain, payload); };
+    Bytes wrongMagic = Turned(6);
+    wrongMagic[9] = 43;  // TIFF magic 43 instead of 42
+    struct Case {
+        const char* what;
+        Bytes file;
+    } const cases[] = {
+        {"value 0", with(Turned(0))},
+        {"value 9", with(Turned(9))},
+        {"value 65535", with(Turned(65535, false))},
+        {"a LONG, not a SHORT", with(Exif(true, {{0x0112, 4, 1, 6}}))},
+        {"no components", with(Exif(true, {{0x0112, 3, 0, 6}}))},
+        {"a million components far outside", with(Exif(true, {{0x0112, 3, 1000000, 0x7FFFFFF0}}))},
+        {"IFD offset past the end", with(Exif(true, {{0x0112, 3, 1, 6}}, 0xFFFFFFF0))},
+        {"IFD offset into the header", with(Exif(true, {{0x0112, 3, 1, 6}}, 2))},
+        {"cut in the IFD", with(Bytes(wrongMagic.begin(), wrongMagic.begin() + 16))},
+        {"not TIFF", with(wrongMagic)},
+        {"header only", with(Bytes{'E', 'x', 'i', 'f', 0, 0})},
+        {"XMP, not Exif", with(Bytes{'h', 't', 't', 'p', ':', '/', '/', 'n', 's', 0, 6, 6, 6})},
+        {"an IFD chain that loops", with(Exif(true, {{0x8769, 4, 1, 8}}))},       // Exif sub-IFD pointing back at IFD0
+        {"a turning second Exif segment", WithApp1(with(Turned(6)), Turned(1))},  // only the first counts
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(SizeOf(c.file), Size(64, 32));
+        Decoded p;
+        ASSERT_TRUE(p.From(c.file));
+        ExpectShown(p, kUpright, 2);
+    }
+}
+
+// Lossless (or quality-95 lossy) WebP of width x height RGB or RGBA samples; empty on failure.
+Bytes EncodeWebp(int width, int height, const Bytes& samples, bool alpha, bool lossless = true)
+{
+    uint8_t* out = nullptr;
+    size_t size = 0;
+    if (lossless)
+        size = alpha ? WebPEncodeLosslessRGBA(samples.data(), width, height, width * 4, &out)
+                     : WebPEncodeLosslessRGB(samples.data(), width, height, width * 3, &out);
+    else
+        size = WebPEncodeRGB(samples.data(), width, height, width * 3, 95.0f, &out);
+    Bytes bytes(out, out + size);
+    WebPFree(out);
+    return bytes;
+}
+
+TEST(WebpPictures, DecodeExactlyWithAlphaAndScaledToTheNeed)
+{
+    const Bytes rgb = testpics::PatternPixels(40, 30, 3), rgba = testpics::PatternPixels(40, 30, 4);
+    for (const Bytes* samples : {&rgb, &rgba}) {
+        const int bytesPerPixel = samples == &rgb ? 3 : 4;
+        SCOPED_TRACE(bytesPerPixel);
+        const Bytes file = EncodeWebp(40, 30, *samples, bytesPerPixel == 4);
+        EXPECT_EQ(SizeOf(file), Size(40, 30));
+        Decoded p;
+        ASSERT_TRUE(p.From(file));
+        ASSERT_EQ(p.bitsPerPixel, 8 * bytesPerPixel);
+        ASSERT_EQ(Size(p.width, p.height), Size(40, 30));
+        const long row = 40L * bytesPerPixel;
+        for (int y = 0; y < 30; ++y)
+            ASSERT_EQ(Bytes(p.pixels + y * p.bytesPerRow, p.pixels + y * p.bytesPerRow + row),
+                      Bytes(samples->begin() + y * row, samples->begin() + (y + 1) * row))
+                << "row " << y;
+    }
+    // A big photo needed at texture size comes out just covering the need,
+    // aspect kept, its own size and the scale recorded.
+    const Bytes photo = EncodeWebp(800, 600, Quadrants(800, 600), false, false);
+    struct Need {
+        int minW, minH, w, h;
+    } const needs[] = {{512, 512, 683, 512}, {200, 100, 200, 150}, {0, 0, 800, 600}, {1024, 1024, 800, 600}};
+    for (const Need& n : needs) {
+        SCOPED_TRACE(testing::Message() << "need " << n.minW << "x" << n.minH);
+        Decoded p;
+        ASSERT_TRUE(p.From(photo, n.minW, n.minH));
+        EXPECT_EQ(Size(p.width, p.height), Size(n.w, n.h));
+        EXPECT_EQ(Size(p.fullWidth, p.fullHeight), Size(800, 600));
+        EXPECT_EQ(p.scaleNum * 800, p.scaleDenom * n.w);
+        ExpectShown(p, kUpright, 2);
+    }
+}
+
+// RIFF chunk: tag, little-endian size, payload padded to even length.
+void PutChunk(Bytes* out, const char* tag, const Bytes& payload)
+{
+    out->insert(out->end(), tag, tag + 4);
+    Put(out, unsigned(payload.size()), 4);
+    out->insert(out->end(), payload.begin(), payload.end());
+    if (payload.size() % 2)
+        out->push_back(0);
+}
+
+TEST(WebpPictures, AnimationShowsItsFirstFrame)
+{
+    constexpr int kW = 16, kH = 8;
+    // Two full-canvas frames, each the bitstream chunk of a still.
+    Bytes body = {'W', 'E', 'B', 'P'}, vp8x = {0x12, 0, 0, 0};  // animation and alpha
+    Put(&vp8x, kW - 1, 3);
+    Put(&vp8x, kH - 1, 3);
+    PutChunk(&body, "VP8X", vp8x);
+    PutChunk(&body, "ANIM", Bytes(6, 0));
+    for (Rgb c : {kRed, kBlue}) {
+        Bytes anmf, rgba;
+        for (int i = 0; i < kW * kH; ++i)
+            rgba.insert(rgba.end(), {uint8_t(c.r), uint8_t(c.g), uint8_t(c.b), 255});
+        for (unsigned v : {0, 0, kW - 1, kH - 1, 100})  // x, y, width - 1, height - 1, duration
+            Put(&anmf, v, 3);
+        anmf.push_back(0);
+        const Bytes still = EncodeWebp(kW, kH, rgba, true);
+        anmf.insert(anmf.end(), still.begin() + 12, still.end());  // the still's chunks after "RIFF....WEBP"
+        PutChunk(&body, "ANMF", anmf);
+    }
+    Bytes file;
+    PutChunk(&file, "RIFF", body);
+
+    EXPECT_EQ(SizeOf(file), Size(kW, kH));
+    Decoded p;
+    ASSERT_TRUE(p.From(file, 4, 4));
+    EXPECT_EQ(p.bitsPerPixel, 32);
+    EXPECT_EQ(p.width, kW);
+    EXPECT_TRUE(Near(p.At(0, 0), kRed, 0));
+    EXPECT_TRUE(Near(p.At(kW - 1, kH - 1), kRed, 0));
+}
+
+// <svg attributes>body</svg>.
+Bytes Svg(const std::string& attributes, const std::string& body = "")
+{
+    const std::string svg = "<svg xmlns='http://www.w3.org/2000/svg' " + attributes + ">" + body + "</svg>\n";
+    return Bytes(svg.begin(), svg.end());
+}
+
+// An SVG document with the quadrant colours over its whole viewBox, on an
+// opaque ground (the quadrants' shared edges alone would leave seams of alpha).
+Bytes QuadrantSvg(const std::string& sizeAttributes, double vbW, double vbH, const std::string& extra = "")
+{
+    auto rect = [&](double x, double y, const char* fill) {
+        return "<rect x='" + std::to_string(x) + "' y='" + std::to_string(y) + "' width='" + std::to_string(vbW / 2) +
+               "' height='" + std::to_string(vbH / 2) + "' fill='" + fill + "'/>";
+    };
+    Bytes svg =
+        Svg("xmlns:xlink='http://www.w3.org/1999/xlink' " + sizeAttributes + " viewBox='0 0 " + std::to_string(vbW) +
+                " " + std::to_string(vbH) + "'",
+            "<rect width='100%' height='100%' fill='#808080'/>" + rect(0, 0, "#e61414") + rect(vbW / 2, 0, "#14c814") +
+                rect(0, vbH / 2, "#1414e6") + rect(vbW / 2, vbH / 2, "#f5f5f5") + extra);
+    const std::string prolog = "<?xml version='1.0' encoding='UTF-8'?>\n<!-- a wallpaper -->\n";
+    svg.insert(svg.begin(), prolog.begin(), prolog.end());
+    return svg;
+}
+
+TEST(SvgPictures, DrawnAtTheNeededSizeWithTheirAspect)
+{
+    struct Case {
+        const char* size;  // the document's width and height
+        int viewW, viewH;
+        Size own;  // its own size in pixels
+        Size need, drawn;
+    } const cases[] = {
+        {"width='1920' height='1080'", 1920, 1080, {1920, 1080}, {1024, 1024}, {1821, 1024}},
+        {"width='1920' height='1080'", 192, 108, {1920, 1080}, {0, 0}, {1920, 1080}},          // at its own size
+        {"width='1920' height='1080'", 1920, 1080, {1920, 1080}, {4096, 4096}, {1920, 1080}},  // never above it
+        {"", 1600, 1200, {1600, 1200}, {512, 512}, {683, 512}},                                // viewBox only
+        {"width='2in' height='1in'", 200, 100, {2048, 1024}, {512, 512}, {1024, 512}},         // small: enlarged
+        {"width='100000' height='100'", 1000, 1, {16384, 16}, {1024, 1}, {1024, 1}},           // fitted into the bound
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.size << " viewBox " << c.viewW << "x" << c.viewH << " need "
+                                        << c.need.first);
+        const Bytes svg = QuadrantSvg(c.size, c.viewW, c.viewH);
+        EXPECT_EQ(SizeOf(svg), c.own);
+        Decoded p;
+        ASSERT_TRUE(p.From(svg, c.need.first, c.need.second));
+        EXPECT_EQ(Size(p.width, p.height), c.drawn);
+        EXPECT_EQ(Size(p.fullWidth, p.fullHeight), c.own);
+        EXPECT_EQ(p.bitsPerPixel, 24);  // opaque all over
+        if (p.height > 4)
+            ExpectShown(p, kUpright, 1);
+    }
+}
+
+TEST(SvgPictures, TranslucentAndExternalContent)
+{
+    // Straight (not premultiplied) colour with its alpha.
+    Decoded p;
+    ASSERT_TRUE(p.From(
+        Svg("width='1024' height='1024'", "<rect width='1024' height='1024' fill='#ff8000' fill-opacity='0.5'/>"), 64,
+        64));
+    ASSERT_EQ(p.bitsPerPixel, 32);
+    EXPECT_TRUE(Near(p.At(10, 10), {255, 128, 0}, 3));
+    EXPECT_NEAR(p.pixels[10 * p.bytesPerRow + 43], 128, 2);
+
+    // A picture on disk that the document points at is not loaded: the
+    // area it would cover stays as the document draws it without.
+    ScratchDir dir;
+    const std::string outside = dir.Join("secret.png");
+    ASSERT_TRUE(WriteWholeFile(outside, testpics::EncodePng(4, 4, 2, 8, Bytes(48, 255))));
+    for (const std::string& href : {outside, "file://" + outside}) {
+        SCOPED_TRACE(href);
+        ASSERT_TRUE(p.From(QuadrantSvg("width='1024' height='1024'", 1024, 1024,
+                                       "<image x='0' y='0' width='512' height='512' xlink:href='" + href + "'/>")));
+        EXPECT_TRUE(Near(p.At(100, 100), kRed, 10));
+    }
+}
+
+// (The loader's mapping onto a reduced decode is held against the full picture
+// with JPEG above.) By content, not by name: a WebP and an SVG
+// named .jpg fill the texture as the picture.
+TEST(PictureKinds, ReducedDecodesFillTheTextureWhateverTheName)
+{
+    ScratchDir dir;
+    const Bytes files[] = {EncodeWebp(800, 600, Quadrants(800, 600), false, false),
+                           QuadrantSvg("width='1920' height='1080'", 1920, 1080), QuadrantSvg("", 600, 1800)};
+    for (int k = 0; k < 3; ++k) {
+        const std::string path = dir.Join(std::to_string(k) + ".jpg");
+        ASSERT_TRUE(WriteWholeFile(path, files[k]));
+        SCOPED_TRACE(k);
+        Texels t;
+        ASSERT_TRUE(MakePictureTexels(path.c_str(), k, 16384, &t));  // resolution 0, 1, 2
+        ExpectShown(t, kUpright, 0);
+    }
+}
+
+TEST(PictureKinds, DamagedFilesFailCleanlyAtAnyNeed)
+{
+    const Bytes webp = EncodeWebp(40, 30, testpics::PatternPixels(40, 30, 3), false);
+    Bytes wrongSize = webp;
+    wrongSize[4] = 0xFF;  // RIFF size beyond the data
+    Bytes corrupt = webp;
+    for (size_t i = 30; i < corrupt.size(); i += 3)
+        corrupt[i] ^= 0x5A;
+    const Bytes svg = QuadrantSvg("width='640' height='480'", 640, 480);
+    const Bytes plain = testpics::EncodeJpeg(64, 32, 3, Quadrants(64, 32)), exif = WithApp1(plain, Turned(6));
+    const std::string html = "<!DOCTYPE html><html><body>svg</body></html>";
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        bool headerRefused;  // ReadPictureSize fails too
+    } const cases[] = {
+        {"WebP cut in the header", Bytes(webp.begin(), webp.begin() + 20), true},
+        {"WebP cut in the data", Bytes(webp.begin(), webp.begin() + long(webp.size() / 2)), false},
+        {"WebP RIFF size too big", wrongSize, false},
+        {"WebP scrambled data", corrupt, false},
+        {"RIFF of another kind", {'R', 'I', 'F', 'F', 16, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '}, true},
+        {"SVG without size or viewBox", Svg("", "<rect width='5' height='5'/>"), true},
+        {"SVG of zero size", Svg("width='0' height='10'"), true},
+        {"SVG of negative viewBox", Svg("viewBox='0 0 -10 10'"), true},
+        {"SVG cut short", Bytes(svg.begin(), svg.begin() + long(svg.size() / 2)), true},
+        {"SVG not well-formed", Svg("width='10' height='10'", "<rect>"), true},
+        {"HTML, not SVG", Bytes(html.begin(), html.end()), true},
+        {"JPEG cut short after its Exif segment", Bytes(exif.begin(), exif.end() - long(plain.size()) + 200), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_TRUE(!c.headerRefused || SizeOf(c.bytes) == kNoSize);
+        for (int need : {0, 8}) {
+            Decoded p;
+            EXPECT_FALSE(p.From(c.bytes, need, need)) << need;
+            EXPECT_EQ(p.pixels, nullptr);
+        }
+    }
+}
+
+// A picture the saver may not read (mode 000, the saver not root): it is
+// refused like a damaged one and the fallback shown, while a readable one
+// beside it in the same folder is read. Root reads a file of mode 000 all
+// the same, so a root run does this as nobody (65534) in a child.
+TEST(UnreadablePicture, IsRefusedForTheFallbackWhileAReadableOneIsRead)
+{
+    ScratchDir dir;
+    const std::string locked = dir.Join("locked.png"), open = dir.Join("open.png");
+    const std::string fallback = std::string(ZARNET_BUILD_RESOURCES) + "zarnet-default.png";
+    const Bytes rgb(size_t{64} * 48 * 3, 0x80);
+    ASSERT_TRUE(WriteWholeFile(locked, testpics::EncodeAs(testpics::Kind::Png, 64, 48, rgb)));
+    ASSERT_TRUE(WriteWholeFile(open, testpics::EncodeAs(testpics::Kind::Png, 64, 48, rgb)));
+    ASSERT_TRUE(chmod(locked.c_str(), 0) == 0 && chmod(dir.Path().c_str(), 0755) == 0);
+
+    const int code = InChild([&] {
+        if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            return 77;
+        PicturePixels pixels{};
+        // The readable one: its own size, not the fallback.
+        if (!MakePicturePixels(open, fallback, 0, 0, &pixels) || pixels.fallback || pixels.pictureWidth != 64)
+            return 2;
+        FreePicturePixels(&pixels);
+        // The locked one: the fallback, whole.
+        if (!MakePicturePixels(locked, fallback, 0, 0, &pixels) || !pixels.fallback || pixels.rgba == nullptr)
+            return 3;
+        FreePicturePixels(&pixels);
+        return 0;
+    });
+    if (code == 77)
+        GTEST_SKIP() << "running as root and can't become nobody (65534)";
+    EXPECT_EQ(code, 0) << "2: the readable picture wasn't read; 3: the locked one wasn't refused for the fallback";
 }
 
 }  // namespace
