@@ -788,7 +788,7 @@ TEST_F(PictureWorkerTest, MakesWhatTheLoaderMakesOrTheFallbackOrNothing)
         const char* gives;  // the file whose picture comes out; null: none
         int width, height;  // its own size
     } cases[] = {
-        // (A bad file or none given, with a fallback or without: next_picture_gl_test.cpp.)
+        // (A bad file or none given, with a fallback or without: pictures_gl_test.cpp.)
         {"wide.png", "tall.png", 2, "wide.png", 60, 40},
         {"tall.png", "", 0, "tall.png", 30, 50},  // RGBA picture: alpha made opaque
         {"photo.jpg", "", 1, "photo.jpg", 60, 40},
