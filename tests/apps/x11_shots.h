@@ -22,13 +22,6 @@ namespace x11shots {
 inline const Rgb kRed{220, 30, 30}, kGreen{30, 200, 30}, kBlue{30, 30, 220}, kYellow{220, 200, 30},
     kMagenta{220, 30, 220};
 
-// The colour has the strong and the weak channels of a pure colour.
-inline bool Looks(Rgb c, Rgb want)
-{
-    auto same = [](int got, int ref) { return ref > 128 ? got > 90 : got < 80; };
-    return same(c.r, want.r) && same(c.g, want.g) && same(c.b, want.b);
-}
-
 // 24-bit true colour pixel value.
 inline unsigned long Pixel(Rgb c)
 {
