@@ -3,7 +3,9 @@
 // texture resolution 1) in the headless Mesa context, finished on the GPU
 // (llvmpipe here). Reported per phase of the puzzle's cycle, as median and
 // 95th percentile of the single frames.
+#define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <GL/glu.h>
 #include <benchmark/benchmark.h>
 
@@ -50,6 +52,29 @@ unsigned GrabTexture()
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     return name;
 }
+
+// Fragments shaded while drawing, from the pipeline statistics: the fill a
+// frame asks of the renderer, steady whatever else the machine is doing.
+class ShadedFragments {
+public:
+    ShadedFragments() { glGenQueries(1, &query_); }
+    ~ShadedFragments() { glDeleteQueries(1, &query_); }
+    void Begin() { glBeginQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB, query_); }
+    void End()
+    {
+        glEndQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB);
+        GLuint64 count = 0;
+        glGetQueryObjectui64v(query_, GL_QUERY_RESULT, &count);
+        total_ += static_cast<double>(count);
+        ++frames_;
+    }
+    double MillionsPerFrame() const { return frames_ > 0 ? total_ / 1e6 / frames_ : 0.0; }
+
+private:
+    GLuint query_ = 0;  // the query object
+    double total_ = 0;  // fragments over all frames
+    int frames_ = 0;    // frames counted
+};
 
 double Percentile(std::vector<double> v, double q)
 {
@@ -116,6 +141,7 @@ void BM_Frame(benchmark::State& state)
         }
 
         std::vector<double> frames;
+        ShadedFragments shaded;
         for (auto _ : state) {
             if (phase == 0 && puzzle.restartTimer < 0.2f) {
                 state.PauseTiming();
@@ -127,11 +153,14 @@ void BM_Frame(benchmark::State& state)
             glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
             engine.Update(kStep);
             LoadViewProjection(kWidth, kHeight);
+            shaded.Begin();
             engine.Draw();
+            shaded.End();
             glFinish();
             const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
             frames.push_back(took.count());
         }
+        state.counters["shaded_M"] = shaded.MillionsPerFrame();
         state.counters["pieces"] = puzzle.pieceCount;
         state.counters["median_ms"] = Percentile(frames, 0.5);
         state.counters["p95_ms"] = Percentile(frames, 0.95);
@@ -162,6 +191,7 @@ void BM_FrameCost(benchmark::State& state)
         return;
     ONEPUZZLE& puzzle = *engine.puzzle;
     puzzle.restartTimer = 21.0f;  // stands assembled: no countdown, no blow-up
+    ShadedFragments shaded;
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         engine.Update(kStep);
@@ -179,7 +209,9 @@ void BM_FrameCost(benchmark::State& state)
         const int columns = puzzle.columns;
         if (part == kNoPieces)
             puzzle.columns = 0;
+        shaded.Begin();
         engine.Draw();
+        shaded.End();
         puzzle.columns = columns;
         glFinish();
         glDisable(GL_CULL_FACE);
@@ -187,6 +219,7 @@ void BM_FrameCost(benchmark::State& state)
         glDisable(GL_SCISSOR_TEST);
     }
     state.counters["pieces"] = puzzle.pieceCount;
+    state.counters["shaded_M"] = shaded.MillionsPerFrame();
 }
 
 BENCHMARK(BM_FrameCost)
