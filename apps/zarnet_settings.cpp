@@ -16,7 +16,6 @@
 
 #include "host/HostDriver.h"
 #include "host/ZarnetView.h"
-#include "platform/alert.h"
 #include "platform/glx_surface.h"
 #include "platform/gtk_alert.h"
 #include "platform/gtk_sheet.h"
@@ -50,6 +49,7 @@ struct SettingsApp {
     ZarnetView* view = nullptr;                       // the preview view; owned by driver
     guint timer = 0;                                  // animation timer source; 0 = none
     bool sheetOpen = false;                           // the options sheet is running
+    void* alertParent = nullptr;                      // the GtkWindow the view's alerts are transient for
     bool quitting = false;                            // the window was closed while the sheet ran
 };
 
@@ -117,7 +117,10 @@ void BuildPreview(SettingsApp* app)
     app->host.mayVanish = true;  // inside GTK's window
     ScreenRect frame = {0, 0, app->size.width, app->size.height};
     X11WindowFrame(app->display, app->previewWindow, &frame);
-    app->view = app->driver.Add(std::make_unique<ZarnetView>(&app->backend, &app->host), frame, true);
+    auto view = std::make_unique<ZarnetView>(&app->backend, &app->host);
+    view->setAlertRoute(
+        [app](const char* caption, const char* text) { GtkShowAlert(app->alertParent, caption, text); });
+    app->view = app->driver.Add(std::move(view), frame, true);
     if (app->view) {
         app->driver.Resize(app->view, app->size);
         app->driver.Start();
@@ -165,9 +168,9 @@ void OpenOptions(SettingsApp* app)
     }
     app->sheetOpen = true;
     // Messages from the sheet (a folder refused, a failed save) belong to it.
-    AlertUseDialog(SheetWindowWidget(sheet));
+    app->alertParent = SheetWindowWidget(sheet);
     const int code = SheetRunModal(sheet, app->window);
-    AlertUseDialog(app->window);
+    app->alertParent = app->window;
     app->sheetOpen = false;
     if (app->quitting) {
         gtk_main_quit();
@@ -304,7 +307,7 @@ int main(int argc, char** argv)
     app.backend = ConnectX11(&app.desktop);
 
     app.window = MakeWindow(&app);
-    AlertUseDialog(app.window);
+    app.alertParent = app.window;
     MakePreviewWindow(&app);
     // The view (and its desktop grab) comes before the window shows, so a
     // grab of the screen shows the desktop and not this window.
@@ -324,7 +327,6 @@ int main(int argc, char** argv)
 
     g_source_remove(app.timer);
     ReleasePreview(&app);
-    AlertUseStderr();
     if (app.previewWindow)
         XDestroyWindow(app.display, app.previewWindow);
     if (app.colormap)

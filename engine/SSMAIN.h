@@ -1,5 +1,6 @@
 #pragma once
 #include "loading/Texture.h"
+#include "loading/Textures.h"
 #include "math/point2d.h"
 #include "puzzle/SETTINGS.h"
 
@@ -37,6 +38,8 @@ public:
     NextPicture* nextPicture;    // folder source: the next board's picture in the making and a spare texture for it;
                                  // owned, made at set-up
     char fallbackPicture[1025];  // the bundled picture beside the data files, shown when the folder gives none
+    LoadFailure setupFailure;    // why the last Setup refused a texture of the container (the alert for the
+                                 // user); empty otherwise
 
     // Sets the initial values: no puzzle, no textures, overlay timers at their start.
     SSMAIN();
@@ -50,7 +53,8 @@ public:
     // board. Expects the view's perspective projection and an identity
     // model-view to be loaded. False when the texture container, the piece
     // shapes or the first board can't be made; the engine then holds no
-    // puzzle and draws nothing.
+    // puzzle and draws nothing; when a texture was refused, setupFailure
+    // says why (the view shows it).
     bool Setup(bool preview, int width, int height, SETTINGS* settings, char* resourcePath);
     // Stores the view size; the projection is the view's business.
     void SetSize(int width, int height);

@@ -12,7 +12,6 @@
 #include "pictures/NextPicture.h"
 #include "pictures/PictureSteps.h"
 #include "pictures/Pictures.h"
-#include "platform/alert.h"
 #include "platform/desktop_background.h"
 #include "puzzle/Frustum.h"
 #include "puzzle/ONEPUZZLE.h"
@@ -67,13 +66,11 @@ bool SSMAIN::Setup(bool isPreview, int width, int height, SETTINGS* viewSettings
     ReleaseTextures(textures, textureCount);
     char path[1024];
     const int length = std::snprintf(path, sizeof path, "%svantor.morvence", resourcePath);
-    LoadFailure failure;
+    setupFailure = LoadFailure{};
     if (length < 0 || length >= static_cast<int>(sizeof path) ||
-        !LoadTexturesFromDataFile(path, &textures, &textureCount, &failure)) {
-        // A texture that could not be decoded is the one failure the user is told of.
-        if (failure) {
-            ShowAlert(failure.caption, failure.text);
-        }
+        !LoadTexturesFromDataFile(path, &textures, &textureCount, &setupFailure)) {
+        // A texture that could not be decoded is the one failure the user
+        // is told of (setupFailure), by the view.
         // A puzzle that was never set up must not be moved or drawn, nor the
         // overlay drawn with textures that don't exist: drop it.
         DropPuzzle(puzzle);

@@ -1,5 +1,7 @@
 #include "host/ScreenSaverView.h"
 
+#include "platform/alert.h"
+
 ScreenSaverView::ScreenSaverView(const SaverBackend* backend, const SaverWindow* window)
     : backend_(backend), window_(window)
 {
@@ -57,4 +59,12 @@ void ScreenSaverView::addSubview(SaverSurface* surface)
 {
     if (surface)
         subviews_.push_back(surface);
+}
+
+void ScreenSaverView::showAlert(const char* caption, const char* text) const
+{
+    if (alertRoute_)
+        alertRoute_(caption ? caption : "", text ? text : "");
+    else
+        AlertOnStderr(caption, text);
 }

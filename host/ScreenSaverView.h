@@ -1,9 +1,14 @@
 #pragma once
+#include <functional>
 #include <vector>
 
 #include "platform/saver_backend.h"
 
 class SheetWindow;  // the configuration sheet's window (settings program)
+
+// Receives the caption and the text of each of a view's alerts; both are
+// valid only during the call. Returns once the alert has been shown.
+using AlertRoute = std::function<void(const char* caption, const char* text)>;
 
 // The base class of a screen-saver view: the host contract that a host
 // driver calls, in this order:
@@ -60,6 +65,13 @@ public:
     // until it goes.
     void addSubview(SaverSurface* surface);
 
+    // Where this view's alerts go: a modal dialog for a program with a
+    // window of its own (the settings program), a recorder for tests; empty
+    // (the default) = stderr, as a hack under a screen-saver host needs.
+    void setAlertRoute(AlertRoute route) { alertRoute_ = std::move(route); }
+    // Shows `text` under `caption` on the view's route (null strings as "").
+    void showAlert(const char* caption, const char* text) const;
+
 private:
     const SaverBackend* backend_;          // the window system's table; not owned
     const SaverWindow* window_;            // where the view is shown; not owned
@@ -69,4 +81,5 @@ private:
     bool animating_ = false;               // the timer runs
     double interval_ = 1.0 / 30.0;         // timer interval, seconds
     std::vector<SaverSurface*> subviews_;  // owned (backend's destroySurface); released last
+    AlertRoute alertRoute_;                // where alerts go; empty = stderr
 };

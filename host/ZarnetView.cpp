@@ -12,7 +12,6 @@
 #include "host/DesktopCapture.h"
 #include "host/Preferences.h"
 #include "pictures/Pictures.h"
-#include "platform/alert.h"
 #include "platform/join_path.h"
 #include "platform/preference_store.h"
 #include "platform/user_folders.h"
@@ -35,12 +34,12 @@ unsigned SeedFromSeconds(double seconds)
 
 // Without its data files the engine has no puzzle to show: the frames stay
 // black, and the user is told why, once (set-up isn't tried again).
-void TellNoPuzzle(const std::string& folder)
+void TellNoPuzzle(const ZarnetView& view, const std::string& folder)
 {
     const std::string text = "The puzzle can't be made: the data files \"zar.vnt\" and \"vantor.morvence\" in the "
                              "folder \"" +
                              folder + "\" are missing or damaged. Reinstalling Zarnet should bring them back.";
-    ShowAlert("Data Files Missing or Damaged", text.c_str());
+    view.showAlert("Data Files Missing or Damaged", text.c_str());
 }
 
 }  // namespace
@@ -138,8 +137,11 @@ void ZarnetView::animateOneFrame()
         glReady = 1;
     }
     if (!initialized) {
-        if (!mainSetup())
-            TellNoPuzzle(b.resourcePath(b.desktop));
+        if (!mainSetup()) {
+            if (ssMain && ssMain->setupFailure)
+                showAlert(ssMain->setupFailure.caption, ssMain->setupFailure.text);
+            TellNoPuzzle(*this, b.resourcePath(b.desktop));
+        }
         initialized = 1;
         clearBuffers();
     }

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "host/Preferences.h"
-#include "platform/alert.h"
 #include "platform/preference_store.h"
 #include "platform/saver_backend.h"
 #include "platform/sheet.h"
@@ -126,7 +125,7 @@ void ZarnetView::configureSheet_bgpath(SheetControl*)
         const std::string text = "The path of the folder \"" + folder.substr(0, 200) +
                                  "…\" is longer than 1023 bytes, which Zarnet can't keep. "
                                  "Please choose a folder with a shorter path.";
-        ShowAlert("Folder Path Too Long", text.c_str());
+        showAlert("Folder Path Too Long", text.c_str());
         return;
     }
     CopyFolder(folder, mySettings.BGPath);
@@ -160,7 +159,7 @@ void ZarnetView::configureSheet_save(SheetControl*)
         const std::string text = "The settings could not be written to \"" + store.FilePath() +
                                  "\". Zarnet keeps them for now; make sure that folder can be "
                                  "written to and press Save again.";
-        ShowAlert("Settings Not Saved", text.c_str());
+        showAlert("Settings Not Saved", text.c_str());
         return;
     }
     SheetEndSheet(configureSheetWindow, kSheetSaved);

@@ -12,7 +12,6 @@
 
 #include "engine/SSMAIN.h"
 #include "host/ZarnetView.h"
-#include "platform/alert.h"
 #include "platform/headless_backend.h"
 #include "tests/support/scratch_dir.h"
 
@@ -43,10 +42,11 @@ TEST(DataFileFaults, MissingOrDamagedDataFilesAreToldOnceAndNeverCrash)
             const SaverBackend backend = ConnectHeadless(&desktop);
             const SaverWindow window{0, false, 0, {160, 100}};
             std::vector<std::string> alerts;
-            AlertSetRecorder(
-                [&](const char* caption, const char* text) { alerts.push_back(caption + (": " + std::string(text))); });
             {
                 ZarnetView view(&backend, &window);
+                view.setAlertRoute([&](const char* caption, const char* text) {
+                    alerts.push_back(caption + (": " + std::string(text)));
+                });
                 ASSERT_TRUE(view.initWithFrame({0, 0, 160, 100}, false) && view.glView) << "no headless GL";
                 view.setFrameSize({160, 100});
                 view.startAnimation();
@@ -63,7 +63,6 @@ TEST(DataFileFaults, MissingOrDamagedDataFilesAreToldOnceAndNeverCrash)
                             : alerts.empty() ? "nothing said"
                                              : alerts.back().c_str());
             }
-            AlertUseStderr();
         }
 }
 

@@ -1,4 +1,4 @@
-// The platform's services without a display: alerts, the PNG writer and the
+// The services without a display: a view's alerts, the PNG writer and the
 // key-file store. (The desktops' wallpaper settings: desktop_background_test.cpp.)
 #include <gtest/gtest.h>
 #include <png.h>
@@ -6,27 +6,29 @@
 #include <string>
 #include <vector>
 
+#include "host/ScreenSaverView.h"
 #include "pictures/png_writer.h"
-#include "platform/alert.h"
 #include "platform/preference_store.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
 
-TEST(Alert, StderrByDefaultOrTheRecorder)
+// Each view has its own route: one recording doesn't take another's alerts,
+// which go to stderr.
+TEST(Alert, StderrByDefaultOrTheViewsRoute)
 {
-    AlertUseStderr();
-    ::testing::internal::CaptureStderr();
-    ShowAlert("Invalid Image", "TGA file be type 2 or type 10 ");
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "zarnet: Invalid Image: TGA file be type 2 or type 10 \n");
+    ScreenSaverView recorded(nullptr, nullptr), plain(nullptr, nullptr);
     std::vector<std::string> seen;
-    AlertSetRecorder([&](const char* caption, const char* text) { seen.push_back(std::string(caption) + "|" + text); });
-    ShowAlert("ERROR", "%s%n");  // a text is never a format
-    AlertSetRecorder(nullptr);   // an empty recorder means stderr again
+    recorded.setAlertRoute(
+        [&](const char* caption, const char* text) { seen.push_back(std::string(caption) + "|" + text); });
     ::testing::internal::CaptureStderr();
-    ShowAlert("ERROR", "x");
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "zarnet: ERROR: x\n");
-    EXPECT_EQ(seen, std::vector<std::string>{"ERROR|%s%n"});
+    plain.showAlert("Invalid Image", "TGA file be type 2 or type 10 ");
+    recorded.showAlert("ERROR", "%s%n");  // a text is never a format
+    recorded.showAlert(nullptr, nullptr);
+    plain.showAlert("ERROR", "%s%n");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "zarnet: Invalid Image: TGA file be type 2 or type 10 \nzarnet: ERROR: %s%n\n");
+    EXPECT_EQ(seen, (std::vector<std::string>{"ERROR|%s%n", "|"}));
 }
 
 TEST(WritePNG, RoundTripsThroughLibpngTopRowFirst)

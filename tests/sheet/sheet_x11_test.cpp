@@ -4,7 +4,6 @@
 // through its GTK widgets.
 #include "host/Preferences.h"
 #include "host/ZarnetView.h"
-#include "platform/alert.h"
 #include "platform/gtk_sheet.h"
 #include "platform/headless_backend.h"
 #include "platform/preference_store.h"
@@ -124,10 +123,9 @@ public:
         desktop.preferenceFolder = configDir;
         desktop.resourcePath = ZARNET_BUILD_RESOURCES;
         view = std::make_unique<ZarnetView>(&backend, &window);
-        AlertSetRecorder(
+        view->setAlertRoute(
             [this](const char* caption, const char* text) { alerts.push_back(std::string(caption) + "|" + text); });
     }
-    void TearDown() override { AlertUseStderr(); }
     SheetWindow* Open(const SETTINGS& memory, bool mainMonitorOnly = false)
     {
         view->mySettings = memory;
