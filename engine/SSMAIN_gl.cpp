@@ -12,7 +12,7 @@
 #include "pictures/NextPicture.h"
 #include "pictures/PictureSteps.h"
 #include "pictures/Pictures.h"
-#include "platform/desktop_background.h"
+#include "platform/desktop_background.h"  // kDefaultPictureName
 #include "puzzle/Frustum.h"
 #include "puzzle/ONEPUZZLE.h"
 
