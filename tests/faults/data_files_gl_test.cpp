@@ -1,8 +1,10 @@
 // The data files gone or damaged: the piece shapes ("zar.vnt") and the
 // overlay's images ("vantor.morvence"), each missing, cut to half its
-// length, random bytes, or random bytes behind its own header. The view
+// length, random bytes, or random bytes behind its own header, and the
+// images' container holding a picture of a kind its reader refuses. The view
 // never crashes; when it can't make the puzzle it draws black frames and
-// the user is told once, naming the folder.
+// the user is told once, naming the folder (after the reader's own words
+// when it refused a picture).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,6 +15,7 @@
 #include "engine/SSMAIN.h"
 #include "host/ZarnetView.h"
 #include "platform/headless_backend.h"
+#include "tests/loading/loading_test_files.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -20,7 +23,11 @@ namespace {
 TEST(DataFileFaults, MissingOrDamagedDataFilesAreToldOnceAndNeverCrash)
 {
     for (const std::string file : {"zar.vnt", "vantor.morvence"})
-        for (const std::string damage : {"missing", "cut in half", "random bytes", "random behind its header"}) {
+        for (const std::string damage :
+             {"missing", "cut in half", "random bytes", "random behind its header", "a picture it refuses"}) {
+            const bool refused = damage == "a picture it refuses";
+            if (refused && file != "vantor.morvence")
+                continue;
             SCOPED_TRACE(file + ", " + damage);
             ScratchDir dir;
             for (const char* name : {"zar.vnt", "vantor.morvence", "zarnet-default.png"})
@@ -32,6 +39,10 @@ TEST(DataFileFaults, MissingOrDamagedDataFilesAreToldOnceAndNeverCrash)
                 bytes.resize(bytes.size() / 2);
             for (size_t i = damage == "random bytes" ? 0 : 24; damage.rfind("random", 0) == 0 && i < bytes.size(); ++i)
                 bytes[i] = static_cast<char>(random());
+            if (refused)  // a good picture, then a grey one (type 3)
+                bytes = loadtest::MakeContainer(
+                    {{loadtest::UncompressedTga(2, 2, 24, loadtest::TgaPattern(2, 2, 24)), 1, 0},
+                     {loadtest::TgaHeaders(3, 2, 2, 24) + std::string(12, 'x'), 1, 0}});
             ASSERT_TRUE(damage == "missing" ? std::filesystem::remove(dir.Join(file))
                                             : WriteWholeFile(dir.Join(file), bytes));
 
@@ -56,8 +67,10 @@ TEST(DataFileFaults, MissingOrDamagedDataFilesAreToldOnceAndNeverCrash)
                 }
                 EXPECT_GE(view.glView->flushCount, 19) << "frames stopped";
                 const bool made = view.ssMain && view.ssMain->puzzle;
-                ASSERT_EQ(alerts.size(), made ? 0u : 1u);
-                EXPECT_TRUE(made || alerts[0].find(dir.Path()) != std::string::npos) << alerts[0];
+                ASSERT_EQ(alerts.size(), made ? 0u : refused ? 2u : 1u);
+                if (refused)
+                    EXPECT_EQ(alerts[0], "Invalid Image: TGA file be type 2 or type 10 ");
+                EXPECT_TRUE(made || alerts.back().find(dir.Path()) != std::string::npos) << alerts.back();
                 std::printf("%s, %s: %s\n", file.c_str(), damage.c_str(),
                             made             ? "drawn"
                             : alerts.empty() ? "nothing said"
