@@ -271,7 +271,7 @@ FolderRun RunOverFolder(const std::string& pictures, const std::string& name)
                                "--picture-change-every 4 --sample-every 10",
                                dir.Join("soak.jsonl"), dir.Join("config"), 300000);
     run.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    run.end = ReadSoakReport(dir.Join("soak.jsonl")).end;
+    ReadSoakReport(dir.Join("soak.jsonl"), &run.end);
     run.first = LoadFrame(dir.Join("frames/frame-000000.png"));
     if (run.first.width == 0)
         run.first = LoadFrame(dir.Join("frames/frame-000001.png"));

@@ -1,13 +1,10 @@
-// The services without a display: a view's alerts, the PNG writer and the
-// key-file store. (The desktops' wallpaper settings: desktop_background_test.cpp.)
+// The services without a display: a view's alerts and the key-file store. (The desktops' wallpaper settings: desktop_background_test.cpp.)
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <string>
 #include <vector>
 
 #include "host/ScreenSaverView.h"
-#include "pictures/png_writer.h"
 #include "platform/preference_store.h"
 #include "tests/support/scratch_dir.h"
 
@@ -29,24 +26,6 @@ TEST(Alert, StderrByDefaultOrTheViewsRoute)
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               "zarnet: Invalid Image: TGA file be type 2 or type 10 \nzarnet: ERROR: %s%n\n");
     EXPECT_EQ(seen, (std::vector<std::string>{"ERROR|%s%n", "|"}));
-}
-
-TEST(WritePNG, RoundTripsThroughLibpngTopRowFirst)
-{
-    ScratchDir dir;
-    const std::string path = dir.Join("x.png");
-    std::vector<uint8_t> rgba(size_t(3) * 2 * 4);
-    for (size_t i = 0; i < rgba.size(); ++i)
-        rgba[i] = static_cast<uint8_t>(i * 7 + 1);
-    ASSERT_TRUE(WritePNG(path.c_str(), 3, 2, rgba.data()));
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str()));
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<uint8_t> back(PNG_IMAGE_SIZE(image));
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, back.data(), 0, nullptr));
-    EXPECT_EQ(back, rgba);
-    EXPECT_FALSE(WritePNG(dir.Join("absent/x.png").c_str(), 3, 2, rgba.data()));
 }
 
 TEST(PreferenceStore, ValuesRoundTripThroughTheFileByteForByte)

@@ -165,6 +165,7 @@ TEST_F(PieceShapes, ShippedShapesMakeSixtyFourListsAndABlockWithoutGaps)
     const std::string renders = std::string(ZARNET_BUILD_RESOURCES) + "../test-renders/";
     std::filesystem::create_directories(renders);
     EXPECT_TRUE(WritePNG((renders + "shapes_block.png").c_str(), size, size, rgba.data()));  // the tilted view
+    EXPECT_FALSE(WritePNG((renders + "absent/x.png").c_str(), size, size, rgba.data()));
 }
 
 struct Texel {

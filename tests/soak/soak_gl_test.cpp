@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,15 @@ void MakeMixedFolder(const std::string& folder)
     ASSERT_EQ(mkdir((folder + "/album.jpg").c_str(), 0755), 0);
 }
 
+// The ceiling of resident memory for a folder of pictures of at most a few
+// megapixels; AddressSanitizer's shadow and quarantine take about as much
+// again twice over.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr double kMemoryCeilingKb = 3 * 384 * 1024;
+#else
+constexpr double kMemoryCeilingKb = 384 * 1024;
+#endif
+
 double SoakSeconds()
 {
     const char* text = std::getenv("ZARNET_SOAK_SECONDS");
@@ -91,10 +101,10 @@ TEST(Soak, FolderSourceHoldsFlatOverManyCycles)
                           report, dir.Path(), 24 * 3600 * 1000),
               0);
 
-    const SoakReport soak = ReadSoakReport(report);
-    ASSERT_TRUE(soak.complete) << "no summary in " << report;
-    ASSERT_GE(soak.samples.size(), 3u);
-    const SoakSample& end = soak.end;
+    SoakSample end;
+    const std::vector<SoakSample> samples = ReadSoakReport(report, &end);
+    ASSERT_TRUE(end.count("t")) << "no summary in " << report;
+    ASSERT_GE(samples.size(), 3u);
     std::printf("soak: %.0f simulated s in %.0f s, %.0f frames, %.0f cycles, %.0f forced picture changes, "
                 "%.0f size changes, assembling median %.0f s, longest %.1f s, frames median %.2f ms, max %.2f ms, "
                 "peak %.0f kB\n",
@@ -118,10 +128,29 @@ TEST(Soak, FolderSourceHoldsFlatOverManyCycles)
     EXPECT_LT(end.at("assemblingNowS"), 1800.0);
     EXPECT_LE(end.at("assemblingCut"), end.at("forcedChanges"));
 
-    // Flat after the first cycle: descriptors, threads and GL objects the
-    // same in every later sample; resident memory settled (soak_report.h).
-    const FlatCheck flat = CheckFlatAfterFirstCycle(soak);
-    EXPECT_TRUE(flat.ok) << flat.why;
+    // Flat from the first sample after the first completed cycle on:
+    // descriptors, threads and GL objects the same in every sample, resident
+    // memory under its ceiling, and what the program holds from the
+    // allocator settled: over the later half of these samples it may not
+    // exceed the earlier half's peak by more than the largest picture can
+    // hold at once (its 2048 x 2048 RGBA texture, the spare, and the
+    // 2400 x 1600 photo being decoded into the next one; which of them are
+    // alive at a sample depends on the worker's timing). Resident memory
+    // grows for longer (the allocator keeps freed decoder buffers, the
+    // software renderer its caches), hence the ceiling instead.
+    std::vector<SoakSample> after;
+    std::copy_if(samples.begin(), samples.end(), std::back_inserter(after),
+                 [](const SoakSample& s) { return s.count("cycles") && s.at("cycles") >= 1; });
+    ASSERT_GE(after.size(), 4u) << "samples after the first cycle";
+    double peaks[2] = {0.0, 0.0};  // of the earlier and the later half
+    for (size_t i = 0; i < after.size(); ++i) {
+        const SoakSample& s = after[i];
+        for (const char* key : {"fds", "threads", "textures", "lists"})
+            EXPECT_EQ(s.at(key), after[0].at(key)) << key << " at t " << s.at("t");
+        EXPECT_LT(s.at("rssKb"), kMemoryCeilingKb) << "at t " << s.at("t");
+        peaks[i >= after.size() / 2] = std::max(peaks[i >= after.size() / 2], s.at("heapKb"));
+    }
+    EXPECT_LE(peaks[1], peaks[0] + 48 * 1024) << "allocated memory grows";
 }
 
 }  // namespace
