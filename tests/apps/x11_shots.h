@@ -89,25 +89,18 @@ inline std::array<double, 6> HueShares(const Frame& frame, int threshold = 40)
     std::array<double, 6> count = {};
     double lit = 0;
     for (size_t i = 0; i + 3 < frame.rgba.size(); i += 4) {
-        const int r = frame.rgba[i], g = frame.rgba[i + 1], b = frame.rgba[i + 2];
-        const int top = std::max({r, g, b});
+        const int top = std::max({frame.rgba[i], frame.rgba[i + 1], frame.rgba[i + 2]});
         if (top <= threshold)
             continue;
         ++lit;
-        auto high = [&](int c) { return c * 10 >= top * 7; };
-        auto low = [&](int c) { return c * 10 <= top * 4; };
-        int kind = 5;
-        if (high(r) && high(g) && high(b))
-            kind = 4;
-        else if (high(r) && low(g) && low(b))
-            kind = 0;
-        else if (low(r) && high(g) && low(b))
-            kind = 1;
-        else if (low(r) && low(g) && high(b))
-            kind = 2;
-        else if (high(r) && high(g) && low(b))
-            kind = 3;
-        ++count[kind];
+        // Each channel high (7/10 of the brightest or more) or low (4/10 or less); one hue for each pattern.
+        int high = 0, low = 0;
+        for (int k = 0; k < 3; ++k) {
+            high |= (frame.rgba[i + k] * 10 >= top * 7) << k;
+            low |= (frame.rgba[i + k] * 10 <= top * 4) << k;
+        }
+        static constexpr int kHue[8] = {5, 0, 1, 3, 2, 5, 5, 4};
+        ++count[high != 7 && (high | low) != 7 ? 5 : kHue[high]];
     }
     for (double& c : count)
         c = lit > 0 ? c / lit : 0.0;

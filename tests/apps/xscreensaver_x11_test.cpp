@@ -278,20 +278,12 @@ TEST(XScreenSaverDaemon, NoDesktopWhenItsSettingsForbidHacksToShowIt)
 // Other tests may run zarnets of their own meanwhile: only a child of the dialog counts.
 std::pair<int, unsigned long> FindPreview(int dialog)
 {
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        std::string cmdline, stat;
-        int parent = 0;
-        const int pid = std::atoi(entry.path().filename().c_str());
-        // stat: "pid (name) state ppid ..."; the name may hold spaces.
-        if (!ReadWholeFile((entry.path() / "cmdline").string(), &cmdline) ||
-            !ReadWholeFile((entry.path() / "stat").string(), &stat) ||
-            std::sscanf(stat.c_str() + stat.rfind(')') + 1, " %*c %d", &parent) != 1 || parent != dialog)
-            continue;
-        const size_t option = cmdline.find(std::string("-window-id") + '\0');
-        if (cmdline.find("zarnet") != std::string::npos && option != std::string::npos && !ProcessGone(pid))
-            return {pid, std::strtoul(cmdline.c_str() + option + 11, nullptr, 0)};
-    }
-    return {0, 0};
+    std::string out;
+    std::smatch m;
+    RunProgram({"pgrep", "-a", "-P", std::to_string(dialog), "zarnet"}, EnvironmentWith({}), &out, 10000);
+    if (!std::regex_search(out, m, std::regex(R"((\d+) \S*zarnet .*-window-id (\S+))")) || ProcessGone(std::stoi(m[1])))
+        return {0, 0};
+    return {std::stoi(m[1]), std::strtoul(m[2].str().c_str(), nullptr, 0)};
 }
 
 TEST(XScreenSaverDaemon, SettingsDialogPreviewShowsTheDesktopAndEndsCleanly)

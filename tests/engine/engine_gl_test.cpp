@@ -1,12 +1,7 @@
-// The engine's picture on screen in a small headless view, with pictures
-// whose cells all differ in colour: a fresh board shows every cell at its
-// place; with the folder source the board scatters, reassembles, and gets a
-// new picture on a new board two seconds before it blows apart (the finished
-// board standing while the picture is made); a folder that gives no picture
-// shows the bundled one; a failed Setup draws nothing; the title
-// card and the banner show when due, never in the preview; a picture made on
-// the worker gives the frames of one made at once. Frames go to
-// frames/engine_*.png in the build directory.
+// The engine's picture in a small headless view, with pictures whose cells
+// all differ in colour: the board at its place, the folder source's cycle
+// and new pictures, the bundled picture and failed setups, the overlay, and
+// a picture made on the worker. Frames go to frames/engine_*.png.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
@@ -24,7 +19,6 @@
 #include "pictures/Pictures.h"
 #include "platform/desktop_background.h"
 #include "puzzle/ONEPUZZLE.h"
-#include "tests/loading/loading_test_files.h"
 #include "tests/support/engine_view.h"
 #include "tests/support/picture_writers.h"
 #include "tests/support/scratch_dir.h"
@@ -38,7 +32,7 @@ constexpr int kH = 200;
 constexpr float kStep = 1.0f / 30.0f;  // seconds a frame
 
 // Moves the pieces alone, kStep at a time, until done() holds or `limit` seconds have passed.
-bool StepUntil(ONEPUZZLE& puzzle, const std::function<bool()>& done, double limit)
+bool StepUntil(ONEPUZZLE& puzzle, double limit, const std::function<bool()>& done)
 {
     for (double t = 0.0; t < limit && !done(); t += kStep)
         puzzle.Move(kStep);
@@ -157,16 +151,15 @@ TEST_F(EngineGL, FolderBoardScattersReassemblesAndGetsANewPictureTwoSecondsBefor
         SCOPED_TRACE(cycle);
         const std::string name = "cycle" + std::to_string(cycle);
         // Eight seconds into scattering the board differs strongly from the picture ...
-        ASSERT_TRUE(StepUntil(
-            *puzzle, [&] { return puzzle->restartTimer < -8.0f; }, 20.0));
+        ASSERT_TRUE(StepUntil(*puzzle, 20.0, [&] { return puzzle->restartTimer < -8.0f; }));
         const Shot scattered = Draw(view, engine, name + "_scattered");
         EXPECT_LT(scattered.cells.matched, scattered.cells.checked / 4);
         EXPECT_GT(scattered.frame.MeanDifference(assembled.frame), 25.0);
         // ... and reassembled (its 21 s countdown nearly run) it looks like it again.
         bool whole = false;
-        ASSERT_TRUE(StepUntil(
-            *puzzle, [&] { return (whole = whole || puzzle->restartTimer == 21.0f) && puzzle->restartTimer < 2.5f; },
-            1200.0))
+        ASSERT_TRUE(
+            StepUntil(*puzzle, 1200.0,
+                      [&] { return (whole = whole || puzzle->restartTimer == 21.0f) && puzzle->restartTimer < 2.5f; }))
             << "largest group " << puzzle->largestGroup;
         const Shot reassembled = Draw(view, engine, name + "_reassembled");
         EXPECT_TRUE(reassembled.Whole()) << reassembled.cells.firstMisses;
@@ -174,8 +167,7 @@ TEST_F(EngineGL, FolderBoardScattersReassemblesAndGetsANewPictureTwoSecondsBefor
 
         // Two seconds before it blows apart, the next frame shows a new picture
         // on a board cut for it, standing whole until the countdown ends.
-        ASSERT_TRUE(StepUntil(
-            *puzzle, [&] { return puzzle->newPicture; }, 1.0));
+        ASSERT_TRUE(StepUntil(*puzzle, 1.0, [&] { return puzzle->newPicture; }));
         EXPECT_TRUE(puzzle->restartTimer < 2.0f && puzzle->restartTimer >= 2.0f - kStep) << puzzle->restartTimer;
         const int before = engine.pictureWidth;
         assembled = DrawNewBoard(view, engine, name + "_new_board");
@@ -185,11 +177,9 @@ TEST_F(EngineGL, FolderBoardScattersReassemblesAndGetsANewPictureTwoSecondsBefor
         EXPECT_EQ(puzzle->columns, engine.pictureWidth == 300 ? 5 : 8);
         EXPECT_EQ(puzzle->rows, engine.pictureWidth == 480 ? 5 : 8);
         changes += engine.pictureWidth != before ? 1 : 0;
-        ASSERT_TRUE(StepUntil(
-            *puzzle, [&] { return puzzle->restartTimer < 0.1f; }, 3.0));
+        ASSERT_TRUE(StepUntil(*puzzle, 3.0, [&] { return puzzle->restartTimer < 0.1f; }));
         EXPECT_TRUE(Draw(view, engine, name + "_countdown_end").Whole());
-        ASSERT_TRUE(StepUntil(
-            *puzzle, [&] { return puzzle->restartTimer < -1.5f; }, 3.0));
+        ASSERT_TRUE(StepUntil(*puzzle, 3.0, [&] { return puzzle->restartTimer < -1.5f; }));
         const Shot blown = Draw(view, engine, name + "_blown_apart");
         EXPECT_LT(blown.cells.matched, blown.cells.checked / 2);
     }
@@ -261,34 +251,6 @@ TEST_F(EngineGL, AFolderWithoutAUsablePictureShowsTheBundledOneAndTheEngineRuns)
     EXPECT_EQ(engine.pictureTex, 0u);
     EXPECT_GT(plain.frame.LitFraction(150), 0.3);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-}
-
-// Of the failures only an undecodable overlay texture is for the user, in
-// the reader's own words (the view shows it).
-TEST_F(EngineGL, FailedSetupDrawsNothing)
-{
-    const ScratchDir onlyTextures, badTexture;  // no piece shapes; a texture of a kind the reader refuses
-    const std::string tga = loadtest::UncompressedTga(2, 2, 24, loadtest::TgaPattern(2, 2, 24));
-    const std::string grey = loadtest::TgaHeaders(3, 2, 2, 24) + std::string(12, 'x');
-    ASSERT_TRUE(
-        WriteWholeFile(badTexture.Join("vantor.morvence"), loadtest::MakeContainer({{tga, 1, 0}, {grey, 1, 0}})));
-    const std::pair<std::string, std::string> cases[] = {
-        {"/nonexistent-zarnet-resources/", ""},
-        {ResourcesWith(onlyTextures, {"vantor.morvence"}), ""},
-        {badTexture.Join(""), "Invalid Image: TGA file be type 2 or type 10 "}};
-    for (const auto& [folder, expectedAlert] : cases) {
-        SCOPED_TRACE(folder);
-        SETTINGS settings = EngineTestSettings(1, 6, "", 64, 64);
-        SSMAIN engine;
-        EXPECT_FALSE(Start(engine, settings, folder));
-        const LoadFailure& failure = engine.setupFailure;
-        EXPECT_EQ(failure ? std::string(failure.caption) + ": " + failure.text : "", expectedAlert);
-        EXPECT_EQ(engine.puzzle, nullptr);
-        for (int k = 0; k < 3; ++k)
-            view.Tick(engine, 1.0);
-        EXPECT_EQ(view.Grab().LitFraction(0), 0.0);
-        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    }
 }
 
 // The overlay, measured on the pixels of the frames at the times it is due.

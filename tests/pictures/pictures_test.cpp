@@ -1,9 +1,6 @@
-// Pictures without GL: choosing from a folder, joining paths, the texture
-// size, picture files made into bottom-row-first texels, DCT-scaled JPEG; the
-// decoder's newer kinds: JPEG photos turned upright by their EXIF orientation
-// (also at a reduced DCT scale), WebP and SVG; and damaged, hostile or
-// unreadable files that must fail or fall back cleanly; and the picture worker
-// (this program also runs under ASan/UBSan).
+// Pictures without GL: the folder, the texture size, files made into texels
+// (also from DCT-scaled JPEG), EXIF orientation, WebP, SVG, files that must
+// fail cleanly, and the picture worker (also run under ASan/UBSan).
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -38,19 +35,14 @@ TEST(PictureFolder, CountsEachKindFindsNamesAsStoredAndLeaksNoHandle)
     }
     std::string path = folder.Path(), missing = folder.Join("gone");
     const int fds = testpics::CountOpenFds();
-    struct Case {
-        const char* extension;
-        const char* name;
-    };
-    for (Case c :
-         {Case{".jpg", "a.jpg"}, {".gif", "B.GIF"}, {".png", "c.Png"}, {".jpeg", "d.jpeg"}, {".txt", "e.txt"}}) {
-        SCOPED_TRACE(c.extension);
-        std::string extension = c.extension;
-        EXPECT_EQ(CountFiles(path.c_str(), c.extension), 1);  // ".jpg" is neither d.jpeg nor the bare ".jpg"
-        EXPECT_EQ(CountFiles(missing.c_str(), c.extension), 0);
+    for (auto [extension, file] : {std::pair<std::string, std::string>{".jpg", "a.jpg"},
+                                   {".gif", "B.GIF"}, {".png", "c.Png"}, {".jpeg", "d.jpeg"}, {".txt", "e.txt"}}) {
+        SCOPED_TRACE(extension);
+        EXPECT_EQ(CountFiles(path.c_str(), extension.c_str()), 1);  // ".jpg" is neither d.jpeg nor the bare ".jpg"
+        EXPECT_EQ(CountFiles(missing.c_str(), extension.c_str()), 0);
         char name[1024] = "";
         EXPECT_TRUE(FindNthFile(path.data(), name, extension.data(), 0));
-        EXPECT_STREQ(name, c.name);
+        EXPECT_EQ(name, file);
         EXPECT_FALSE(FindNthFile(path.data(), name, extension.data(), 1));  // n == count
     }
     for (int i = 0; i < 100; ++i) {
