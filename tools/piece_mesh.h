@@ -9,8 +9,8 @@
 // knob profile is mirror-symmetric and its points lie on a 1/1024 grid, so
 // a knob moved by one cell (40 units) lands on the hole's points exactly.
 //
-// Cross-section: a flat front face inset by the rim radius, a quarter-round
-// rim down to the outline, a straight side wall, a chamfer to the back face.
+// Cross-section: a flat front face inset by the rim radius, a rounded bevel
+// down to the outline half-way down, a chamfer from there to the back face.
 #include <array>
 #include <cmath>
 #include <string>
@@ -33,31 +33,27 @@ struct Params {
     double fillet = 2.4;      // knob: radius of the flare where the neck leaves the edge
     // Segment counts: a piece rarely covers more than a few hundred pixels,
     // where a head of 8 segments (under 0.7 % of its radius off the circle)
-    // can't be told from a rounder one; every triangle costs a software
-    // renderer time.
-    int filletSegments = 2;      // segments of each flare
-    int neckSegments = 2;        // segments of each neck arc
+    // can't be told from a rounder one. The flare and the neck are short
+    // arcs of small radius, one chord each (0.7 and 0.2 units off the arc,
+    // under a pixel at 25 pieces across, and the rim's smooth normals round
+    // them off). Every triangle costs a software renderer time and memory:
+    // it bins each one it draws for the frame.
+    int filletSegments = 1;      // segments of each flare
+    int neckSegments = 1;        // segments of each neck arc
     int headSegments = 8;        // segments of the head arc (even)
     double grid = 1.0 / 1024.0;  // every coordinate is a multiple of this
     int maxTriangles = 1000;     // budget per shape
-    bool sideWall = true;        // a straight wall between the rim and the back chamfer
 };
 
 // The light set, for pieces drawn a dozen or so pixels wide (a hundred
-// across the screen): the same outlines with a knob head of 4 segments, one
-// segment per flare and neck arc, and no straight side wall (the rim meets
-// the chamfer at the outline, half-way down). At that size a model unit is
-// a third of a pixel: the head's chords stay within 0.3 px of the circle,
-// the wall is a third of a pixel high and seen edge on, and the rim, which
-// draws the seams, is the full set's. 236 triangles for a four-knob piece
-// instead of 572.
+// across the screen): the same outlines with a knob head of 4 segments. At
+// that size a model unit is a third of a pixel and the head's chords stay
+// within 0.3 px of the circle; the rim, which draws the seams, is the full
+// set's. 236 triangles for a four-knob piece instead of 332.
 inline Params LightParams()
 {
     Params p;
-    p.filletSegments = 1;
-    p.neckSegments = 1;
     p.headSegments = 4;
-    p.sideWall = false;
     return p;
 }
 
@@ -174,27 +170,22 @@ struct Ring {
     double angle;  // degrees above the horizontal of the rim's normals here
 };
 
-// The rim: a bevel from the front face's edge down to the side wall, the
-// wall, and a chamfer to the back face. The bevel is one band whose normals
-// turn from 50 degrees above the horizontal at the face to level at the wall,
-// so smooth shading draws it rounded (it is a few pixels wide on screen);
-// they lean further out than a quarter circle's would: the light sits at the
-// eye, and with true normals the rim would stay nearly as bright as the face;
-// leaning them draws each seam as a soft dark groove.
+// The rim: a bevel from the front face's edge down to the outline, half-way
+// down the piece, and a chamfer from there to the back face. The bevel is
+// one band whose normals turn from 50 degrees above the horizontal at the
+// face to level at the outline, so smooth shading draws it rounded (it is a
+// few pixels wide on screen); they lean further out than a quarter circle's
+// would: the light sits at the eye, and with true normals the rim would stay
+// nearly as bright as the face; leaning them draws each seam as a soft dark
+// groove. No straight side wall between the two: seen from the front it is
+// edge on, and a turning piece's side reads the same without it.
 inline std::vector<Ring> RimRings(const Params& p)
 {
     double h = p.thickness / 2, r = p.rim;
-    if (!p.sideWall)
-        return {
-            {r, h, 50},    // edge of the front face
-            {0, 0, 0},     // the outline, half-way down
-            {r, -h, -50},  // edge of the back face
-        };
     return {
-        {r, h, 50},        // edge of the front face
-        {0, h - r, 0},     // top of the side wall
-        {0, -(h - r), 0},  // bottom of the side wall
-        {r, -h, -50},      // edge of the back face
+        {r, h, 50},    // edge of the front face
+        {0, 0, 0},     // the outline, half-way down
+        {r, -h, -50},  // edge of the back face
     };
 }
 
