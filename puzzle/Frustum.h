@@ -32,6 +32,11 @@ struct DetailSplit {
 DetailSplit DetailSplitFromMatrices(const float projection[16], const float modelview[16], int width, int height,
                                     float pixels);
 
+// The eye's position in the coordinates of `modelview` (column-major; an
+// invertible rotation and scale plus a translation): the point it maps to
+// the origin. False, eye untouched, when its 3 x 3 part is singular. Pure.
+bool EyeFromModelview(const float modelview[16], float eye[3]);
+
 // The engine's camera as GL leaves it after gluPerspective(45, aspect, 1, 120)
 // and gluLookAt((0, 0, 40), origin, +y): both matrices column-major. Pure.
 void EngineCameraMatrices(float aspect, float projection[16], float modelview[16]);

@@ -19,6 +19,7 @@ public:
     unsigned int modelLists[64];  // GL display list of each piece shape (made by Setup, owned by the GL context)
     unsigned int lightLists[64];  // the same in fewer triangles, for small pieces (modelLists' when none)
     unsigned int cardLists[64];   // each shape's flat card, for the smallest pieces (0 when none)
+    unsigned int finLists[64];    // each card's two fins, drawn only while it is turned nearly edge on (0 when none)
     unsigned int cardTexture;     // the cards' outline masks (0 when none: light shapes at every small size)
     float largestGroup;           // largest group share found at the start of the last Move pass
     float restartTimer;           // the cycle's countdown, seconds
@@ -52,7 +53,7 @@ public:
     // into modelLists, and the light set into lightLists (the full set's
     // lists again when the data file has no light set, or a damaged one);
     // draws the cards' masks from the full set into cardTexture and makes
-    // cardLists (none when GL can't take the texture).
+    // cardLists and finLists (none when GL can't take the texture).
     // False when any of the full set can't be loaded or built.
     bool BuildPieceShapes(char* resourcePath);
     // Cuts a new board for picWidth x picHeight and puzzleWidth, sized by the
@@ -79,4 +80,9 @@ public:
     // flat square by a mask, the rim's shading painted on) can't be told
     // from the shape.
     static constexpr float kCardBelowPixels = 16.0f;
+    // A card gets its fins (the sliver of its side, edge on) only while the
+    // line of sight meets its face at a cosine under this: nearer face on
+    // the fins lie behind the face, yet a software renderer shades them all
+    // before the depth test (the mask's alpha test comes first).
+    static constexpr float kFinsBelowFacing = 0.3f;
 };

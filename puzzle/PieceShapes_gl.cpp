@@ -50,12 +50,13 @@ void CardCorner(int shape, float x, float y, float z)
     glVertex3f(x * kModelToBoard, y * kModelToBoard, z * kModelToBoard);
 }
 
-// Shape `shape`'s card: the front square facing +z, the back one -z, and
-// two fins through the middle (the planes y = 0 and x = 0, each face one
-// way), cut by the same mask to the piece's extent across its middle. The
-// fins lie inside the piece, hidden behind its faces, until it turns edge
-// on: then they show the sliver its side would.
-void CompileCard(int shape)
+// Shape `shape`'s card (`fins` false): the front square facing +z and the
+// back one facing -z; or its fins (`fins` true): two planes through the
+// middle (y = 0 and x = 0, each face one way), cut by the same mask to the
+// piece's extent across its middle. The fins lie inside the piece, hidden
+// behind its faces, until it turns edge on: then they show the sliver its
+// side would.
+void CompileCard(int shape, bool fins)
 {
     const float h = kCardHalfSpan, z = kPieceHalfThickness;
     const struct {
@@ -69,10 +70,11 @@ void CompileCard(int shape)
         {{1, 0, 0}, {{0, -h, z}, {0, -h, -z}, {0, h, -z}, {0, h, z}}},
         {{-1, 0, 0}, {{0, -h, z}, {0, h, z}, {0, h, -z}, {0, -h, -z}}},
     };
+    const size_t first = fins ? 2 : 0, last = fins ? 6 : 2;
     glBegin(GL_QUADS);
-    for (const auto& face : faces) {
-        glNormal3fv(face.normal);
-        for (const auto& corner : face.corners)
+    for (size_t k = first; k < last; ++k) {
+        glNormal3fv(faces[k].normal);
+        for (const auto& corner : faces[k].corners)
             CardCorner(shape, corner[0], corner[1], corner[2]);
     }
     glEnd();
@@ -85,10 +87,12 @@ bool ONEPUZZLE::BuildPieceShapes(char* resourcePath)
     for (unsigned int& list : lightLists)
         list = 0;
     // A second set-up of the same board replaces the cards it made before.
-    for (unsigned int& list : cardLists) {
-        if (list != 0)
-            glDeleteLists(list, 1);
-        list = 0;
+    for (unsigned int* lists : {cardLists, finLists}) {
+        for (int i = 0; i < kPieceShapeCount; ++i) {
+            if (lists[i] != 0)
+                glDeleteLists(lists[i], 1);
+            lists[i] = 0;
+        }
     }
     if (cardTexture != 0)
         glDeleteTextures(1, &cardTexture);
@@ -113,7 +117,11 @@ bool ONEPUZZLE::BuildPieceShapes(char* resourcePath)
         for (int i = 0; cardTexture != 0 && i < kPieceShapeCount; ++i) {
             cardLists[i] = glGenLists(1);
             glNewList(cardLists[i], GL_COMPILE);
-            CompileCard(i);
+            CompileCard(i, false);
+            glEndList();
+            finLists[i] = glGenLists(1);
+            glNewList(finLists[i], GL_COMPILE);
+            CompileCard(i, true);
             glEndList();
         }
     }

@@ -20,6 +20,8 @@
 // shading on; a dozen triangles instead of hundreds.
 #include <GL/gl.h>
 
+#include <cmath>
+
 #include "puzzle/Frustum.h"
 #include "puzzle/ONEPIECE.h"
 #include "puzzle/ONEPUZZLE.h"
@@ -39,6 +41,7 @@ constexpr float kPieceRadius = 0.86f;
 struct ViewOfBoard {
     float planes[6][4];
     DetailSplit light, card;
+    float eye[3];  // where the eye is
 };
 
 ViewOfBoard CurrentViewOfBoard()
@@ -52,6 +55,10 @@ ViewOfBoard CurrentViewOfBoard()
     FrustumPlanesFromMatrices(projection, modelview, view.planes);
     view.light = DetailSplitFromMatrices(projection, modelview, viewport[2], viewport[3], ONEPUZZLE::kLightBelowPixels);
     view.card = DetailSplitFromMatrices(projection, modelview, viewport[2], viewport[3], ONEPUZZLE::kCardBelowPixels);
+    if (!EyeFromModelview(modelview, view.eye)) {
+        // No eye to be found: every card seen edge on, so none loses its fins.
+        view.eye[0] = view.eye[1] = view.eye[2] = NAN;
+    }
     return view;
 }
 
@@ -80,6 +87,17 @@ bool InView(const float planes[6][4], const VECTOR3D& at)
         if (planes[k][0] * at.x + planes[k][1] * at.y + planes[k][2] * at.z + planes[k][3] < -kPieceRadius)
             return false;
     return true;
+}
+
+// Whether the line of sight from `eye` meets the piece's face at a cosine of
+// at least kFinsBelowFacing (false for an eye that isn't a point).
+bool FacingEye(const ONEPIECE& piece, const float eye[3])
+{
+    const double* m = piece.rotation.m;  // the face's normal is its third column
+    const double dx = eye[0] - piece.pos.x, dy = eye[1] - piece.pos.y, dz = eye[2] - piece.pos.z;
+    const double along = m[8] * dx + m[9] * dy + m[10] * dz;
+    return along * along >= static_cast<double>(ONEPUZZLE::kFinsBelowFacing * ONEPUZZLE::kFinsBelowFacing) *
+                                (dx * dx + dy * dy + dz * dz);
 }
 
 }  // namespace
@@ -120,10 +138,13 @@ void ONEPUZZLE::Draw()
                 glPushMatrix();
                 ONEPIECE& piece = pieces[j * columns + i];
                 piece.ReadyDraw();
-                if (piece.shape >= 0 && piece.shape < 64)
+                if (piece.shape >= 0 && piece.shape < 64) {
                     glCallList(card    ? cardLists[piece.shape]
                                : light ? lightLists[piece.shape]
                                        : modelLists[piece.shape]);
+                    if (card && !FacingEye(piece, view.eye))
+                        glCallList(finLists[piece.shape]);
+                }
                 glPopMatrix();
             }
         }
