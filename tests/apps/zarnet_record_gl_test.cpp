@@ -1,7 +1,5 @@
-// `zarnet --record` end to end, headless, in one simulated run per picture
-// source (the wallpaper, a grab of the desktop): the first frame shows the
-// whole picture the right way up, a frame at 5 s shows the board scattered,
-// and --stats reports a cycle run to its end.
+// `zarnet --record` end to end, one run per picture source (the wallpaper, a
+// grab of the desktop): the picture upright first, scattered at 5 s, a cycle.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 

@@ -1,10 +1,6 @@
-// The data files gone or damaged: the piece shapes ("zar.vnt") and the
-// overlay's images ("vantor.morvence"), each missing, cut to half its
-// length, random bytes, or random bytes behind its own header, and the
-// images' container holding a picture of a kind its reader refuses. The view
-// never crashes; when it can't make the puzzle it draws black frames and
-// the user is told once, naming the folder (after the reader's own words
-// when it refused a picture).
+// The data files ("zar.vnt", "vantor.morvence") missing or damaged: the view
+// never crashes; without a puzzle it draws black frames and the user is told
+// once, naming the folder (after the reader's own words for a refused image).
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,8 +1,7 @@
 // zarnet and zarnet-settings on a private Xvfb when things go wrong: the
-// server dies, the host's window is destroyed or resized fifty times in a
-// row, a signal comes, or the settings file is damaged, huge, a directory or
-// out of range (zarnet headless there: the settings are read the same way on
-// any backend). Each case says what the user sees and that nothing is lost.
+// server dies, the host's window is destroyed or resized fifty times, a
+// signal comes, or the settings file is damaged, huge, a directory or out
+// of range. Each case says what the user sees and that nothing is lost.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>

@@ -1,8 +1,7 @@
-// The settings through the module's store. Reading: the first run and another version's keys, stored numbers
-// the saver can't use pinned to what the sheet offers, damaged stores, and the first run's folder. Saving when
-// the disk is full, the folder read-only, or the program killed in the middle of saves: the user's file is never
-// lost nor half written. (Both programs over damaged, huge and odd files: display_faults_x11_test.cpp; the sheet's
-// saves: its own test.)
+// The settings through the module's store: the first run, pinned numbers,
+// damaged stores, the first run's folder; saves on a full disk, a read-only
+// folder or killed midway never lose nor half write the user's file. (Both
+// programs over damaged files: display_faults_x11_test.cpp.)
 #include <fcntl.h>
 #include <sched.h>
 #include <signal.h>

@@ -1,7 +1,5 @@
-// The file readers on inputs built byte by byte: the lump container, MS3D
-// models and TGA images. What they accept, every refusal that matters, and
-// truncation at every offset (ASan and UBSan watch for reads and writes
-// outside the arrays).
+// The file readers on inputs built byte by byte: what they accept, every
+// refusal that matters, and truncation at every offset (under ASan/UBSan).
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 

@@ -1,18 +1,8 @@
-// Pictures with GL. The next picture's upload: spread over calls of bounded
-// size, the texture equal to the one the loader builds, the fallback in place
-// of a failed file, and nothing left behind by a dropped or failed picture
-// (made at once, as the engine's LoadPic does: engine_gl_test.cpp holds its
-// frames against these); the loader's record holds the picture's own size,
-// and a failed load leaves it alone.
-//
-// Hostile things in the picture folder, each met by the whole program
-// (`zarnet --record` with the folder source and a picture change every few
-// seconds): decompression bombs, pictures at the largest side the decoder
-// allows, a cut-off progressive JPEG, a FIFO, a symlink loop, a GIF of 500
-// frames, names no text encoding likes, and a folder of 20,000 pictures (an
-// unreadable file: pictures_test.cpp). In every case the program keeps
-// drawing, ends normally and stays within its memory bound; what it shows is
-// the bundled picture or the good picture.
+// Pictures with GL: the next picture's upload in bounded shares, equal to
+// the loader's texture, leaving nothing behind; and hostile things in the
+// picture folder, each met by the whole program (`zarnet --record`), which
+// must keep drawing within its memory bound and show the bundled or the
+// good picture (an unreadable file: pictures_test.cpp).
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -35,14 +35,16 @@ TEST(PictureFolder, CountsEachKindFindsNamesAsStoredAndLeaksNoHandle)
     }
     std::string path = folder.Path(), missing = folder.Join("gone");
     const int fds = testpics::CountOpenFds();
-    for (auto [extension, file] : {std::pair<std::string, std::string>{".jpg", "a.jpg"},
-                                   {".gif", "B.GIF"}, {".png", "c.Png"}, {".jpeg", "d.jpeg"}, {".txt", "e.txt"}}) {
+    const char* const kinds[][2] = {
+        {".jpg", "a.jpg"}, {".gif", "B.GIF"}, {".png", "c.Png"}, {".jpeg", "d.jpeg"}, {".txt", "e.txt"}};
+    for (auto [kind, file] : kinds) {
+        std::string extension = kind;
         SCOPED_TRACE(extension);
         EXPECT_EQ(CountFiles(path.c_str(), extension.c_str()), 1);  // ".jpg" is neither d.jpeg nor the bare ".jpg"
         EXPECT_EQ(CountFiles(missing.c_str(), extension.c_str()), 0);
         char name[1024] = "";
         EXPECT_TRUE(FindNthFile(path.data(), name, extension.data(), 0));
-        EXPECT_EQ(name, file);
+        EXPECT_STREQ(name, file);
         EXPECT_FALSE(FindNthFile(path.data(), name, extension.data(), 1));  // n == count
     }
     for (int i = 0; i < 100; ++i) {

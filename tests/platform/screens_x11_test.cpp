@@ -1,11 +1,17 @@
-// Monitor list and root-window grab against a private Xvfb server.
+// Against a private Xvfb server: the monitor list, the root-window grab, and
+// the scoped X error trap (it sees its own stretch's errors only, an inner
+// trap's being the inner one's, and gives the program's handler back).
 #include "platform/screen_grab.h"
 #include "platform/screens.h"
 #include "tests/support/xvfb_server.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 // After gtest: Xlib defines macros (None, Bool) that clash with its names.
 #include <X11/Xlib.h>
+
+#include "platform/x11_error_trap.h"
 
 namespace {
 
@@ -43,13 +49,10 @@ TEST(X11Screens, TwoMonitorsPrimaryFirstAndTheGrabOfOneBottomRowFirst)
     ScreenList list;
     ASSERT_TRUE(GetX11Screens(d, &list));
     ASSERT_EQ(list.screens.size(), 2u);
-    EXPECT_EQ(list.screens[0].name, "right");
-    EXPECT_TRUE(list.screens[0].primary);
-    EXPECT_EQ(list.screens[0].frame.x, 320);
-    EXPECT_EQ(list.screens[1].name, "left");
-    EXPECT_FALSE(list.screens[1].primary);
-    EXPECT_EQ(list.screens[1].frame.width, 320);
-    EXPECT_NE(list.screens[0].number, list.screens[1].number);
+    const ScreenInfo &right = list.screens[0], &left = list.screens[1];
+    EXPECT_EQ(std::make_tuple(right.name, right.primary, right.frame.x, left.name, left.primary, left.frame.width),
+              std::make_tuple("right", true, 320, "left", false, 320));
+    EXPECT_NE(right.number, left.number);
 
     Fill(d, 0, 0, 640, 480, 0x000000);
     Fill(d, 0, 0, 640, 10, 0xff0000);    // top band
@@ -62,12 +65,44 @@ TEST(X11Screens, TwoMonitorsPrimaryFirstAndTheGrabOfOneBottomRowFirst)
     ASSERT_TRUE(g.width == 320 && g.height == 480 && g.rgba.size() == size_t(320) * 480 * 4);
     EXPECT_EQ(g.rgba[1], 255) << "the first row stored is the bottom's green";
     EXPECT_EQ(g.rgba[3], 255);
-    EXPECT_EQ(At(g, 5, 0), 0xff0000u);
-    EXPECT_EQ(At(g, 80, 100), 0xffffffu);  // the mark's corners
-    EXPECT_EQ(At(g, 86, 104), 0xffffffu);
-    EXPECT_EQ(At(g, 87, 104), 0u);
-    EXPECT_EQ(At(g, 80, 105), 0u);
-    EXPECT_EQ(At(g, 10, 200), 0u);  // the left half's line is not grabbed
+    // The top band, the mark's corners and beyond them, and the left half's line, which is not grabbed.
+    const int marks[][3] = {{5, 0, 0xff0000}, {80, 100, 0xffffff}, {86, 104, 0xffffff},
+                            {87, 104, 0},     {80, 105, 0},        {10, 200, 0}};
+    for (auto [x, y, rgb] : marks)
+        EXPECT_EQ(At(g, x, y), unsigned(rgb)) << x << "," << y;
+    XCloseDisplay(d);
+}
+
+int g_programErrors = 0;  // errors that reached the program's own handler
+
+TEST(X11ErrorTrap, CountsItsOwnStretchInnermostFirstAndRestoresTheHandler)
+{
+    XvfbServer server;
+    ASSERT_TRUE(server.Start(64, 48, 24)) << server.Error();
+    Display* d = XOpenDisplay(server.DisplayName().c_str());
+    ASSERT_NE(d, nullptr);
+    XSetErrorHandler([](Display*, XErrorEvent*) { return ++g_programErrors, 0; });
+    const Window gone = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 8, 8, 0, 0, 0);
+    XDestroyWindow(d, gone);
+    {
+        X11ErrorTrap outer(d);
+        {
+            X11ErrorTrap inner(d);
+            EXPECT_FALSE(inner.Failed());
+            XMapWindow(d, gone);
+            EXPECT_TRUE(inner.Failed());
+        }
+        EXPECT_FALSE(outer.Failed()) << "the inner trap's error";
+        XUnmapWindow(d, gone);
+        EXPECT_TRUE(outer.Failed());
+        outer.Release();
+        XMapWindow(d, gone);
+        XSync(d, False);
+        EXPECT_EQ(g_programErrors, 1) << "after Release";
+    }
+    XMapWindow(d, gone);
+    XSync(d, False);
+    EXPECT_EQ(g_programErrors, 2);
     XCloseDisplay(d);
 }
 

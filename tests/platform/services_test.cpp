@@ -1,4 +1,5 @@
-// The services without a display: a view's alerts and the key-file store. (The desktops' wallpaper settings: desktop_background_test.cpp.)
+// The services without a display: a view's alerts, the key-file store and XScreenSaver's "may hacks show the
+// desktop" setting. (The desktops' wallpaper settings: desktop_background_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -6,6 +7,7 @@
 
 #include "host/ScreenSaverView.h"
 #include "platform/preference_store.h"
+#include "platform/screen_grab.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -80,6 +82,29 @@ TEST(PreferenceStore, CarriageReturnsAndNulsAtLineEndsAreNoPartOfAValueBeforeOrA
     ASSERT_TRUE(WriteWholeFile(dir.Join("vmZarnetSS.conf"), "[vmZarnetSS]\nBGPath=/a\rb\r\n"));
     std::string path;
     EXPECT_TRUE(PreferenceStore("vmZarnetSS", dir.Path().c_str()).stringForKey("BGPath", &path) && path == "/a\rb");
+}
+
+TEST(XScreenSaverSettings, DesktopGrabIsAllowedUnlessGrabDesktopImagesIsFalse)
+{
+    const struct {
+        const char* text;
+        bool allowed;
+    } cases[] = {
+        {"", true},
+        {"mode:\t\tone\nlock:\t\tFalse\n", true},
+        {"grabDesktopImages:\tTrue\n", true},
+        {"grabDesktopImages:\tFalse\n", false},
+        {"grabDesktopImages: false", false},  // no newline at the end
+        {"grabDesktopImages:\tOff\r\n", false},
+        {"grabDesktopImages:  no  \n", false},
+        {"*grabDesktopImages:\tFalse\n", false},                                    // X resource form
+        {"grabDesktopImages:\tFalse\ngrabDesktopImages:\tTrue\n", true},            // the last one counts
+        {"grabVideoFrames:\tFalse\nchooseRandomImages:\tFalse\n", true},            // other sources
+        {"programs:\t\\\n  zarnet --root grabDesktopImages: False \\n\\\n", true},  // not a setting's name
+        {"grabDesktopImagesX:\tFalse\n", true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(XScreenSaverAllowsDesktopGrab(c.text), c.allowed) << c.text;
 }
 
 }  // namespace

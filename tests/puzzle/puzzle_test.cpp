@@ -1,6 +1,4 @@
-// The board and its cycle: the detail split, board sizes, the cut,
-// joining, lock in place, the box, the angle wrap, the countdown, and long
-// seeded runs of whole cycles; and the shipped joining step against the
+// The board and its cycle, and the shipped joining step against the
 // reference step.
 #include <gtest/gtest.h>
 

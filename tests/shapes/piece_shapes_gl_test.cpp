@@ -1,11 +1,7 @@
-// The shapes drawn: the shape half of ONEPUZZLE::Setup in a headless context
-// (64 display lists from "zar.vnt", what a list holds, read back through GL
-// feedback, and an assembled 4 x 4 block of the shipped shapes drawn without
-// gaps, saved as <build>/test-renders/shapes_block.png for a person to look
-// at); and cards, the smallest pieces' flat stand-ins: the masks drawn from
-// the shipped shapes (outline, knobs and holes where the shapes have them,
-// the rim's shading, every level), and boards drawn with cards against the
-// same boards drawn with shapes.
+// The shapes drawn: the display lists ONEPUZZLE::Setup makes from "zar.vnt"
+// (read back through GL feedback) and an assembled block of the shipped
+// shapes without gaps (<build>/test-renders/shapes_block.png); and cards, the
+// smallest pieces' flat stand-ins, against the shapes they stand for.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 

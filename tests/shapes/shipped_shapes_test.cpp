@@ -1,8 +1,7 @@
-// The shipped data files, read only through the system's own readers: the 64
-// piece shapes of "zar.vnt" and the 64 of its light set are closed and well
-// formed, stay in their cells but for their knobs and interlock exactly
-// within each set; "zar.vnt" is what the tools
-// make, and the overlay images have the sizes the overlay draws them at.
+// The shipped data files, read through the system's own readers: the piece
+// shapes of both sets are closed, stay in their cells but for their knobs and
+// interlock exactly; "zar.vnt" is what the tools make; the overlay images
+// have the sizes the overlay draws them at.
 #include <gtest/gtest.h>
 
 #include <algorithm>

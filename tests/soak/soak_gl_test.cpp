@@ -1,13 +1,8 @@
-// A long unattended run of `zarnet --record` with the folder source over a
-// folder of mixed pictures (a few of them damaged): forced picture changes,
-// size changes every few minutes, and the process sampled every twenty
-// simulated minutes. Everything the process holds must stay flat after the first cycle,
-// no piece may ever stand at a non-finite place, and every assembling must
-// end in a countdown.
-//
-// The CI run covers a few simulated hours; ZARNET_SOAK_SECONDS sets a longer
-// one (tools/soak.sh runs seven days), ZARNET_SOAK_KEEP a folder to keep the
-// report in.
+// A long unattended run of `zarnet --record` over a folder of mixed pictures
+// (some damaged), with forced picture changes and size changes: what the
+// process holds stays flat after the first cycle and every assembling ends in
+// a countdown. ZARNET_SOAK_SECONDS sets a longer run than CI's (tools/soak.sh
+// runs seven days), ZARNET_SOAK_KEEP a folder to keep the report in.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 

@@ -22,8 +22,8 @@ public:
         const bool started =
             server_.Start({"Xvfb", "-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0", screen},
                           EnvironmentWith({}), dir.Join("display"));
-        for (int waited = 0; started && waited < 10000 && number.find('\n') == std::string::npos &&
-                             !server_.Wait(20, nullptr);
+        for (int waited = 0;
+             started && waited < 10000 && number.find('\n') == std::string::npos && !server_.Wait(20, nullptr);
              waited += 20)
             ReadWholeFile(dir.Join("display"), &number);
         const size_t end = number.find('\n');
