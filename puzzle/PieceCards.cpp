@@ -1,4 +1,5 @@
 #include "puzzle/PieceCards.h"
+#include "puzzle/ppInfo.h"
 
 #include <algorithm>
 #include <cmath>
@@ -166,4 +167,9 @@ void PieceCardAtlas::TileCoordinates(int shape, float x, float y, float* s, floa
     *s = (static_cast<float>(shape % kCardTilesAcross) + (x + kCardHalfSpan) / (2.0f * kCardHalfSpan)) * tile;
     const int row = shape / kCardTilesAcross;  // the tile's row in the atlas
     *t = (static_cast<float>(row) + (y + kCardHalfSpan) / (2.0f * kCardHalfSpan)) * tile;
+}
+
+float CardReach(int shape, int side)
+{
+    return ppInfo[shape & 63][side & 3] == 1 ? kCardHalfSpan : kCardFlatReach;
 }

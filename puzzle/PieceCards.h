@@ -20,9 +20,18 @@ constexpr int kCardTile = 64;           // texels along a tile's side at level 0
 constexpr int kCardTilesAcross = 8;     // tiles along the atlas's side
 constexpr int kCardLevels = 4;          // levels 0..3: tiles of 64, 32, 16 and 8 texels
 constexpr float kCardHalfSpan = 34.0f;  // model units from a tile's centre to its edge
+// How far from the centre a card reaches on a side without a knob: the body's
+// edge (20) plus a margin that keeps every texel of the mask over the alpha
+// cut inside the card at every level (21 would just do).
+constexpr float kCardFlatReach = 24.0f;
 constexpr float kCardAlphaCut = 0.4f;   // texels at or under this alpha are outside (under a half: no
                                         // pinholes where four filtered corners meet)
 constexpr float kCardLodBias = -0.5f;   // the mask's level a half step finer than the footprint asks
+
+// How far shape `shape`'s card reaches from its centre on side `side`
+// (0 top, 1 right, 2 bottom, 3 left, as ppInfo orders them), model units:
+// the whole tile where a knob sticks out, else kCardFlatReach.
+float CardReach(int shape, int side);
 
 struct PieceCardAtlas {
     int size = 0;                                           // texels along the atlas's side at level 0

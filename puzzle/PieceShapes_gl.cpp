@@ -55,20 +55,23 @@ void CardCorner(int shape, float x, float y, float z)
 // middle (y = 0 and x = 0, each face one way), cut by the same mask to the
 // piece's extent across its middle. The fins lie inside the piece, hidden
 // behind its faces, until it turns edge on: then they show the sliver its
-// side would.
+// side would. Each side reaches as far as the shape does: the whole tile
+// where a knob sticks out, else a margin past the body's edge.
 void CompileCard(int shape, bool fins)
 {
-    const float h = kCardHalfSpan, z = kPieceHalfThickness;
+    const float top = CardReach(shape, 0), right = CardReach(shape, 1);
+    const float bottom = -CardReach(shape, 2), left = -CardReach(shape, 3);
+    const float z = kPieceHalfThickness;
     const struct {
         float normal[3];
         float corners[4][3];
     } faces[] = {
-        {{0, 0, 1}, {{-h, -h, z}, {h, -h, z}, {h, h, z}, {-h, h, z}}},
-        {{0, 0, -1}, {{-h, -h, -z}, {-h, h, -z}, {h, h, -z}, {h, -h, -z}}},
-        {{0, 1, 0}, {{-h, 0, z}, {h, 0, z}, {h, 0, -z}, {-h, 0, -z}}},
-        {{0, -1, 0}, {{-h, 0, z}, {-h, 0, -z}, {h, 0, -z}, {h, 0, z}}},
-        {{1, 0, 0}, {{0, -h, z}, {0, -h, -z}, {0, h, -z}, {0, h, z}}},
-        {{-1, 0, 0}, {{0, -h, z}, {0, h, z}, {0, h, -z}, {0, -h, -z}}},
+        {{0, 0, 1}, {{left, bottom, z}, {right, bottom, z}, {right, top, z}, {left, top, z}}},
+        {{0, 0, -1}, {{left, bottom, -z}, {left, top, -z}, {right, top, -z}, {right, bottom, -z}}},
+        {{0, 1, 0}, {{left, 0, z}, {right, 0, z}, {right, 0, -z}, {left, 0, -z}}},
+        {{0, -1, 0}, {{left, 0, z}, {left, 0, -z}, {right, 0, -z}, {right, 0, z}}},
+        {{1, 0, 0}, {{0, bottom, z}, {0, bottom, -z}, {0, top, -z}, {0, top, z}}},
+        {{-1, 0, 0}, {{0, bottom, z}, {0, top, z}, {0, top, -z}, {0, bottom, -z}}},
     };
     const size_t first = fins ? 2 : 0, last = fins ? 6 : 2;
     glBegin(GL_QUADS);

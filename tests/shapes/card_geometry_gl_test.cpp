@@ -1,18 +1,66 @@
-// A card's fins: drawn while it is turned edge on, where its faces vanish and
-// the fins alone show the piece, and left out while it faces the eye.
+// A card's geometry: its faces reach every texel of the mask that can pass
+// the alpha cut, and its fins are drawn while it is turned edge on, where its
+// faces vanish and the fins alone show the piece, and left out while it
+// faces the eye.
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "engine/SSMAIN.h"
+#include "loading/MS3D.h"
 #include "math/MATRIX.h"
 #include "puzzle/ONEPUZZLE.h"
+#include "puzzle/PieceCards.h"
+#include "puzzle/PieceShapes.h"
 #include "tests/support/engine_view.h"
 
 namespace {
+
+// Beyond a card's faces (CardReach on each side), the mask of the shipped shapes, filtered as GL filters it at any
+// level, stays at or under the alpha cut: a card cut shorter would lose
+// pixels of its piece.
+TEST(CardGeometry, FacesReachEveryTexelOverTheCut)
+{
+    PieceCardAtlas atlas;
+    atlas.Reset();
+    bool lightSet = false;
+    std::string resources = ZARNET_BUILD_RESOURCES;
+    ASSERT_TRUE(ReadPieceShapes(
+        resources.data(), [&](int shape, bool light, MS3D& model) { light || atlas.AddShape(shape, model); },
+        &lightSet));
+    ASSERT_TRUE(atlas.Complete());
+    for (int shape = 0; shape < 64; ++shape) {
+        const float top = CardReach(shape, 0), right = CardReach(shape, 1);
+        const float bottom = -CardReach(shape, 2), left = -CardReach(shape, 3);
+        for (int level = 0; level < kCardLevels; ++level) {
+            const int side = atlas.size >> level;
+            const auto& texels = atlas.levels[static_cast<size_t>(level)];
+            auto alpha = [&](int x, int y) {  // clamped to the atlas, as GL_CLAMP_TO_EDGE
+                x = std::min(std::max(x, 0), side - 1);
+                y = std::min(std::max(y, 0), side - 1);
+                return texels[2 * static_cast<size_t>(y * side + x) + 1] / 255.0f;
+            };
+            float worst = 0.0f;
+            for (float y = -kCardHalfSpan; y <= kCardHalfSpan; y += 0.25f)
+                for (float x = -kCardHalfSpan; x <= kCardHalfSpan; x += 0.25f) {
+                    if (x >= left && x <= right && y >= bottom && y <= top)
+                        continue;
+                    float s = 0.0f, t = 0.0f;
+                    PieceCardAtlas::TileCoordinates(shape, x, y, &s, &t);
+                    const float u = s * side - 0.5f, v = t * side - 0.5f;
+                    const int i = static_cast<int>(std::floor(u)), j = static_cast<int>(std::floor(v));
+                    const float fu = u - i, fv = v - j;
+                    worst = std::max(worst, (1 - fu) * (1 - fv) * alpha(i, j) + fu * (1 - fv) * alpha(i + 1, j) +
+                                                (1 - fu) * fv * alpha(i, j + 1) + fu * fv * alpha(i + 1, j + 1));
+                }
+            EXPECT_LE(worst, kCardAlphaCut) << "shape " << shape << " level " << level;
+        }
+    }
+}
 
 TEST(CardFins, ShowAnEdgeOnBoardAndOnlyIt)
 {
