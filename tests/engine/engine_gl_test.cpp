@@ -216,8 +216,8 @@ TEST_F(EngineGL, AFolderWithoutAUsablePictureShowsTheBundledOneAndTheEngineRuns)
             EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
             // The bundled picture, texel for texel, and a board cut for its shape (1600 x 1000: 8 x 5).
             ASSERT_NE(engine.pictureTex, 0u);
-            EXPECT_EQ(engine.pictureWidth, int(reference.width));
-            EXPECT_EQ(engine.pictureHeight, int(reference.height));
+            EXPECT_EQ(std::make_pair(engine.pictureWidth, engine.pictureHeight),
+                      std::make_pair(int(reference.width), int(reference.height)));
             int w = 0, h = 0;
             EXPECT_TRUE(TextureTexels(engine.pictureTex, &w, &h) == bundledTexels) << w << " x " << h;
             EXPECT_EQ(engine.puzzle->columns * 5, engine.puzzle->rows * 8);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/SSMAIN.h"
@@ -140,8 +141,7 @@ TEST(ZarnetViewGrab, TextureSizePerDetailElseTheDesktopPictureWhenAllBlack)
         glBindTexture(GL_TEXTURE_2D, v.view.DeskTex.texID);
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
-        EXPECT_EQ(width, c.side);
-        EXPECT_EQ(height, c.side);
+        EXPECT_EQ(std::make_pair(width, height), std::make_pair(c.side, c.side));
     }
 }
 

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "loading/Texture.h"
@@ -34,8 +35,7 @@ std::vector<unsigned char> LoaderTexels(const std::string& path, int resolution,
     Texture texture;
     if (!loadPicFile(path.c_str(), &texture, resolution))
         return {};
-    EXPECT_EQ(texture.width, width);
-    EXPECT_EQ(texture.height, height);
+    EXPECT_EQ(std::make_pair(texture.width, texture.height), std::make_pair(width, height));
     int w = 0, h = 0;
     std::vector<unsigned char> texels = TextureTexels(texture.texID, &w, &h);
     glDeleteTextures(1, &texture.texID);
@@ -87,8 +87,7 @@ TEST(NextPictureGL, UploadsInSharesOfBoundedSizeTheLoadersTextureOrTheFallback)
             continue;
         }
         const bool big = std::string(c.gives) == "big.jpg";
-        EXPECT_EQ(width, big ? 2000 : 50);
-        EXPECT_EQ(height, big ? 1000 : 30);
+        EXPECT_EQ(std::make_pair(width, height), std::make_pair(big ? 2000 : 50, big ? 1000 : 30));
         int tw = 0, th = 0;
         EXPECT_TRUE(TextureTexels(texture, &tw, &th) == LoaderTexels(dir.Join(c.gives), c.resolution, width, height))
             << tw << " x " << th;

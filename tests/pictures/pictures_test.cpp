@@ -171,11 +171,9 @@ TEST(PictureSteps, FilesBecomeUpsideDownNearestNeighbourTexelsOrFailCleanly)
         }
         int tw = 0, th = 0;
         PictureTextureSize(2, c.width, c.height, 16384, &tw, &th);
-        EXPECT_EQ(t.width, tw);
-        EXPECT_EQ(t.height, th);
+        EXPECT_EQ(std::make_pair(t.width, t.height), std::make_pair(tw, th));
         EXPECT_EQ(t.type, c.channels == 4 ? unsigned(GL_RGBA) : unsigned(GL_RGB));
-        EXPECT_EQ(t.pictureWidth, c.width);
-        EXPECT_EQ(t.pictureHeight, c.height);
+        EXPECT_EQ(std::make_pair(t.pictureWidth, t.pictureHeight), std::make_pair(c.width, c.height));
         // Texel (i, j) counted from the picture's top: the nearest pixel, rows stored bottom first.
         const float fx = float(c.width) / float(tw), fy = float(c.height) / float(th);
         int wrong = 0;
@@ -802,8 +800,7 @@ TEST_F(PictureWorkerTest, MakesWhatTheLoaderMakesOrTheFallbackOrNothing)
         EXPECT_FALSE(worker.Take(&made));  // taken once only
         EXPECT_EQ(Rgba(made), c.gives ? ExpectedRgba(dir.Join(c.gives), c.resolution) : std::vector<unsigned char>());
         EXPECT_EQ(made.fallback, c.gives != nullptr && std::string(c.gives) != c.path);
-        EXPECT_EQ(made.pictureWidth, c.width);
-        EXPECT_EQ(made.pictureHeight, c.height);
+        EXPECT_EQ(std::make_pair(made.pictureWidth, made.pictureHeight), std::make_pair(c.width, c.height));
         FreePicturePixels(&made);
         FreePicturePixels(&made);  // safe twice
     }
