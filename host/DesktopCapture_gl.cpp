@@ -1,7 +1,6 @@
 // The GL half of the desktop grab: scaling the grab into a texture of the
 // view's context.
 #include <GL/gl.h>
-#include <GL/glu.h>
 
 #include <cstdlib>
 
@@ -34,11 +33,9 @@ bool BuildGrabTexture(const ScreenGrab& grab, int detail, unsigned* texture)
         const size_t pixels = static_cast<size_t>(texWidth) * static_cast<size_t>(texHeight);
         unsigned char* scaled = static_cast<unsigned char*>(std::malloc(pixels * 4));
         if (scaled) {
-            // RGBA rows are whole multiples of 4 bytes: the pack alignment
-            // gluScaleImage writes with doesn't matter.
-            const GLint error = gluScaleImage(GL_RGBA, grab.width, grab.height, GL_UNSIGNED_BYTE, grab.rgba.data(),
-                                              texWidth, texHeight, GL_UNSIGNED_BYTE, scaled);
-            if (error == 0 && !GrabIsAllBlack(scaled, pixels)) {
+            const bool scaledOk =
+                ScaleRgbaBox(grab.rgba.data(), grab.width, grab.height, scaled, texWidth, texHeight);
+            if (scaledOk && !GrabIsAllBlack(scaled, pixels)) {
                 glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, texWidth, texHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, scaled);
                 uploaded = true;
             }
