@@ -4,12 +4,13 @@
 //   bit 0     the route: clear = the desktop picture's (loadPicFile, one
 //             BuildTexture), set = the folder picture's (NextPicture: the
 //             worker thread, then uploads in shares of 1 + 4 x bits 5-7 rows);
-//   bits 1-4  all set: a fixed texture size, 512 square (resolution code 0)
-//             or, with bit 5, 1024 square (code 1); otherwise code 2, the
+//   bits 1-5  all set: a fixed texture size, 512 square (resolution code 0)
+//             or, with bit 6, 1024 square (code 1); otherwise code 2, the
 //             picture's own size to the nearest power of two. The fixed
 //             sizes are rare so that most inputs stay small and fast.
-// The rest is the picture file. Pictures above 64 k pixels are skipped after
-// their header is read, to keep each run fast.
+// The rest is the picture file. Pictures above 16 k pixels are skipped after
+// their header is read, to keep each run fast: buffers up to 64 KB come from
+// the sanitizer's pools, larger ones are mapped and unmapped every time.
 //
 // Checked: a picture whose header can't be read never gives a texture; a
 // texture made has the size the steps promise and the picture's own size
@@ -86,14 +87,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     const bool folderRoute = data[0] & 1;
-    const int resolution = (data[0] & 0x1E) == 0x1E ? (data[0] >> 5) & 1 : 2;
+    const int resolution = (data[0] & 0x3E) == 0x3E ? (data[0] >> 6) & 1 : 2;
     const int shareRows = 1 + 4 * (data[0] >> 5);
     ++data;
     --size;
 
     int width = 0, height = 0;
     const bool readable = ReadPictureSize(data, size, &width, &height);
-    if (readable && static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > (uint64_t{1} << 16)) {
+    if (readable && static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > (uint64_t{1} << 14)) {
         return 0;
     }
     const unsigned firstName = ProbeName();
