@@ -643,24 +643,6 @@ TEST(SvgPictures, TranslucentAndExternalContent)
     }
 }
 
-// (The loader's mapping onto a reduced decode is held against the full picture
-// with JPEG above.) By content, not by name: a WebP and an SVG
-// named .jpg fill the texture as the picture.
-TEST(PictureKinds, ReducedDecodesFillTheTextureWhateverTheName)
-{
-    ScratchDir dir;
-    const Bytes files[] = {EncodeWebp(800, 600, Quadrants(800, 600), false, false),
-                           QuadrantSvg("width='1920' height='1080'", 1920, 1080), QuadrantSvg("", 600, 1800)};
-    for (int k = 0; k < 3; ++k) {
-        const std::string path = dir.Join(std::to_string(k) + ".jpg");
-        ASSERT_TRUE(WriteWholeFile(path, files[k]));
-        SCOPED_TRACE(k);
-        Texels t;
-        ASSERT_TRUE(MakePictureTexels(path.c_str(), k, 16384, &t));  // resolution 0, 1, 2
-        ExpectShown(t, kUpright, 0);
-    }
-}
-
 TEST(PictureKinds, DamagedFilesFailCleanlyAtAnyNeed)
 {
     const Bytes webp = EncodeWebp(40, 30, testpics::PatternPixels(40, 30, 3), false);
