@@ -33,8 +33,7 @@ bool BuildGrabTexture(const ScreenGrab& grab, int detail, unsigned* texture)
         const size_t pixels = static_cast<size_t>(texWidth) * static_cast<size_t>(texHeight);
         unsigned char* scaled = static_cast<unsigned char*>(std::malloc(pixels * 4));
         if (scaled) {
-            const bool scaledOk =
-                ScaleRgbaBox(grab.rgba.data(), grab.width, grab.height, scaled, texWidth, texHeight);
+            const bool scaledOk = ScaleRgbaBox(grab.rgba.data(), grab.width, grab.height, scaled, texWidth, texHeight);
             if (scaledOk && !GrabIsAllBlack(scaled, pixels)) {
                 glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, texWidth, texHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, scaled);
                 uploaded = true;

@@ -50,9 +50,9 @@ int DrawShape(const int want[4])
 
 ONEPUZZLE::ONEPUZZLE()
     : pieces(nullptr), columns(0), rows(0), texCellWidth(0.0f), texCellHeight(0.0f),
-      pieceCount(0), modelLists{}, lightLists{}, cardLists{}, finLists{}, cardTexture(0), largestGroup(0.0f), restartTimer(1.0f),
-      boardZ(0.0f), picAspect(1.0f), picWidth(0), picHeight(0), boardScaleX(1.0f), boardScaleY(1.0f), newPicture(false),
-      finishFraction(0.75f), puzzleWidth(25), lockInPlace(true)
+      pieceCount(0), modelLists{}, lightLists{}, cardLists{}, finLists{}, cardTexture(0), largestGroup(0.0f),
+      restartTimer(1.0f), boardZ(0.0f), picAspect(1.0f), picWidth(0), picHeight(0), boardScaleX(1.0f),
+      boardScaleY(1.0f), newPicture(false), finishFraction(0.75f), puzzleWidth(25), lockInPlace(true)
 {
 }
 

@@ -24,9 +24,9 @@ constexpr float kCardHalfSpan = 34.0f;  // model units from a tile's centre to i
 // edge (20) plus a margin that keeps every texel of the mask over the alpha
 // cut inside the card at every level (21 would just do).
 constexpr float kCardFlatReach = 24.0f;
-constexpr float kCardAlphaCut = 0.4f;   // texels at or under this alpha are outside (under a half: no
-                                        // pinholes where four filtered corners meet)
-constexpr float kCardLodBias = -0.5f;   // the mask's level a half step finer than the footprint asks
+constexpr float kCardAlphaCut = 0.4f;  // texels at or under this alpha are outside (under a half: no
+                                       // pinholes where four filtered corners meet)
+constexpr float kCardLodBias = -0.5f;  // the mask's level a half step finer than the footprint asks
 
 // How far shape `shape`'s card reaches from its centre on side `side`
 // (0 top, 1 right, 2 bottom, 3 left, as ppInfo orders them), model units:
