@@ -44,23 +44,20 @@ DetailSplit DetailSplitFromMatrices(const float projection[16], const float mode
 
 bool EyeFromModelview(const float modelview[16], float eye[3])
 {
-    // Solve A e = -t, A the upper 3 x 3 (A[col][row] = modelview[4 col + row]).
+    // Solve A e = -t, A the upper 3 x 3 (A[row][col] = modelview[4 col + row]),
+    // by Cramer's rule: column k of A replaced by -t for e[k].
     const float* M = modelview;
-    auto a = [M](int row, int col) { return static_cast<double>(M[4 * col + row]); };
-    const double det = a(0, 0) * (a(1, 1) * a(2, 2) - a(1, 2) * a(2, 1)) -
-                       a(0, 1) * (a(1, 0) * a(2, 2) - a(1, 2) * a(2, 0)) +
-                       a(0, 2) * (a(1, 0) * a(2, 1) - a(1, 1) * a(2, 0));
-    if (!(std::fabs(det) > 1e-12))
-        return false;
     const double t[3] = {-M[12], -M[13], -M[14]};
-    // Cramer's rule, one column replaced by t at a time.
-    for (int k = 0; k < 3; ++k) {
-        auto c = [&](int row, int col) { return col == k ? t[row] : a(row, col); };
-        const double d = c(0, 0) * (c(1, 1) * c(2, 2) - c(1, 2) * c(2, 1)) -
-                         c(0, 1) * (c(1, 0) * c(2, 2) - c(1, 2) * c(2, 0)) +
-                         c(0, 2) * (c(1, 0) * c(2, 1) - c(1, 1) * c(2, 0));
-        eye[k] = static_cast<float>(d / det);
-    }
+    auto det = [M, &t](int replaced) {
+        auto a = [&](int row, int col) { return col == replaced ? t[row] : static_cast<double>(M[4 * col + row]); };
+        return a(0, 0) * (a(1, 1) * a(2, 2) - a(1, 2) * a(2, 1)) - a(0, 1) * (a(1, 0) * a(2, 2) - a(1, 2) * a(2, 0)) +
+               a(0, 2) * (a(1, 0) * a(2, 1) - a(1, 1) * a(2, 0));
+    };
+    const double whole = det(-1);
+    if (!(std::fabs(whole) > 1e-12))
+        return false;
+    for (int k = 0; k < 3; ++k)
+        eye[k] = static_cast<float>(det(k) / whole);
     return true;
 }
 
