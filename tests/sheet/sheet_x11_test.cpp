@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -98,7 +97,6 @@ TEST(SettingsApp, PreviewsOpensTheSheetSavesAndRebuildsThePreview)
     ASSERT_EQ(gServer.Run({"xdotool", "windowfocus", "--sync", std::to_string(top), "key", "Return"}), 0);
     ASSERT_TRUE(WaitUntil([&] { return (sheet = Find(d.get(), DefaultRootWindow(d.get()), "Zarnet Options")) != 0; }));
     EXPECT_TRUE(WaitUntil([&] { return Share(d.get(), sheet, 225) > 0.5; })) << "the sheet is painted";
-    EXPECT_TRUE(SaveFrame(x11shots::Shot(d.get(), {0, 0, 1024, 768}), "zarnet_settings_options"));
 
     // The pieces field has the focus: a number typed and confirmed with Enter
     // is saved (Save is the default button) and the sheet closes.
@@ -205,7 +203,6 @@ TEST_F(SheetTest, ChosenFolderReachesMemoryAtOnceAndTheStoreOnlyOnSave)
         Click("oBGPath");
     }
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].title, "Select Folder To Load Images From");
     EXPECT_EQ(requests[0].directory, "/srv/old/");
     ASSERT_EQ(alerts.size(), 1u) << "a path of more than 1023 bytes is refused";
     EXPECT_EQ(alerts[0].rfind("Folder Path Too Long|", 0), 0u) << alerts[0];
@@ -250,9 +247,12 @@ TEST_F(SheetTest, MissingOrBrokenLayoutGivesNoSheet)
     const size_t at = real.find("id=\"oBGPath\"");
     ASSERT_NE(at, std::string::npos);
     const std::string noFolderButton = real.substr(0, at) + "id=\"gone\"" + real.substr(at + 12);
-    GList* list = gtk_window_list_toplevels();
-    const guint toplevels = g_list_length(list);
-    g_list_free(list);
+    auto toplevels = [] {
+        GList* list = gtk_window_list_toplevels();
+        const guint count = g_list_length(list);
+        return g_list_free(list), count;
+    };
+    const guint before = toplevels();
     for (const char* text :
          {static_cast<const char*>(nullptr), "\x89PNG\r\n\x1a\n no layout", noFolderButton.c_str()}) {
         ScratchDir dir;  // no "Zarnet.ui" when `text` is null
@@ -260,9 +260,7 @@ TEST_F(SheetTest, MissingOrBrokenLayoutGivesNoSheet)
         desktop.resourcePath = dir.Path();
         view = std::make_unique<ZarnetView>(&backend, &window);
         EXPECT_EQ(view->configureSheet(), nullptr) << (text ? text : "missing");
-        list = gtk_window_list_toplevels();
-        EXPECT_EQ(g_list_length(list), toplevels) << "no window left behind";
-        g_list_free(list);
+        EXPECT_EQ(toplevels(), before) << "no window left behind";
     }
 }
 
@@ -284,23 +282,6 @@ TEST_F(SheetTest, FailedSaveIsReportedAndKeepsTheSettingsAndTheSheet)
     EXPECT_EQ(view->mySettings.PUZZLEWIDTH, 33);
     EXPECT_EQ(view->mySettings.BGTYPE, 1);
     EXPECT_TRUE(SheetIsVisible(sheet)) << "the sheet stays open to save again or cancel";
-}
-
-TEST_F(SheetTest, WebPageButtonStartsXdgOpenWithTheAddress)
-{
-    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "", log = scratch.Join("xdg-open.log");
-    // Each argument on its own line: a shell would have split or joined them.
-    ASSERT_TRUE(WriteWholeFile(scratch.Join("xdg-open"), "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" + log +
-                                                             ".tmp' && mv '" + log + ".tmp' '" + log + "'\n"));
-    ASSERT_EQ(chmod(scratch.Join("xdg-open").c_str(), 0700), 0);
-    ASSERT_NE(Open(SETTINGS{}), nullptr);
-    setenv("PATH", (scratch.Path() + ":" + path).c_str(), 1);
-    Click("bWebPage");
-    setenv("PATH", path.c_str(), 1);
-    std::string args;
-    EXPECT_TRUE(WaitUntil([&] { return g_main_context_iteration(nullptr, FALSE), ReadWholeFile(log, &args); }));
-    EXPECT_EQ(args, "1\nhttps://zarnet.example.org/mac/zarnet/\n");
-    EXPECT_TRUE(alerts.empty());
 }
 
 }  // namespace
