@@ -216,14 +216,18 @@ TEST_F(DesktopFiles, DamagedOrEmptySettingsFallBack)
         {"KDE", kPlasma, std::string("\0\xff[[[]]]=\n\x01=", 12)},
         {"KDE", kPlasma,
          "[Containments][2]\nlastScreen=0\n[Containments][2][Wallpaper][org.kde.image][General]\nImage=/x.jpg\n"},
+        {"KDE", kPlasma,  // a folder that is no wallpaper package
+         "[Containments][2]\nlastScreen=0\n[Containments][2][Wallpaper][org.kde.image][General]\nImage=@PICS@\n"},
         {"LXQt", kLxqt, "Wallpaper=@PICS@/four.png\n[[[\n"},
         {"LXQt", kLxqt, "[Desktop]\nWallpaper=@PICS@/four.png\nWallpaperMode=none\n"},
         {"i3", ".fehbg", "feh --bg-fill '@PICS@/four.png\n"},  // unterminated quote
         {"i3", ".fehbg", "xsetroot -solid '@PICS@/four.png'\n"},
+        {"i3", ".fehbg", "feh --bg-fill '@PICS@/empty.xml'\n"},  // a description without a usable picture
         {"LXDE", "cfg/pcmanfm/LXDE/desktop-items-0.conf", "[*]\nwallpaper_mode=color\nwallpaper=@PICS@/four.png\n"},
         {"i3", kNitrogen, "[xin_-1]\nfile=four.png\n"},        // a relative path
         {"i3", kNitrogen, "[xin_7]\nfile=@PICS@/four.png\n"},  // a monitor beyond the list
     };
+    Write("pics/empty.xml", "<background><static><file>/nonexistent.png</file></static></background>");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         Write(c.path, c.text);
