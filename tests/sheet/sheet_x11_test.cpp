@@ -261,8 +261,7 @@ TEST_F(SheetTest, FailedSaveIsReportedAndKeepsTheSettingsAndTheSheet)
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].rfind("Settings Not Saved|", 0), 0u) << alerts[0];
     EXPECT_NE(alerts[0].find(dir + "/vmZarnetSS.conf"), std::string::npos) << alerts[0];
-    EXPECT_EQ(view->mySettings.PUZZLEWIDTH, 33);
-    EXPECT_EQ(view->mySettings.BGTYPE, 1);
+    EXPECT_EQ(Memory(), (std::vector<int>{0, 33, 75, 1, 1, 1})) << "memory has the sheet's values";
     EXPECT_TRUE(SheetIsVisible(sheet)) << "the sheet stays open to save again or cancel";
 }
 
