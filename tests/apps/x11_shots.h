@@ -32,14 +32,12 @@ inline unsigned long Pixel(Rgb c)
 inline Frame Shot(Display* d, ScreenRect area)
 {
     ScreenGrab grab;
-    Frame frame;
     if (!GrabX11Screen(d, area, &grab))
-        return frame;
-    frame.width = grab.width;
-    frame.height = grab.height;
+        return {};
+    Frame frame{grab.width, grab.height, {}};
+    const ptrdiff_t row = static_cast<ptrdiff_t>(grab.width) * 4;
     for (int y = grab.height - 1; y >= 0; --y)  // the grab is bottom row first
-        frame.rgba.insert(frame.rgba.end(), grab.rgba.begin() + static_cast<ptrdiff_t>(y) * grab.width * 4,
-                          grab.rgba.begin() + static_cast<ptrdiff_t>(y + 1) * grab.width * 4);
+        frame.rgba.insert(frame.rgba.end(), grab.rgba.begin() + y * row, grab.rgba.begin() + (y + 1) * row);
     return frame;
 }
 
@@ -82,45 +80,34 @@ inline void PaintQuarters(Display* d, int width, int height)
     XSync(d, False);
 }
 
-// Shares of the lit pixels of `frame` by hue: red, green, blue, yellow, white (all three channels near
-// the brightest), other. Shading changes brightness, not these.
-inline std::array<double, 6> HueShares(const Frame& frame, int threshold = 40)
+// Shares of the lit pixels of `area` of `frame` (frame coordinates, top row first; empty: all of it) by hue: red,
+// green, blue, yellow, white (all three channels near the brightest), other; then the share of the area that is
+// lit. Shading changes brightness, not these.
+inline std::array<double, 7> HueShares(const Frame& frame, ScreenRect area = {}, int threshold = 40)
 {
-    std::array<double, 6> count = {};
+    const ScreenRect all = {0, 0, frame.width, frame.height}, r = IsEmptyRect(area) ? all : IntersectRects(area, all);
+    std::array<double, 7> count = {};
     double lit = 0;
-    for (size_t i = 0; i + 3 < frame.rgba.size(); i += 4) {
-        const int top = std::max({frame.rgba[i], frame.rgba[i + 1], frame.rgba[i + 2]});
-        if (top <= threshold)
-            continue;
-        ++lit;
-        // Each channel high (7/10 of the brightest or more) or low (4/10 or less); one hue for each pattern.
-        int high = 0, low = 0;
-        for (int k = 0; k < 3; ++k) {
-            high |= (frame.rgba[i + k] * 10 >= top * 7) << k;
-            low |= (frame.rgba[i + k] * 10 <= top * 4) << k;
+    for (int y = r.y; y < r.y + r.height; ++y)
+        for (int x = r.x; x < r.x + r.width; ++x) {
+            const uint8_t* p = &frame.rgba[(static_cast<size_t>(y) * frame.width + x) * 4];
+            const int top = std::max({p[0], p[1], p[2]});
+            if (top <= threshold)
+                continue;
+            ++lit;
+            // Each channel high (7/10 of the brightest or more) or low (4/10 or less); one hue for each pattern.
+            int high = 0, low = 0;
+            for (int k = 0; k < 3; ++k) {
+                high |= (p[k] * 10 >= top * 7) << k;
+                low |= (p[k] * 10 <= top * 4) << k;
+            }
+            static constexpr int kHue[8] = {5, 0, 1, 3, 2, 5, 5, 4};
+            ++count[high != 7 && (high | low) != 7 ? 5 : kHue[high]];
         }
-        static constexpr int kHue[8] = {5, 0, 1, 3, 2, 5, 5, 4};
-        ++count[high != 7 && (high | low) != 7 ? 5 : kHue[high]];
-    }
-    for (double& c : count)
-        c = lit > 0 ? c / lit : 0.0;
+    for (int i = 0; i < 6; ++i)
+        count[i] = lit > 0 ? count[i] / lit : 0.0;
+    count[6] = IsEmptyRect(r) ? 0.0 : lit / (static_cast<double>(r.width) * r.height);
     return count;
-}
-
-// The part of `frame` at `area` (frame coordinates, top row first), clipped to the frame.
-inline Frame Crop(const Frame& frame, ScreenRect area)
-{
-    const ScreenRect r = IntersectRects(area, ScreenRect{0, 0, frame.width, frame.height});
-    Frame part;
-    if (IsEmptyRect(r))
-        return part;
-    part.width = r.width;
-    part.height = r.height;
-    for (int y = r.y; y < r.y + r.height; ++y) {
-        const auto row = frame.rgba.begin() + (static_cast<ptrdiff_t>(y) * frame.width + r.x) * 4;
-        part.rgba.insert(part.rgba.end(), row, row + static_cast<ptrdiff_t>(r.width) * 4);
-    }
-    return part;
 }
 
 // The frame shows the four quarters of PaintQuarters, each mostly lit in its own hue: an assembled board of
@@ -129,8 +116,8 @@ inline bool ShowsQuarters(const Frame& frame)
 {
     const int w = frame.width / 2, h = frame.height / 2;
     for (int i = 0; i < 4; ++i) {
-        const Frame quarter = Crop(frame, ScreenRect{(i % 2) * w, (i / 2) * h, w, h});
-        if (quarter.LitFraction(40) < 0.6 || HueShares(quarter)[i] < 0.8)
+        const auto shares = HueShares(frame, {(i % 2) * w, (i / 2) * h, w, h});
+        if (shares[6] < 0.6 || shares[i] < 0.8)
             return false;
     }
     return true;

@@ -67,15 +67,11 @@ TEST(DataFileFaults, MissingOrDamagedDataFilesAreToldOnceAndNeverCrash)
                 if (refused)
                     EXPECT_EQ(alerts[0], "Invalid Image: TGA file be type 2 or type 10 ");
                 EXPECT_TRUE(made || alerts.back().find(dir.Path()) != std::string::npos) << alerts.back();
-                int lit = 0;  // of the last frame's colour samples; black without a puzzle
                 const std::vector<uint8_t> frame = HeadlessReadPixels(view.glView);
+                int lit = 0;  // of the last frame's colour samples; black without a puzzle
                 for (size_t k = 0; k < frame.size(); ++k)
                     lit += k % 4 != 3 && frame[k] > 0;
                 EXPECT_EQ(made, lit > 0) << lit;
-                std::printf("%s, %s: %s\n", file.c_str(), damage.c_str(),
-                            made             ? "drawn"
-                            : alerts.empty() ? "nothing said"
-                                             : alerts.back().c_str());
             }
         }
 }

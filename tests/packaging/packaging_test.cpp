@@ -27,10 +27,10 @@ TEST(ShippedFiles, PassTheirFormatsCheckers)
 {
     ScratchDir dir;
     // The screensaver entry as installed under /usr.
-    std::string entry;
+    std::string entry, xml;
     ASSERT_TRUE(ReadWholeFile((kSource / "apps/data/zarnet.desktop.in").string(), &entry));
-    entry = std::regex_replace(entry, std::regex("@ZARNET_HACK_PATH@"), "/usr/libexec/xscreensaver/zarnet");
-    ASSERT_TRUE(WriteWholeFile(dir.Join("zarnet.desktop"), entry));
+    ASSERT_TRUE(WriteWholeFile(dir.Join("zarnet.desktop"), std::regex_replace(entry, std::regex("@ZARNET_HACK_PATH@"),
+                                                                              "/usr/libexec/xscreensaver/zarnet")));
 
     const struct {
         std::vector<std::string> checker;
@@ -48,16 +48,11 @@ TEST(ShippedFiles, PassTheirFormatsCheckers)
         std::vector<std::string> argv = c.checker;
         argv.push_back(c.file);
         EXPECT_EQ(RunToEnd(argv, &out), 0) << c.checker[0] << " " << c.file << ":\n" << out;
-        // The pages themselves are printed by man; its warnings and the other checkers' findings name the file
-        // or the line.
-        if (c.checker[0] == "man")
-            EXPECT_EQ(out.find("warning"), std::string::npos) << out;
-        else
-            EXPECT_EQ(out, "") << c.checker[0] << " " << c.file;
+        // man prints the pages themselves; its warnings and the other checkers' findings name the file or line.
+        EXPECT_TRUE(c.checker[0] == "man" ? out.find("warning") == std::string::npos : out.empty()) << out;
     }
 
     // XScreenSaver runs the hack on its own window and shows the description in its settings dialog.
-    std::string xml;
     ASSERT_TRUE(ReadWholeFile((kSource / "apps/data/zarnet.xml").string(), &xml));
     EXPECT_NE(xml.find("<screensaver name=\"zarnet\""), std::string::npos);
     EXPECT_NE(xml.find("<command arg=\"-root\"/>"), std::string::npos);
@@ -79,9 +74,6 @@ TEST(DebianPackage, HoldsTheHackWhereTheScreenSaversLookAndNamesItsDependencies)
         if (entry.path().extension() == ".deb")
             deb = entry.path().string();
     ASSERT_FALSE(deb.empty()) << out;
-    EXPECT_TRUE(
-        std::regex_match(fs::path(deb).filename().string(), std::regex(R"(zarnet_\d+\.\d+(\.\d+)?_[a-z0-9]+\.deb)")))
-        << deb;
 
     std::string info;
     ASSERT_EQ(RunToEnd({"dpkg-deb", "--info", deb}, &info), 0);

@@ -20,31 +20,27 @@ namespace {
 
 // A throwaway home: HOME, XDG_CONFIG_HOME (HOME/cfg) and a picture folder (HOME/pics) with pictures of several
 // kinds, and a wallpaper package with a GNOME background description of pictures in four sizes. The look-up asks
-// only that a picture is a file (what it holds is the decoder's business), so each holds a word.
+// only that a picture is a file, so each holds a word.
 class DesktopFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
         for (const char* name : {"HOME", "XDG_CONFIG_HOME"})
             saved_[name] = std::getenv(name) ? std::getenv(name) : "";
-        home_ = dir_.Path();
-        pics_ = home_ + "/pics";
         setenv("HOME", home_.c_str(), 1);
         setenv("XDG_CONFIG_HOME", (home_ + "/cfg").c_str(), 1);
         for (const char* name : {"one.webp", "it's, two.jpg", "c d&e.jpg", "three.svg", "four.png"})
             Write(std::string("pics/") + name, "picture");
-        std::string xml = "<?xml version='1.0'?>\n<background>\n  <static>\n    <duration>8640000.0</duration>\n"
-                          "    <file>\n";
-        for (const auto& [w, h] : {std::pair{1280, 1024}, {1920, 1080}, {3840, 2160}, {1600, 1200}}) {
-            const std::string name = "Theme/contents/images/" + std::to_string(w) + "x" + std::to_string(h) + ".svg";
+        std::string xml = "<background><static><duration>8640000.0</duration><file>\n";
+        for (const char* size : {"1280x1024", "1920x1080", "3840x2160", "1600x1200"}) {
+            const std::string name = std::string("Theme/contents/images/") + size + ".svg";
             Write("pics/" + name, "picture");
-            xml += "      <size width='" + std::to_string(w) + "' height='" + std::to_string(h) + "'>@PICS@/" + name +
-                   "</size>\n";
+            xml += std::regex_replace(size, std::regex("(\\d+)x(\\d+)"), "<size width='$1' height='$2'>@PICS@/") +
+                   name + "</size>\n";
         }
         Write("pics/Theme/gnome-background.xml",
-              xml + "    </file>\n  </static>\n  "
-                    "<transition><duration>5</duration><from>/x.png</from><to>/y.png</to></transition>\n"
-                    "</background>\n");
+              xml + "</file></static><transition><duration>5</duration><from>/x.png</from><to>/y.png</to>"
+                    "</transition></background>\n");
     }
     void TearDown() override
     {
@@ -70,11 +66,11 @@ protected:
         return home_ + "/" + name;
     }
 
-    // The look-up on two 1920 x 1080 monitors as XRandR names them ("right", number 1, is primary and so listed
-    // first), with no GSettings schemas unless given (the machine's must not leak in).
-    DesktopBackground Read(const char* desktop, const std::string& schemaDir = "")
+    // The look-up on two monitors as XRandR names them ("right", number 1, is primary and so listed first), with
+    // no GSettings schemas unless given (the machine's must not leak in).
+    DesktopBackground Read(const char* desktop, const std::string& schemaDir = "", int width = 1920, int height = 1080)
     {
-        ScreenList list = MakeVirtualScreens({{0, 0, 1920, 1080}, {1920, 0, 1920, 1080}}, 1);
+        ScreenList list = MakeVirtualScreens({{0, 0, width, height}, {width, 0, width, height}}, 1);
         for (ScreenInfo& s : list.screens)
             s.name = s.number == 0 ? "left" : "right";
         const std::string schemas = schemaDir.empty() ? home_ + "/no-schemas" : schemaDir;
@@ -97,7 +93,7 @@ protected:
     }
 
     ScratchDir dir_;
-    std::string home_, pics_;
+    std::string home_ = dir_.Path(), pics_ = home_ + "/pics";
     std::map<std::string, std::string> saved_;
 };
 
@@ -159,22 +155,15 @@ TEST_F(DesktopFiles, EachDesktopsOwnFileNamesItsWallpaper)
            "[*]\ndesktop_bg=#d6d3de\nwallpaper_mode=crop\nwallpaper_common=1\nwallpaper=@PICS@/four.png\n"},
           {"cfg/pcmanfm/LXDE-pi/desktop-items-1.conf", "[*]\nwallpaper_mode=fit\nwallpaper=@PICS@/three.svg\n"}},
          {{"0", "four.png"}, {"1", "three.svg"}, {"default", "three.svg"}}},
-        {"feh, quoted path after an option value",
+        {"feh, quoted paths after an option value, one per monitor",
          "i3",
-         {{".fehbg", "#!/bin/sh\nfeh --no-fehbg --bg-fill --image-bg 'black' '@PICS@/it'\\''s, two.jpg' \n"}},
-         {{"default", "it's, two.jpg"}}},
-        {"feh, one picture per monitor",
-         "",
-         {{".fehbg", "#!/bin/sh\n/usr/bin/feh --bg-scale '@PICS@/four.png' '@PICS@/one.webp'\n"}},
-         {{"1", "four.png"}, {"0", "one.webp"}, {"default", "four.png"}}},
-        {"nitrogen, whole desktop",
+         {{".fehbg", "#!/bin/sh\n/usr/bin/feh --no-fehbg --bg-fill --image-bg 'black' '@PICS@/it'\\''s, two.jpg' "
+                     "'@PICS@/one.webp' \n"}},
+         {{"1", "it's, two.jpg"}, {"0", "one.webp"}, {"default", "it's, two.jpg"}}},
+        {"nitrogen, whole desktop and a monitor",
          "openbox",
-         {{kNitrogen, "[xin_-1]\nfile=@PICS@/three.svg\nmode=5\nbgcolor=#000000\n"}},
-         {{"default", "three.svg"}}},
-        {"nitrogen, per monitor",
-         "",
-         {{kNitrogen, "[xin_0]\nfile=@PICS@/one.webp\nmode=4\n\n[xin_1]\nfile=@PICS@/four.png\nmode=4\n"}},
-         {{"1", "one.webp"}, {"0", "four.png"}, {"default", "one.webp"}}},
+         {{kNitrogen, "[xin_-1]\nfile=@PICS@/three.svg\nmode=5\n\n[xin_1]\nfile=@PICS@/four.png\nmode=4\n"}},
+         {{"default", "three.svg"}, {"0", "four.png"}}},
         {"a KDE session reads its own file before feh's",
          "KDE",
          {{kPlasma, kPlasmaPanelAndDesktop}, {".fehbg", "feh --bg-fill '@PICS@/four.png'\n"}},
@@ -220,30 +209,27 @@ TEST_F(DesktopFiles, PlasmaScreensByConnectorAndCurrentActivity)
 TEST_F(DesktopFiles, DamagedOrEmptySettingsFallBack)
 {
     const struct {
-        const char* what;
         const char* desktop;
         const char* path;
         std::string text;
     } cases[] = {
-        {"Plasma: binary junk", "KDE", kPlasma, std::string("\0\xff[[[]]]=\n\x01=", 12)},
-        {"Plasma: picture missing", "KDE", kPlasma,
+        {"KDE", kPlasma, std::string("\0\xff[[[]]]=\n\x01=", 12)},
+        {"KDE", kPlasma,
          "[Containments][2]\nlastScreen=0\n[Containments][2][Wallpaper][org.kde.image][General]\nImage=/x.jpg\n"},
-        {"Plasma: folder that is no package", "KDE", kPlasma,
+        {"KDE", kPlasma,  // a folder that is no wallpaper package
          "[Containments][2]\nlastScreen=0\n[Containments][2][Wallpaper][org.kde.image][General]\nImage=@PICS@\n"},
-        {"LXQt: not a key file", "LXQt", kLxqt, "Wallpaper=@PICS@/four.png\n[[[\n"},
-        {"LXQt: wallpaper turned off", "LXQt", kLxqt, "[Desktop]\nWallpaper=@PICS@/four.png\nWallpaperMode=none\n"},
-        {"LXDE: colour only", "LXDE", "cfg/pcmanfm/LXDE/desktop-items-0.conf",
-         "[*]\nwallpaper_mode=color\nwallpaper=@PICS@/four.png\n"},
-        {"feh: unterminated quote", "i3", ".fehbg", "feh --bg-fill '@PICS@/four.png\n"},
-        {"feh: another command", "i3", ".fehbg", "xsetroot -solid '@PICS@/four.png'\n"},
-        {"feh: a background description without a usable picture", "i3", ".fehbg",
-         "feh --bg-fill '@PICS@/empty.xml'\n"},
-        {"nitrogen: relative path", "i3", kNitrogen, "[xin_-1]\nfile=four.png\n"},
-        {"nitrogen: monitor beyond the list", "i3", kNitrogen, "[xin_7]\nfile=@PICS@/four.png\n"},
+        {"LXQt", kLxqt, "Wallpaper=@PICS@/four.png\n[[[\n"},
+        {"LXQt", kLxqt, "[Desktop]\nWallpaper=@PICS@/four.png\nWallpaperMode=none\n"},
+        {"i3", ".fehbg", "feh --bg-fill '@PICS@/four.png\n"},  // unterminated quote
+        {"i3", ".fehbg", "xsetroot -solid '@PICS@/four.png'\n"},
+        {"i3", ".fehbg", "feh --bg-fill '@PICS@/empty.xml'\n"},  // a description without a usable picture
+        {"LXDE", "cfg/pcmanfm/LXDE/desktop-items-0.conf", "[*]\nwallpaper_mode=color\nwallpaper=@PICS@/four.png\n"},
+        {"i3", kNitrogen, "[xin_-1]\nfile=four.png\n"},        // a relative path
+        {"i3", kNitrogen, "[xin_7]\nfile=@PICS@/four.png\n"},  // a monitor beyond the list
     };
     Write("pics/empty.xml", "<background><static><file>/nonexistent.png</file></static></background>");
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.text);
         Write(c.path, c.text);
         EXPECT_EQ(PictureOf(Read(c.desktop)), "/res/zarnet-default.png");
         std::remove((home_ + "/" + c.path).c_str());
@@ -260,20 +246,12 @@ TEST_F(DesktopFiles, GSettingsPictureOrBackgroundDescriptionForTheScreen)
               (Names{{"default", "Theme/contents/images/1920x1080.svg"}}));
 
     // Fit by aspect, then the smallest that covers the screen.
-    const struct {
-        int width, height;
-        const char* want;
-    } fits[] = {{1920, 1080, "1920x1080"}, {2560, 1440, "3840x2160"}, {4096, 2304, "3840x2160"},
-                {1280, 1024, "1280x1024"}, {1024, 768, "1600x1200"},  {800, 600, "1600x1200"}};
     Write(".fehbg", "feh --bg-fill '@PICS@/Theme/gnome-background.xml'\n");
-    for (const auto& c : fits) {
-        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
-        const std::string none = home_ + "/no-schemas";
-        const DesktopBackground bg = ReadDesktopBackground(MakeVirtualScreens({{0, 0, c.width, c.height}}, 0),
-                                                           {.schemaDir = none.c_str(), .currentDesktop = "i3"});
-        ASSERT_EQ(bg.imageFilePath.count("default"), 1u);
-        EXPECT_EQ(bg.imageFilePath.at("default"), pics_ + "/Theme/contents/images/" + c.want + ".svg");
-    }
+    for (const auto& [width, height, want] : {std::tuple{2560, 1440, "3840x2160"},
+                                              {4096, 2304, "3840x2160"},
+                                              {1280, 1024, "1280x1024"},
+                                              {800, 600, "1600x1200"}})
+        EXPECT_EQ(PictureOf(Read("i3", "", width, height)), pics_ + "/Theme/contents/images/" + want + ".svg") << width;
 }
 
 }  // namespace

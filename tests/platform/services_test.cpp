@@ -21,13 +21,10 @@ TEST(Alert, StderrByDefaultOrTheViewsRoute)
     recorded.setAlertRoute(
         [&](const char* caption, const char* text) { seen.push_back(std::string(caption) + "|" + text); });
     ::testing::internal::CaptureStderr();
-    plain.showAlert("Invalid Image", "TGA file be type 2 or type 10 ");
     recorded.showAlert("ERROR", "%s%n");  // a text is never a format
-    recorded.showAlert(nullptr, nullptr);
     plain.showAlert("ERROR", "%s%n");
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "zarnet: Invalid Image: TGA file be type 2 or type 10 \nzarnet: ERROR: %s%n\n");
-    EXPECT_EQ(seen, (std::vector<std::string>{"ERROR|%s%n", "|"}));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "zarnet: ERROR: %s%n\n");
+    EXPECT_EQ(seen, (std::vector<std::string>{"ERROR|%s%n"}));
 }
 
 TEST(PreferenceStore, ValuesRoundTripThroughTheFileByteForByte)
@@ -53,7 +50,6 @@ TEST(PreferenceStore, ValuesRoundTripThroughTheFileByteForByte)
     }
     EXPECT_EQ(store.integerForKey("n"), -123456789012345);
     EXPECT_TRUE(store.boolForKey("b"));
-    EXPECT_FALSE(store.hasKey("absent"));
 }
 
 // A line ends at its first NUL byte and carriage returns before its end
@@ -90,16 +86,11 @@ TEST(XScreenSaverSettings, DesktopGrabIsAllowedUnlessGrabDesktopImagesIsFalse)
         const char* text;
         bool allowed;
     } cases[] = {
-        {"", true},
-        {"mode:\t\tone\nlock:\t\tFalse\n", true},
-        {"grabDesktopImages:\tTrue\n", true},
-        {"grabDesktopImages:\tFalse\n", false},
+        {"mode:\t\tone\nlock:\t\tFalse\ngrabVideoFrames:\tFalse\n", true},
         {"grabDesktopImages: false", false},  // no newline at the end
-        {"grabDesktopImages:\tOff\r\n", false},
-        {"grabDesktopImages:  no  \n", false},
-        {"*grabDesktopImages:\tFalse\n", false},                                    // X resource form
+        {"grabDesktopImages:  no  \r\n", false},
+        {"*grabDesktopImages:\tOff\n", false},                                      // X resource form
         {"grabDesktopImages:\tFalse\ngrabDesktopImages:\tTrue\n", true},            // the last one counts
-        {"grabVideoFrames:\tFalse\nchooseRandomImages:\tFalse\n", true},            // other sources
         {"programs:\t\\\n  zarnet --root grabDesktopImages: False \\n\\\n", true},  // not a setting's name
         {"grabDesktopImagesX:\tFalse\n", true},
     };
