@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -74,8 +75,6 @@ TEST(Frustum, LightShapesBeyondTheirDepth)
     modelview[4] = 1.5f;                                 // ... and sheared: its y axis is the longer one on screen
     split = DetailSplitFromMatrices(projection, modelview, 1280, 720, 20.0f);
     EXPECT_NEAR(split.lightFrom, 40 * cell / 20 * std::sqrt(1.5 * 1.5 + 0.5 * 0.5), 1e-3);
-    EXPECT_TRUE(std::isinf(DetailSplitFromMatrices(projection, modelview, 1280, 720, 0.0f).lightFrom));
-    EXPECT_TRUE(std::isinf(DetailSplitFromMatrices(projection, modelview, 0, 0, 20.0f).lightFrom));
 }
 
 // The board's long side (the picture's) lies at scale 1 with its outer cell
@@ -93,16 +92,12 @@ TEST(NewPuzzle, BoardSizesDepthAndScale)
         {768, 1024, 25, 18, 25},
         {800, 800, 25, 25, 25},
         {0, 0, 25, 25, 25},
-        {0, 768, 25, 25, 25},
-        {1920, 1080, 25, 25, 14},
         {1920, 1080, 25, 25, 14, 16.0f / 9.0f},
         {600, 800, 25, 18, 25, 16.0f / 9.0f},
         {1024, 768, 40, 40, 30},
         // Never fewer than two rows or columns: a single one could never be cut.
         {1000, 10, 25, 25, 2},
-        {10, 1000, 25, 2, 25},
         {1024, 768, 1, 2, 2},
-        {768, 1024, 0, 2, 2},
         {800, 800, -7, 2, 2},
     };
     for (const auto& c : cases) {
@@ -188,14 +183,9 @@ TEST(Join, NeighboursWithinReachWhileAssembling)
         float timer;
         bool joins;
     } cases[] = {
-        {1, 0, {1, 0, 0}, 21, true},          {1, 0, {-1.5f, 0, 0}, 21, true},
-        {1, 0, {2.2f, 2.2f, 2.2f}, 21, true}, {0, 1, {0.1f, -0.1f, 0.1f}, 21, true},
-        {1, 0, {2.25f, 0, 0}, 21, false},     {1, 0, {0, -2.25f, 0}, 21, false},
-        {1, 0, {0, 0, 2.3f}, 21, false},      {1, 0, {1, 2.24f, -2.26f}, 21, false},
-        {1, 1, {0.5f, 0, 0}, 21, false},      {2, 0, {0.5f, 0, 0}, 21, false},
-        {0, 2, {0, 0.5f, 0}, 21, false},      {0, 1, {0, 0.5f, 0}, 0.5f, true},
-        {0, 1, {0, 0.5f, 0}, 0.0f, false},    {0, 1, {0, 0.5f, 0}, -0.5f, false},
-        {0, 1, {0, 0.5f, 0}, -14.9f, false},
+        {1, 0, {-1.5f, 0, 0}, 21, true},  {0, 1, {0.1f, -0.1f, 0.1f}, 21, true}, {1, 0, {2.2f, 2.2f, 2.2f}, 21, true},
+        {1, 0, {2.25f, 0, 0}, 21, false}, {1, 0, {1, 2.24f, -2.26f}, 21, false}, {1, 1, {0.5f, 0, 0}, 21, false},
+        {2, 0, {0.5f, 0, 0}, 21, false},  {0, 1, {0, 0.5f, 0}, 0.5f, true},      {0, 1, {0, 0.5f, 0}, 0.0f, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.column << "," << c.row << " " << c.offset.x << "," << c.offset.y << ","
@@ -304,8 +294,7 @@ TEST(Cycle, CountdownRunsBelowTwentyOrWhenWhole)
         float timer;
         int members;  // hung on the last piece of 25
         bool runs;
-    } cases[] = {{21.0f, 0, false}, {20.0f, 0, false}, {19.99f, 0, true},  {5.0f, 0, true},
-                 {21.0f, 24, true}, {20.5f, 24, true}, {21.0f, 23, false}, {21.0f, 1, false}};
+    } cases[] = {{20.0f, 0, false}, {19.99f, 0, true}, {21.0f, 24, true}, {21.0f, 23, false}, {21.0f, 1, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.timer << " with " << c.members);
         ONEPUZZLE p;
@@ -339,10 +328,10 @@ bool GroupsConnected(const ONEPUZZLE& p, const std::vector<int>& roots)
     return std::count(reached.begin(), reached.end(), 1) == p.pieceCount;
 }
 
-// Several whole cycles of a 10 x 8 board at 1/60 s steps with the invariants
-// checked after every pass, and the cycle's timings: a new board stands at home
-// for 1 s, scatters for 15 s, and once nearly whole counts down from 21, asking
-// for a new picture in the pass crossing 2 and blowing apart in the pass crossing 0.
+// Whole cycles of a 10 x 8 board at 1/60 s steps, the invariants checked after
+// every pass, and the cycle's timings: a new board stands at home for 1 s,
+// scatters for 15 s, and once nearly whole counts down from 21, asking for a
+// new picture in the pass crossing 2 and blowing apart in the pass crossing 0.
 TEST(LongRun, BoardsAssembleAndRestart)
 {
     for (unsigned seed : {1u, 2u}) {
@@ -350,7 +339,6 @@ TEST(LongRun, BoardsAssembleAndRestart)
         std::srand(seed);
         ONEPUZZLE p;
         ASSERT_TRUE(MakeBoard(p, 1000, 800, 10));
-        ASSERT_EQ(p.rows, 8);
         const int n = p.pieceCount;
         std::vector<int> roots(n);
         int cycles = 0;
@@ -370,8 +358,6 @@ TEST(LongRun, BoardsAssembleAndRestart)
                 ASSERT_NE(root, nullptr) << "parent chain loops";
                 roots[i] = static_cast<int>(root - p.pieces);
                 ASSERT_TRUE(std::isfinite(q.pos.x + q.pos.y + q.pos.z));
-                for (float a : {q.angle.x, q.angle.y, q.angle.z})
-                    ASSERT_LE(std::fabs(a), raised ? 1.0f : 361.0f);
                 ASSERT_TRUE((timerBefore > 0.0f && timer >= 0.0f) || q.parent == nullptr)
                     << "joined while scattering, or left joined by the blow-apart";
                 if ((blownApart < 0.0 && timer >= 0.0f) || raised) {  // a new board and a whole one
@@ -393,8 +379,6 @@ TEST(LongRun, BoardsAssembleAndRestart)
                 ASSERT_TRUE(Same(q.rotation, old.rotation) || Same(q.rotation, r->rotation)) << "piece " << i;
             }
             ASSERT_TRUE(GroupsConnected(p, roots)) << "a group joined non-neighbours";
-            const float next = p.largestGroup > 0.95 || timerBefore < 20.0f ? timerBefore - kStep : timerBefore;
-            ASSERT_EQ(timer, next < -15.0f ? 21.0f : next) << "the countdown runs only when it may";
             ASSERT_EQ(raised, timerBefore >= 2.0f && timer < 2.0f);
             ASSERT_TRUE(!requested || p.newPicture == (timer >= 0.0f)) << "cleared in the pass crossing 0";
             if (timerBefore == 21.0f && timer < 21.0f)
@@ -413,118 +397,91 @@ TEST(LongRun, BoardsAssembleAndRestart)
     }
 }
 
-// The shipped joining step (the join index, grid neighbours only) against the
-// reference step (every piece against every other): two boards cut from the
-// same seed run side by side through whole cycles and must hold the same
-// state, bit for bit, after every pass.
-// The first difference between the two boards, or "" when they agree in
-// every field of every piece and of the puzzle.
+// Which element of two tuples first differs bit for bit; -1 when none does.
+template <typename Tuple, size_t... I> int FirstDifferent(const Tuple& a, const Tuple& b, std::index_sequence<I...>)
+{
+    int at = -1;
+    ((at < 0 && !Same(std::get<I>(a), std::get<I>(b)) ? at = int(I) : 0), ...);
+    return at;
+}
+
+// The state of a piece and of the puzzle, every field the next pass reads.
+auto Fields(const ONEPUZZLE& b, const ONEPIECE& x)
+{
+    return std::make_tuple(x.parent ? x.parent - b.pieces : -1, x.pos, x.velocity, x.direction, x.angle, x.spin,
+                           x.targetSpin, x.rotation, x.speed, x.targetSpeed, x.shape, x.column, x.row, x.moveTimer,
+                           x.realPosValid, x.realPosValid ? x.realPos : VECTOR3D{}, x.blend, x.blendSpeed,
+                           x.attachedCount, x.groupShare, b.largestGroup, b.restartTimer, b.newPicture);
+}
+
+// The first difference between the two boards ("piece 3 field 1": its pos,
+// in Fields' order), or "" when they agree bit for bit.
 std::string Difference(const ONEPUZZLE& a, const ONEPUZZLE& b)
 {
     if (a.pieceCount != b.pieceCount)
         return "piece count";
-    if (!Same(a.largestGroup, b.largestGroup) || !Same(a.restartTimer, b.restartTimer) || a.newPicture != b.newPicture)
-        return "puzzle";
     for (int i = 0; i < a.pieceCount; ++i) {
-        const ONEPIECE &p = a.pieces[i], &q = b.pieces[i];
-        const std::pair<const char*, bool> fields[] = {
-            {"parent", (p.parent ? p.parent - a.pieces : -1) == (q.parent ? q.parent - b.pieces : -1)},
-            {"pos", Same(p.pos, q.pos)},
-            {"velocity", Same(p.velocity, q.velocity)},
-            {"direction", Same(p.direction, q.direction)},
-            {"angle", Same(p.angle, q.angle)},
-            {"spin", Same(p.spin, q.spin) && Same(p.targetSpin, q.targetSpin)},
-            {"rotation", Same(p.rotation, q.rotation)},
-            {"speed", Same(p.speed, q.speed) && Same(p.targetSpeed, q.targetSpeed)},
-            {"cell", p.shape == q.shape && p.column == q.column && p.row == q.row},
-            {"moveTimer", Same(p.moveTimer, q.moveTimer)},
-            {"realPos", p.realPosValid == q.realPosValid && (!p.realPosValid || Same(p.realPos, q.realPos))},
-            {"blend", Same(p.blend, q.blend) && Same(p.blendSpeed, q.blendSpeed)},
-            {"counts", p.attachedCount == q.attachedCount && Same(p.groupShare, q.groupShare)},
-        };
-        for (const auto& [field, same] : fields)
-            if (!same)
-                return "piece " + std::to_string(i) + " " + field;
+        constexpr size_t kFields = std::tuple_size_v<decltype(Fields(a, a.pieces[0]))>;
+        const int at =
+            FirstDifferent(Fields(a, a.pieces[i]), Fields(b, b.pieces[i]), std::make_index_sequence<kFields>());
+        if (at >= 0)
+            return "piece " + std::to_string(i) + " field " + std::to_string(at);
     }
     return "";
 }
 
-enum class Steps { Frame, Irregular };
-
-struct Board {
-    int pictureWidth, pictureHeight, puzzleWidth;
-    int columns, rows;
-    bool lockInPlace;
-    int percentage;
-    Steps steps;
-    int cycles;     // whole cycles to run (a cycle ends when the board is blown apart again)
-    int maxPasses;  // a bound in case a cycle never ends
-};
-
-// Steps of 1/60 s, or drawn between 1/60 s and 2 s (the host's range) from a
-// generator of the test's own, so the puzzle's rand() draws stay the pass's.
-float NextStep(Steps steps, unsigned& state)
-{
-    if (steps == Steps::Frame)
-        return 1.0f / 60.0f;
-    state = state * 1664525u + 1013904223u;
-    const float u = static_cast<float>(state >> 8) / 16777216.0f;
-    return 1.0f / 60.0f + u * u * (2.0f - 1.0f / 60.0f);  // mostly short, now and then long
-}
-
-void RunSideBySide(const Board& run, unsigned seed)
-{
-    SCOPED_TRACE(testing::Message() << run.columns << "x" << run.rows << " lock " << run.lockInPlace << " share "
-                                    << run.percentage << (run.steps == Steps::Frame ? " frame" : " irregular")
-                                    << " steps, seed " << seed);
-    ONEPUZZLE shipped, reference;
-    for (ONEPUZZLE* p : {&shipped, &reference}) {
-        std::srand(seed);
-        p->lockInPlace = run.lockInPlace;
-        p->finishFraction = static_cast<float>(run.percentage / 100.0);
-        ASSERT_TRUE(MakeBoard(*p, run.pictureWidth, run.pictureHeight, run.puzzleWidth, 16.0f / 9.0f));
-    }
-    ASSERT_EQ(shipped.columns, run.columns);
-    ASSERT_EQ(shipped.rows, run.rows);
-    ASSERT_EQ(Difference(shipped, reference), "");
-
-    unsigned steps = seed;
-    int cycles = 0, joiningPasses = 0;
-    for (int pass = 0; pass < run.maxPasses && cycles < run.cycles; ++pass) {
-        const float dt = NextStep(run.steps, steps);
-        const bool joining = shipped.restartTimer > 0.0f;
-        const float before = shipped.restartTimer;
-        std::srand(seed * 7919u + static_cast<unsigned>(pass));
-        shipped.Move(dt);
-        std::srand(seed * 7919u + static_cast<unsigned>(pass));
-        ReferenceMove(reference, dt);
-        const std::string difference = Difference(shipped, reference);
-        ASSERT_EQ(difference, "") << "after pass " << pass << " (dt " << dt << ", timer " << before << ")";
-        joiningPasses += joining;
-        if (before >= 0.0f && shipped.restartTimer < 0.0f && pass > 0)
-            ++cycles;
-    }
-    EXPECT_EQ(cycles, run.cycles) << "the runs didn't complete their cycles";
-    EXPECT_GT(joiningPasses, 0);
-}
-
-// Frame steps on boards the reference can afford; irregular steps up to 2 s
-// carry the large board through whole cycles in a few hundred passes.
+// The shipped joining step (the join index, grid neighbours only) against the
+// reference step (every piece against every other): two boards cut from the
+// same seed run side by side through whole cycles and must hold the same
+// state, bit for bit, after every pass. Frame steps on boards the reference
+// can afford; irregular steps, drawn between 1/60 s and 2 s (the host's range)
+// from a generator of the test's own so the puzzle's rand() draws stay the
+// pass's, carry the large board through whole cycles in a few hundred passes.
 TEST(JoinIndex, SameStateAsTheReferenceEveryPass)
 {
-    const Board boards[] = {
-        {1000, 800, 10, 10, 8, true, 75, Steps::Frame, 2, 60 * 60 * 12},
-        {1000, 800, 10, 10, 8, false, 0, Steps::Frame, 2, 60 * 60 * 12},
-        {1000, 800, 10, 10, 8, false, 100, Steps::Irregular, 3, 20000},
-        {1920, 1080, 25, 25, 14, false, 75, Steps::Frame, 1, 60 * 60 * 12},
-        {1920, 1080, 25, 25, 14, true, 100, Steps::Irregular, 2, 20000},
-        {1920, 1080, 25, 25, 14, true, 0, Steps::Irregular, 2, 20000},
-        {1920, 1080, 50, 50, 28, true, 75, Steps::Irregular, 2, 20000},
-        {1920, 1080, 50, 50, 28, false, 0, Steps::Irregular, 1, 20000},
+    const struct {
+        int width, height, puzzleWidth, columns, rows;
+        bool lockInPlace;
+        int percentage;
+        bool irregular;
+        int cycles;
+    } boards[] = {
+        {1000, 800, 10, 10, 8, true, 75, false, 2},   {1000, 800, 10, 10, 8, false, 0, false, 2},
+        {1000, 800, 10, 10, 8, false, 100, true, 3},  {1920, 1080, 25, 25, 14, false, 75, false, 1},
+        {1920, 1080, 25, 25, 14, true, 100, true, 2}, {1920, 1080, 25, 25, 14, true, 0, true, 2},
+        {1920, 1080, 50, 50, 28, true, 75, true, 2},  {1920, 1080, 50, 50, 28, false, 0, true, 1},
     };
-    for (const Board& run : boards)
-        for (unsigned seed : {1u, 2u})
-            RunSideBySide(run, seed);
+    for (const auto& run : boards)
+        for (unsigned seed : {1u, 2u}) {
+            SCOPED_TRACE(testing::Message()
+                         << run.columns << "x" << run.rows << " lock " << run.lockInPlace << " share " << run.percentage
+                         << " irregular " << run.irregular << " seed " << seed);
+            ONEPUZZLE shipped, reference;
+            for (ONEPUZZLE* p : {&shipped, &reference}) {
+                std::srand(seed);
+                p->lockInPlace = run.lockInPlace;
+                p->finishFraction = static_cast<float>(run.percentage / 100.0);
+                ASSERT_TRUE(MakeBoard(*p, run.width, run.height, run.puzzleWidth, 16.0f / 9.0f));
+            }
+            ASSERT_TRUE(shipped.columns == run.columns && shipped.rows == run.rows);
+            ASSERT_EQ(Difference(shipped, reference), "");
+            unsigned state = seed;
+            int cycles = 0, joiningPasses = 0;
+            for (int pass = 0; pass < (run.irregular ? 20000 : 12 * 3600) && cycles < run.cycles; ++pass) {
+                state = state * 1664525u + 1013904223u;
+                const float u = static_cast<float>(state >> 8) / 16777216.0f;  // mostly short steps, now and then long
+                const float dt = run.irregular ? kStep + u * u * (2.0f - kStep) : kStep, before = shipped.restartTimer;
+                joiningPasses += before > 0.0f;
+                std::srand(seed * 7919u + static_cast<unsigned>(pass));
+                shipped.Move(dt);
+                std::srand(seed * 7919u + static_cast<unsigned>(pass));
+                ReferenceMove(reference, dt);
+                ASSERT_EQ(Difference(shipped, reference), "") << "after pass " << pass << " (dt " << dt << ")";
+                cycles += before >= 0.0f && shipped.restartTimer < 0.0f && pass > 0;
+            }
+            EXPECT_EQ(cycles, run.cycles) << "the runs didn't complete their cycles";
+            EXPECT_GT(joiningPasses, 0);
+        }
 }
 
 }  // namespace
