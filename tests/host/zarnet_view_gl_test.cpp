@@ -98,7 +98,6 @@ TEST(ZarnetViewScreens, MainScreenOnlyLeavesOtherScreensWithoutAnEngine)
     } cases[] = {
         {1, true, false, true},    // the main screen
         {0, true, false, false},   // the other screen
-        {0, true, true, false},    // a preview there behaves the same
         {0, false, false, true},   // every screen animates without the setting
         {-1, true, false, false},  // a window on no screen isn't on the main one
     };
