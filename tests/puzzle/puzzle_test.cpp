@@ -82,8 +82,9 @@ TEST(Frustum, LightShapesBeyondTheirDepth)
 // unit in front of the board; the other side fills the view at the board's
 // depth. (The view's edges are found by the frustum's planes: this is their
 // one caller.)
-TEST(NewPuzzle, BoardSizesDepthAndScale)
+TEST(NewPuzzle, BoardSizesDepthScaleAndCut)
 {
+    std::srand(1);
     const struct {
         int width, height, puzzleWidth, columns, rows;
         float aspect = 4.0f / 3.0f;
@@ -115,33 +116,21 @@ TEST(NewPuzzle, BoardSizesDepthAndScale)
         EXPECT_NEAR((40 - p.boardZ) * kTan * narrowAspect,
                     (wide ? p.rows * p.boardScaleY : p.columns * p.boardScaleX) * 0.5, 1e-3);
         EXPECT_TRUE(std::isfinite(p.boardScaleX + p.boardScaleY + p.boardZ) && p.boardZ < 39.0f);
-    }
-}
-
-// Borders straight, interior edges interlocking with opposite codes; every
-// piece at home.
-TEST(NewPuzzle, CutInterlocks)
-{
-    std::srand(1);
-    for (const auto& b : {std::vector{1024, 768, 25}, {768, 1024, 12}, {500, 500, 2}, {1000, 10, 9}}) {
-        SCOPED_TRACE(testing::Message() << b[0] << "x" << b[1] << " width " << b[2]);
-        ONEPUZZLE p;
-        ASSERT_TRUE(MakeBoard(p, b[0], b[1], b[2]));
-        for (int j = 0; j < p.rows; ++j) {
-            for (int i = 0; i < p.columns; ++i) {
-                SCOPED_TRACE(testing::Message() << "cell " << i << "," << j);
-                const ONEPIECE& piece = p.pieces[j * p.columns + i];
-                ASSERT_TRUE(piece.shape >= 0 && piece.shape < 64);
-                const int* e = ppInfo[piece.shape];  // top, right, bottom, left
-                const bool straight[4] = {j == 0, i == p.columns - 1, j == p.rows - 1, i == 0};
-                for (int k = 0; k < 4; ++k)
-                    EXPECT_EQ(e[k] == 0, straight[k]) << "edge " << k;
-                EXPECT_TRUE(i + 1 == p.columns || e[1] == -ppInfo[p.pieces[j * p.columns + i + 1].shape][3]);
-                EXPECT_TRUE(j + 1 == p.rows || e[2] == -ppInfo[p.pieces[(j + 1) * p.columns + i].shape][0]);
-                EXPECT_TRUE(piece.column == i && piece.row == p.rows - 1 - j && piece.parent == nullptr);
-                const VECTOR3D home{float(i - (p.columns - 1) * 0.5), float(piece.row - (p.rows - 1) * 0.5), p.boardZ};
-                EXPECT_TRUE(Near(piece.pos, home, 0.0f));
-            }
+        // Borders straight, interior edges interlocking with opposite codes; every piece at home.
+        for (int k = 0; k < p.pieceCount; ++k) {
+            const ONEPIECE& piece = p.pieces[k];
+            const int i = k % p.columns, j = k / p.columns;
+            ASSERT_TRUE(piece.shape >= 0 && piece.shape < 64);
+            const int* e = ppInfo[piece.shape];  // top, right, bottom, left
+            EXPECT_TRUE((e[0] == 0) == (j == 0) && (e[1] == 0) == (i == p.columns - 1) &&
+                        (e[2] == 0) == (j == p.rows - 1) && (e[3] == 0) == (i == 0))
+                << "cell " << i << "," << j;
+            EXPECT_TRUE(i + 1 == p.columns || e[1] == -ppInfo[p.pieces[k + 1].shape][3]) << "cell " << i << "," << j;
+            EXPECT_TRUE(j + 1 == p.rows || e[2] == -ppInfo[p.pieces[k + p.columns].shape][0])
+                << "cell " << i << "," << j;
+            EXPECT_TRUE(piece.column == i && piece.row == p.rows - 1 - j && piece.parent == nullptr);
+            const VECTOR3D home{float(i - (p.columns - 1) * 0.5), float(piece.row - (p.rows - 1) * 0.5), p.boardZ};
+            EXPECT_TRUE(Near(piece.pos, home, 0.0f)) << "cell " << i << "," << j;
         }
     }
 }
