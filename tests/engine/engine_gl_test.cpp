@@ -69,14 +69,6 @@ Shot DrawNewBoard(EngineView& view, SSMAIN& engine, const std::string& name)
     return Draw(view, engine, name);
 }
 
-// A resources folder in `dir` holding only these files of the build's.
-std::string ResourcesWith(const ScratchDir& dir, std::initializer_list<const char*> files)
-{
-    for (const char* file : files)
-        std::filesystem::copy_file(std::string(ZARNET_BUILD_RESOURCES) + file, dir.Join(file));
-    return dir.Join("");
-}
-
 // Each test draws in its own headless view of kW x kH.
 class EngineGL : public ::testing::Test {
 protected:
@@ -173,8 +165,6 @@ TEST_F(EngineGL, AFolderWithoutAUsablePictureShowsTheBundledOneAndTheEngineRuns)
             EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
             // The bundled picture, texel for texel, and a board cut for its shape (1600 x 1000: 8 x 5).
             ASSERT_NE(engine.pictureTex, 0u);
-            EXPECT_EQ(std::make_pair(engine.pictureWidth, engine.pictureHeight),
-                      std::make_pair(int(reference.width), int(reference.height)));
             int w = 0, h = 0;
             EXPECT_TRUE(TextureTexels(engine.pictureTex, &w, &h) == bundledTexels) << w << " x " << h;
             EXPECT_EQ(engine.puzzle->columns * 5, engine.puzzle->rows * 8);
@@ -185,7 +175,9 @@ TEST_F(EngineGL, AFolderWithoutAUsablePictureShowsTheBundledOneAndTheEngineRuns)
     srand(17);
     SETTINGS settings = EngineTestSettings(2, 8, empty.Join(""), 0, 0);
     SSMAIN engine;
-    ASSERT_TRUE(Start(engine, settings, ResourcesWith(resources, {"vantor.morvence", "zar.vnt"})));
+    for (const char* file : {"vantor.morvence", "zar.vnt"})  // the build's data files but the bundled picture
+        std::filesystem::copy_file(std::string(ZARNET_BUILD_RESOURCES) + file, resources.Join(file));
+    ASSERT_TRUE(Start(engine, settings, resources.Join("")));
     engine.puzzle->newPicture = true;
     const Shot plain = DrawNewBoard(view, engine, "bad_no_bundled_picture");
     EXPECT_EQ(engine.pictureTex, 0u);

