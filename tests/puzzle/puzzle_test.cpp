@@ -48,15 +48,6 @@ template <typename T> bool Same(const T& a, const T& b)
     return std::memcmp(&a, &b, sizeof(T)) == 0;  // NOLINT(bugprone-suspicious-memory-comparison)
 }
 
-// The root at the end of a piece's chain; null when the chain loops.
-const ONEPIECE* RootOf(const ONEPUZZLE& p, const ONEPIECE* piece)
-{
-    for (int steps = 0; piece->parent != nullptr; ++steps, piece = piece->parent)
-        if (steps > p.pieceCount)
-            return nullptr;
-    return piece;
-}
-
 // The light shapes take over where a cell comes out narrower than the
 // threshold on screen, along the wider of the board's two axes.
 TEST(Frustum, LightShapesBeyondTheirDepth)
@@ -298,88 +289,42 @@ TEST(Cycle, CountdownRunsBelowTwentyOrWhenWhole)
     }
 }
 
-// Every group covers a connected set of cells: joins happen only between grid neighbours.
-bool GroupsConnected(const ONEPUZZLE& p, const std::vector<int>& roots)
-{
-    std::vector<char> reached(p.pieceCount, 0);
-    for (int r = 0; r < p.pieceCount; ++r) {
-        std::vector<int> stack;
-        if (roots[r] == r)
-            stack.push_back(r), reached[r] = 1;
-        while (!stack.empty()) {
-            const int i = stack.back(), c = i % p.columns;
-            stack.pop_back();
-            for (int k : {i - p.columns, i + p.columns, c > 0 ? i - 1 : -1, c + 1 < p.columns ? i + 1 : -1})
-                if (k >= 0 && k < p.pieceCount && !reached[k] && roots[k] == r)
-                    stack.push_back(k), reached[k] = 1;
-        }
-    }
-    return std::count(reached.begin(), reached.end(), 1) == p.pieceCount;
-}
-
-// Whole cycles of a 10 x 8 board at 1/60 s steps, the invariants checked after
-// every pass, and the cycle's timings: a new board stands at home for 1 s,
-// scatters for 15 s, and once nearly whole counts down from 21, asking for a
-// new picture in the pass crossing 2 and blowing apart in the pass crossing 0.
-TEST(LongRun, BoardsAssembleAndRestart)
+// Whole cycles of a 10 x 8 board at 1/60 s steps: a new board stands at home
+// for 1 s, scatters for 15 s, and once nearly whole counts down from 21,
+// asking for a new picture in the pass crossing 2 and blowing apart in the
+// pass crossing 0. (Groups following their roots and coming apart when blown:
+// EngineGL's folder board; joins of neighbours only: JoinIndex and Join.)
+TEST(Cycle, StandsScattersCountsDownAndRestartsOnTime)
 {
     for (unsigned seed : {1u, 2u}) {
         SCOPED_TRACE(seed);
         std::srand(seed);
         ONEPUZZLE p;
         ASSERT_TRUE(MakeBoard(p, 1000, 800, 10));
-        const int n = p.pieceCount;
-        std::vector<int> roots(n);
         int cycles = 0;
         double blownApart = -1.0, countdown = -1.0;
         for (long pass = 1; pass <= 1500L * 60 && cycles < 3; ++pass) {
             const double t = pass * static_cast<double>(kStep);
-            const std::vector<ONEPIECE> before(p.pieces, p.pieces + n);
-            const float timerBefore = p.restartTimer;
+            const float before = p.restartTimer;
             const bool requested = p.newPicture;
             p.Move(kStep);
             const float timer = p.restartTimer;
             const bool raised = !requested && p.newPicture;
             SCOPED_TRACE(testing::Message() << "t=" << t);
-            for (int i = 0; i < n; ++i) {
-                const ONEPIECE& q = p.pieces[i];
-                const ONEPIECE* root = RootOf(p, &q);
-                ASSERT_NE(root, nullptr) << "parent chain loops";
-                roots[i] = static_cast<int>(root - p.pieces);
-                ASSERT_TRUE(std::isfinite(q.pos.x + q.pos.y + q.pos.z));
-                ASSERT_TRUE((timerBefore > 0.0f && timer >= 0.0f) || q.parent == nullptr)
-                    << "joined while scattering, or left joined by the blow-apart";
-                if ((blownApart < 0.0 && timer >= 0.0f) || raised) {  // a new board and a whole one
-                    ASSERT_LT(std::fabs(q.pos.x - (q.column - (p.columns - 1) * 0.5)) +
-                                  std::fabs(q.pos.y - (q.row - (p.rows - 1) * 0.5)) + std::fabs(q.pos.z - p.boardZ),
-                              0.5)
-                        << "piece " << i << " away from home";
-                    ASSERT_TRUE(!raised || q.parent == nullptr || q.blend >= 1.0f) << "piece " << i;
-                }
-                // A settled member stays rigid in its root's frame, before or after the root's step.
-                const ONEPIECE* r = q.parent;
-                if (r == nullptr || r != before[i].parent || r->parent != nullptr ||
-                    before[r - p.pieces].parent != nullptr || before[i].blend < 1.0f)
-                    continue;
-                const ONEPIECE& old = before[r - p.pieces];
-                ASSERT_TRUE(Near(q.pos, InFrame(old.pos, old.rotation, q, *r), 1e-3f) ||
-                            Near(q.pos, InFrame(r->pos, r->rotation, q, *r), 1e-3f))
-                    << "piece " << i;
-                ASSERT_TRUE(Same(q.rotation, old.rotation) || Same(q.rotation, r->rotation)) << "piece " << i;
-            }
-            ASSERT_TRUE(GroupsConnected(p, roots)) << "a group joined non-neighbours";
-            ASSERT_EQ(raised, timerBefore >= 2.0f && timer < 2.0f);
+            for (int i = 0; i < p.pieceCount; ++i)
+                ASSERT_TRUE(std::isfinite(p.pieces[i].pos.x + p.pieces[i].pos.y + p.pieces[i].pos.z)) << i;
+            ASSERT_EQ(raised, before >= 2.0f && timer < 2.0f);
             ASSERT_TRUE(!requested || p.newPicture == (timer >= 0.0f)) << "cleared in the pass crossing 0";
-            if (timerBefore == 21.0f && timer < 21.0f)
+            if (before == 21.0f && timer < 21.0f)
                 countdown = t;
             EXPECT_TRUE(!raised || std::fabs(t - countdown - 19.0) < 1.5 * kStep) << "raised 19 s into the countdown";
-            if (timerBefore >= 0.0f && timer < 0.0f) {
+            if (before >= 0.0f && timer < 0.0f) {
                 EXPECT_NEAR(countdown < 0.0 ? t : t - countdown, countdown < 0.0 ? 1.0 : 21.0, 1.5 * kStep);
                 cycles += countdown >= 0.0;
                 countdown = -1.0;
                 blownApart = t;
             }
-            EXPECT_TRUE(timerBefore >= 0.0f || timer != 21.0f || std::fabs(t - blownApart - 15.0) < 2.5 * kStep)
+            EXPECT_TRUE(before >= 0.0f || timer != 21.0f || std::fabs(t - blownApart - 15.0) < 2.5 * kStep)
                 << "back to 21 after 15 s of scattering";
         }
         EXPECT_EQ(cycles, 3);
