@@ -77,9 +77,6 @@ TEST_F(PieceShapes, SetupNeedsSixtyFourModelsAndMapsTheTextureFromPositions)
         std::vector<uint8_t> bytes;
         ASSERT_TRUE(vanf::Pack(lumps, bytes) && WriteWholeFile(dir.Join("zar.vnt"), bytes));
         ASSERT_EQ(SetupFrom(puzzle, dir.Path() + "/"), count != 63) << count << " lumps";
-        if (count == 128) {
-            EXPECT_FALSE(glIsList(puzzle.modelLists[63] + 1)) << "the light lists made are deleted";
-        }
         EXPECT_TRUE(count == 63 || std::equal(puzzle.lightLists, puzzle.lightLists + 64, puzzle.modelLists));
     }
     // An orthographic view of [-2, 2]^3 on a 4 x 4 viewport: window x, y =
