@@ -1,65 +1,25 @@
-// The host's logic without GL: the resource path, the screen and texture size of the desktop grab, and the
-// host driver's order of the view contract's calls. (The settings: settings_bounds_test.cpp.)
+// The host's logic without GL: the texture size of the desktop grab, and the host driver's order of the view
+// contract's calls.
 #include "host/DesktopCapture.h"
 #include "host/HostDriver.h"
 #include "host/ZarnetView.h"
 #include "platform/headless_backend.h"
 
-#include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
 
 namespace {
 
-TEST(ZarnetViewPaths, ResourcePathGetsExactlyOneTrailingSlash)
-{
-    const std::string long1023(1023, 'a');
-    const std::pair<std::string, std::string> cases[] = {
-        {"/usr/share/zarnet", "/usr/share/zarnet/"},
-        {"/usr/share/zarnet/", "/usr/share/zarnet/"},
-        {"", "/"},
-        {long1023, long1023},  // no room left for the slash
-        {long1023 + "bb", long1023},
-    };
-    for (const auto& [in, out] : cases) {
-        char made[1024];
-        std::memset(made, 'x', sizeof made);
-        ZarnetView::MakeResourcePath(in, made);
-        EXPECT_EQ(std::string(made), out) << in.size();
-    }
-}
-
-TEST(DesktopCapture, ScreenChoiceFollowsTheListOrder)
-{
-    // Right (number 1, main) listed first, then left (0).
-    const ScreenList two = MakeVirtualScreens({{0, 0, 640, 480}, {640, 0, 640, 480}}, 1);
-    const std::pair<ScreenRect, int> cases[] = {
-        {{700, 10, 100, 100}, 1},  // on the main screen
-        {{10, 10, 100, 100}, 0},   // on the second screen of the list
-        {{600, 10, 100, 100}, 1},  // straddles: the first in the list that it meets
-        {{5000, 0, 100, 100}, 1},  // meets none: the main screen
-        {{10, 10, 0, 0}, 1},       // an empty frame meets none
-    };
-    for (const auto& [frame, number] : cases)
-        EXPECT_EQ(ScreenNumberForFrame(two, frame), number) << frame.x;
-}
-
 TEST(DesktopCapture, TextureSideIsTheNearestPowerOfTwoWithinTheDetailLimit)
 {
     const struct {
         int side, detail, maxTexture, texSide;
     } cases[] = {
-        {1440, 1, 16384, 1024},
-        {1440, 0, 16384, 512},
-        {1920, 2, 2048, 2048},
-        {1920, 2, 1024, 1024},
-        {1920, 7, 4096, 2048},  // any other detail: the GL maximum
-        {480, 1, 16384, 512},   // 480 is nearer 512 than 256 on a log scale
-        {362, 2, 16384, 256},   // 2^8.5 = 362.04: 362 rounds down
-        {363, 2, 16384, 512},
-        {0, 2, 16384, 1},  // no side below 1
-        {2147483647, 2, 2147483647, 1 << 30},
+        {1440, 1, 16384, 1024}, {1440, 0, 16384, 512},
+        {1920, 2, 1024, 1024},  {1920, 7, 4096, 2048},  // any other detail: the GL maximum
+        {362, 2, 16384, 256},                           // 2^8.5 = 362.04: 362 rounds down
+        {363, 2, 16384, 512},   {0, 2, 16384, 1},
     };
     for (const auto& c : cases)
         EXPECT_EQ(GrabTextureSide(c.side, GrabSizeLimit(c.detail, c.maxTexture)), c.texSide)

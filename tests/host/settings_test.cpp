@@ -2,10 +2,7 @@
 // damaged stores, the first run's folder; saves on a full disk, a read-only
 // folder or killed midway never lose nor half write the user's file. (Both
 // programs over damaged files: display_faults_x11_test.cpp.)
-#include <fcntl.h>
-#include <sched.h>
 #include <signal.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -65,29 +62,43 @@ void ExpectFirstRunStore(const std::string& dir)
     std::map<std::string, std::string> stored;
     for (const std::string& key : store.allKeys())
         EXPECT_TRUE(store.stringForKey(key.c_str(), &stored[key]));
-    EXPECT_EQ(stored, (std::map<std::string, std::string>{{"BGPath", "/usr/share/backgrounds/"},
-                                                          {"BGRes", "1"},
-                                                          {"BGType", "0"},
-                                                          {"LockInPlace", "true"},
-                                                          {"MainMonitorOnly", "false"},
-                                                          {"Percentage", "75"},
-                                                          {"PuzzleWidth", "25"},
-                                                          {"version", "1.0.1"}}));
+    std::string text;
+    for (const auto& [key, value] : stored)
+        text += key + "=" + value + " ";
+    EXPECT_EQ(text, "BGPath=/usr/share/backgrounds/ BGRes=1 BGType=0 LockInPlace=true MainMonitorOnly=false "
+                    "Percentage=75 PuzzleWidth=25 version=1.0.1 ");
 }
 
-TEST(ReadSettings, FirstRunOrAnotherVersionWritesTheFirstRunValuesOnce)
+// A first run, another version's store or a damaged one gives the first-run values and writes them, once. In
+// place of the file, a FIFO must not block and is replaced; a directory can't be, so the failed save is reported
+// and the values used all the same.
+TEST(ReadSettings, FirstRunOtherVersionOrDamagedStoreWritesTheFirstRunValuesOnce)
 {
-    for (const char* version : {"(no file)", "version=1.0.0\n", "version=1.0.1 \n", ""}) {
-        SCOPED_TRACE(version);
+    const std::string keys =
+        "MainMonitorOnly=true\nLockInPlace=false\nPuzzleWidth=40\nPercentage=60\nBGType=2\nBGRes=2\n";
+    const std::string none = "(no file)", fifo = "(FIFO)", directory = "(directory)";
+    const std::string stores[] = {none,
+                                  "[vmZarnetSS]\nversion=1.0.0\n" + keys,
+                                  "[vmZarnetSS]\n" + keys,
+                                  "this is not a key file\n=== ]]]\n",
+                                  std::string("\x00\xff\xfe\x80[\xc3 binary", 13),
+                                  "[vmZarnetSS\nversion=1.0.1\n",
+                                  "[vmZarnetSS]\nversion=1.0.1\n#" + std::string(2u << 20, 'x') + "\n",
+                                  fifo,
+                                  directory};
+    for (const std::string& bytes : stores) {
+        SCOPED_TRACE(bytes.substr(0, 30));
         ScratchDir dir;
-        const std::string sub = dir.Join("zarnet");  // made on save
-        const std::string keys =
-            std::string("[vmZarnetSS]\n") + version +
-            "MainMonitorOnly=true\nLockInPlace=false\nPuzzleWidth=40\nPercentage=60\nBGType=2\nBGRes=2\n";
-        ASSERT_TRUE(version[0] == '(' || mkdir(sub.c_str(), 0700) == 0);
-        const Read first = ReadFrom(sub, version[0] == '(' ? nullptr : keys.c_str());
-        EXPECT_TRUE(first.saved);
+        const std::string sub = dir.Join("zarnet"), conf = sub + "/" + kFile;  // made on save
+        ASSERT_TRUE(bytes == none ||
+                    (mkdir(sub.c_str(), 0700) == 0 && (bytes == fifo        ? mkfifo(conf.c_str(), 0600) == 0
+                                                       : bytes == directory ? mkdir(conf.c_str(), 0700) == 0
+                                                                            : WriteWholeFile(conf, bytes))));
+        const Read first = ReadFrom(sub);
         ExpectFirstRunValues(first);  // PuzzleWidth 40 becomes 25, and so on
+        EXPECT_EQ(first.saved, bytes != directory);
+        if (bytes == directory)
+            continue;
         ExpectFirstRunStore(sub);
         const Read next = ReadFrom(sub);  // the next run finds the version and leaves the store alone
         ExpectFirstRunValues(next);
@@ -108,14 +119,11 @@ TEST(ReadSettings, StoredNumbersOutsideWhatTheSheetOffersArePinnedInMemoryOnly)
         {"in range", "PuzzleWidth=40\nPercentage=60\nBGType=2\nBGRes=2\nBGPath=/home/me/\n", 40, 60, 2, 2, "/home/me/"},
         {"the ends", "PuzzleWidth=2\nPercentage=0\nBGType=0\nBGRes=0\n", 2, 0, 0, 0, ""},
         {"the other ends", "PuzzleWidth=100\nPercentage=100\nBGType=1\nBGRes=1\n", 100, 100, 1, 1, ""},
-        {"zero", "PuzzleWidth=0\nPercentage=0\n", 2, 0, 0, 0, ""},
         {"negative", "PuzzleWidth=-5\nPercentage=-5\nBGType=-5\nBGRes=-5\n", 2, 0, 0, 1, ""},
         {"a thousand", "PuzzleWidth=1000\nPercentage=1000\nBGType=3\nBGRes=3\n", 100, 100, 0, 1, ""},
-        {"large", "PuzzleWidth=100000\nPercentage=100000\nBGRes=100000\n", 100, 100, 0, 1, ""},
         {"2^31", "PuzzleWidth=2147483648\nPercentage=2147483648\nBGType=2147483648\nBGRes=2147483648\n", 100, 100, 0, 1,
          ""},
         {"2^32 + 1, 1 if cut to 32 bits", "BGType=4294967297\n", 2, 0, 0, 0, ""},
-        {"-2^31 - 1", "PuzzleWidth=-2147483649\nPercentage=-2147483649\n", 2, 0, 0, 0, ""},
         {"not numbers", "PuzzleWidth=wide\nPercentage=75%\nBGRes=high\n", 2, 0, 0, 0, ""},
         {"2000-byte folder", "PuzzleWidth=30\nBGPath=" + longPath + "\n", 30, 0, 0, 0, "/first/run/"},
         {"1023-byte folder", "BGPath=" + path1023 + "\n", 2, 0, 0, 0, path1023},
@@ -132,32 +140,6 @@ TEST(ReadSettings, StoredNumbersOutsideWhatTheSheetOffersArePinnedInMemoryOnly)
     }
 }
 
-TEST(ReadSettings, DamagedStoreGivesFirstRunValues)
-{
-    // In place of the file, a FIFO must not block and is replaced; a directory can't be, so the failed save is
-    // reported and the values used all the same.
-    const std::string fifo = "(FIFO)", directory = "(directory)";
-    const std::string damaged[] = {"this is not a key file\n=== ]]]\n",
-                                   std::string("\x00\xff\xfe\x80[\xc3 binary", 13),
-                                   "[vmZarnetSS\nversion=1.0.1\n",
-                                   "[vmZarnetSS]\nversion=1.0.1\n#" + std::string(2u << 20, 'x') + "\n",
-                                   fifo,
-                                   directory};
-    for (const std::string& bytes : damaged) {
-        SCOPED_TRACE(bytes.substr(0, 20));
-        ScratchDir dir;
-        const std::string conf = dir.Join(kFile);
-        ASSERT_TRUE(bytes == fifo        ? mkfifo(conf.c_str(), 0600) == 0
-                    : bytes == directory ? mkdir(conf.c_str(), 0700) == 0
-                                         : WriteWholeFile(conf, bytes));
-        const Read r = ReadFrom(dir.Path());
-        ExpectFirstRunValues(r);
-        EXPECT_EQ(r.saved, bytes != directory);
-        if (bytes != directory)
-            ExpectFirstRunStore(dir.Path());
-    }
-}
-
 TEST(FirstRunPictureFolder, TheUsersPicturesFolderElseHomePicturesElseTheSystemsWallpaper)
 {
     ScratchDir home;
@@ -170,12 +152,10 @@ TEST(FirstRunPictureFolder, TheUsersPicturesFolderElseHomePicturesElseTheSystems
         std::string folder;
     } cases[] = {
         {pictures, home.Path(), true, pictures + "/"},
-        {pictures + "/", "", false, pictures + "/"},
         {home.Join("gone"), home.Path(), true, homePictures + "/"},
         {home.Join("file"), home.Path(), true, homePictures + "/"},
         {"", home.Path(), true, homePictures + "/"},
         {"", home.Path(), false, kFirstRunBGPath},
-        {home.Join("gone"), "", false, kFirstRunBGPath},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.userPictures + " | " + c.home);
@@ -200,7 +180,6 @@ TEST(UserPicturesFolder, ReadsTheXdgUserDirectoryFile)
          "/srv/photos"},
         {"XDG_PICTURES_DIR=\"$HOME/\"\n", ""},  // disabled: the home folder itself
         {"XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n", ""},
-        {"", ""},
     };
     ASSERT_EQ(mkdir(home.Join(".config").c_str(), 0700), 0);
     for (const auto& c : cases) {
@@ -237,54 +216,38 @@ std::string SavedText(const SETTINGS& s)
     return text;
 }
 
-// Files in `dir` but the settings and a filler: temporary files left behind.
+// Files in `dir` but the settings: temporary files left behind.
 int Strays(const std::string& dir)
 {
     int n = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir))
-        n += entry.path().filename() != kFile && entry.path().filename() != "filler";
+        n += entry.path().filename() != kFile;
     return n;
 }
 
-// A save that can't be written leaves the old file as it was and says so;
-// once there is room again the next one goes through. "tmpfs": a 64 KiB file
-// system filled up (root only, mounted in a namespace of the child's own);
-// "file size limit": RLIMIT_FSIZE under the new file's size, as a quota.
+// A save that can't be written (RLIMIT_FSIZE under the new file's size, as a
+// full disk or a quota) leaves the old file as it was and says so; once there
+// is room again the next one goes through.
 TEST(SettingsFaults, FullDiskFailsTheSaveAndKeepsTheOldFile)
 {
     const std::string before = SavedText(Sample(30)), after = SavedText(Sample(44));
-    for (const bool tmpfs : {true, false}) {
-        SCOPED_TRACE(tmpfs ? "tmpfs" : "file size limit");
-        ScratchDir dir;
-        const std::string conf = dir.Join(kFile);
-        const int code = InChild([&] {
-            if (tmpfs && (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
-                          mount("tmpfs", dir.Path().c_str(), "tmpfs", 0, "size=64k") != 0))
-                return 77;
-            if (!WriteWholeFile(conf, before))
-                return 2;
-            const int fd = open(dir.Join("filler").c_str(), O_WRONLY | O_CREAT, 0600);
-            for (const std::string block(4096, 'f'); tmpfs && write(fd, block.data(), block.size()) > 0;) {}
-            close(fd);
-            signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit = {tmpfs ? RLIM_INFINITY : before.size() / 2, RLIM_INFINITY},
-                         none = {limit.rlim_max, limit.rlim_max};
-            setrlimit(RLIMIT_FSIZE, &limit);
-            PreferenceStore store(kPrefsModule, dir.Path().c_str());
-            std::string now;
-            if (WriteSettings(store, Sample(44), true))
-                return 3;  // reported as saved
-            if (!ReadWholeFile(conf, &now) || now != before || Strays(dir.Path()) != 0)
-                return 4;
-            unlink(dir.Join("filler").c_str());
-            setrlimit(RLIMIT_FSIZE, &none);
-            return WriteSettings(store, Sample(44), true) && ReadWholeFile(conf, &now) && now == after ? 0 : 5;
-        });
-        if (code == 77)
-            std::printf("no tmpfs could be mounted: only the file size limit stands for a full disk\n");
-        else
-            EXPECT_EQ(code, 0);
-    }
+    ScratchDir dir;
+    const std::string conf = dir.Join(kFile);
+    ASSERT_TRUE(WriteWholeFile(conf, before));
+    EXPECT_EQ(InChild([&] {
+                  signal(SIGXFSZ, SIG_IGN);
+                  const rlimit limit = {before.size() / 2, RLIM_INFINITY}, none = {RLIM_INFINITY, RLIM_INFINITY};
+                  setrlimit(RLIMIT_FSIZE, &limit);
+                  PreferenceStore store(kPrefsModule, dir.Path().c_str());
+                  std::string now;
+                  if (WriteSettings(store, Sample(44), true))
+                      return 3;  // reported as saved
+                  if (!ReadWholeFile(conf, &now) || now != before || Strays(dir.Path()) != 0)
+                      return 4;
+                  setrlimit(RLIMIT_FSIZE, &none);
+                  return WriteSettings(store, Sample(44), true) && ReadWholeFile(conf, &now) && now == after ? 0 : 5;
+              }),
+              0);
 }
 
 // The sheet saves from a store of its own, read from the file: after a
@@ -346,7 +309,6 @@ TEST(SettingsFaults, KillNineDuringSavesLeavesTheOldOrTheNewFile)
     ScratchDir dir;
     ASSERT_TRUE(WriteWholeFile(dir.Join(kFile), textA));
     std::mt19937 random(11);
-    int sawA = 0, sawB = 0;
     for (int round = 0; round < 40; ++round) {
         const pid_t pid = fork();
         if (pid == 0) {
@@ -360,10 +322,9 @@ TEST(SettingsFaults, KillNineDuringSavesLeavesTheOldOrTheNewFile)
         ASSERT_EQ(waitpid(pid, nullptr, 0), pid);
         std::string now;
         ASSERT_TRUE(ReadWholeFile(dir.Join(kFile), &now) && (now == textA || now == textB)) << round << ":\n" << now;
-        (now == textA ? sawA : sawB)++;
         ASSERT_EQ(ReadFrom(dir.Path()).settings.PUZZLEWIDTH, now == textA ? 30 : 77);
     }
-    std::printf("40 kills: %d old, %d new, %d temporary files left\n", sawA, sawB, Strays(dir.Path()));
+    std::printf("40 kills: %d temporary files left\n", Strays(dir.Path()));
 }
 
 }  // namespace
