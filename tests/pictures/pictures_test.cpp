@@ -334,17 +334,13 @@ Bytes Exif(bool bigEndian, const std::vector<IfdEntry>& entries, unsigned ifdOff
 {
     const unsigned char order = bigEndian ? 'M' : 'I';
     Bytes t = {'E', 'x', 'i', 'f', 0, 0, order, order};
-    Put(&t, 42, 2, bigEndian);
-    Put(&t, ifdOffset, 4, bigEndian);
-    Put(&t, unsigned(entries.size()), 2, bigEndian);
-    for (const IfdEntry& e : entries) {
-        Put(&t, e.tag, 2, bigEndian);
-        Put(&t, e.type, 2, bigEndian);
-        Put(&t, e.count, 4, bigEndian);
-        const bool shortValue = e.type == 3 && e.count == 1;  // left-justified in the 4 value bytes
-        Put(&t, shortValue && bigEndian ? e.value << 16 : e.value, 4, bigEndian);
+    const auto put = [&](unsigned v, int n) { Put(&t, v, n, bigEndian); };
+    put(42, 2), put(ifdOffset, 4), put(unsigned(entries.size()), 2);
+    for (const IfdEntry& e : entries) {  // a single SHORT is left-justified in the 4 value bytes
+        put(e.tag, 2), put(e.type, 2), put(e.count, 4);
+        put(e.type == 3 && e.count == 1 && bigEndian ? e.value << 16 : e.value, 4);
     }
-    Put(&t, 0, 4, bigEndian);  // no next IFD
+    put(0, 4);  // no next IFD
     return t;
 }
 Bytes Turned(unsigned orientation, bool bigEndian = true)
