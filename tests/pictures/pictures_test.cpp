@@ -630,13 +630,16 @@ TEST(UnreadablePicture, IsRefusedForTheFallbackWhileAReadableOneIsRead)
 
 // The picture worker (its pixels against the loader's, and the fallback:
 // NextPictureGL in pictures_gl_test.cpp): a newer job overtakes an older
-// one, and dropped or abandoned jobs free what they made (LeakSanitizer).
-TEST(PictureWorker, TheLastJobWinsAndDroppedOrAbandonedJobsFreeTheirPixels)
+// one, dropped or abandoned jobs free what they made (LeakSanitizer), and a
+// worker going away doesn't wait for the decode in progress.
+TEST(PictureWorker, TheLastJobWinsAndNothingIsLeftBehindOrWaitedFor)
 {
     ScratchDir dir;
-    const std::string wide = dir.Join("wide.png"), tall = dir.Join("tall.jpg");
+    const std::string wide = dir.Join("wide.png"), tall = dir.Join("tall.jpg"), large = dir.Join("large.jpg");
     ASSERT_TRUE(WriteWholeFile(wide, testpics::EncodePng(60, 40, 2, 8, testpics::PatternPixels(60, 40, 3))));
     ASSERT_TRUE(WriteWholeFile(tall, testpics::EncodeJpeg(30, 50, 3, testpics::PatternPixels(30, 50, 3))));
+    ASSERT_TRUE(WriteWholeFile(large, testpics::EncodeJpeg(3000, 2000, 3, testpics::PatternPixels(3000, 2000, 3))));
+    const int fds = testpics::CountOpenFds();
     PictureWorker worker;
     PicturePixels made{};
     EXPECT_FALSE(worker.Wait(&made));  // no job yet
@@ -650,48 +653,23 @@ TEST(PictureWorker, TheLastJobWinsAndDroppedOrAbandonedJobsFreeTheirPixels)
         worker.Drop();
         EXPECT_FALSE(worker.Wait(&made) || worker.Take(&made));
     }
-    // Polling sees a job finish; workers go with a job running, overtaken or finished and not taken.
-    worker.Start(tall, "", 0, 0);
-    while (!worker.Take(&made)) {}
-    EXPECT_TRUE(made.rgba != nullptr && made.width == 512 && made.height == 512);
-    FreePicturePixels(&made);
-    for (int k = 0; k < 3; ++k) {
-        PictureWorker abandoned;
-        abandoned.Start(tall, "", 1, 0);
-        if (k > 0)
-            abandoned.Start(wide, "", 1, 0);
-        if (k > 1) {
-            ASSERT_TRUE(abandoned.Wait(&made));
-            FreePicturePixels(&made);
-            abandoned.Start(wide, "", 1, 0);
-        }
-    }
-}
-
-TEST(PictureWorker, AWorkerGoingAwayDoesntWaitForTheDecodeInProgress)
-{
-    ScratchDir dir;
-    const std::string large = dir.Join("large.jpg");
-    ASSERT_TRUE(WriteWholeFile(large, testpics::EncodeJpeg(3000, 2000, 3, testpics::PatternPixels(3000, 2000, 3))));
     using Clock = std::chrono::steady_clock;
-    const int fds = testpics::CountOpenFds();
     const auto seconds = [](Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since); };
-    double whole = 0.0;  // the making timed through to the end first
-    {
-        PictureWorker worker;
-        const auto start = Clock::now();
-        worker.Start(large, "", 2, 0);
-        PicturePixels made;
-        ASSERT_TRUE(worker.Wait(&made));
-        whole = seconds(start).count();
-        FreePicturePixels(&made);
-    }
+    auto start = Clock::now();  // the large one made through to the end first
+    worker.Start(large, "", 2, 0);
+    ASSERT_TRUE(worker.Wait(&made));
+    const double whole = seconds(start).count();
+    FreePicturePixels(&made);
+    // Workers going with a job waiting, overtaken, or being decoded: the
+    // thread, if it is decoding, finishes alone and frees its pixels.
     for (int k = 0; k < 3; ++k) {
-        auto* worker = new PictureWorker;
-        worker->Start(large, "", 2, 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5 * k));
-        const auto start = Clock::now();
-        delete worker;  // the thread, if it is decoding, finishes alone and frees its pixels
+        auto* abandoned = new PictureWorker;
+        abandoned->Start(k == 1 ? wide : large, "", 2, 0);
+        if (k == 1)
+            abandoned->Start(large, "", 2, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10 * k));
+        start = Clock::now();
+        delete abandoned;
         EXPECT_LT(seconds(start).count(), whole / 2) << k;
     }
     // The threads left alone close the file when done; the tests after this one count open files.
