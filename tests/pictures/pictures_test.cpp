@@ -420,26 +420,6 @@ TEST(ExifOrientation, DamagedOrStrangeExifLeavesThePhotoAsStored)
     }
 }
 
-// A big WebP photo needed at texture size comes out just covering the need,
-// aspect kept, its own size and the scale recorded. (Its exact pixels, with
-// and without alpha: the WebP rows of FileCases.)
-TEST(WebpPictures, ScaledToTheNeed)
-{
-    const Bytes photo = EncodeWebp(800, 600, Quadrants(800, 600), false, false);
-    const struct {
-        int minW, minH, w, h;
-    } needs[] = {{512, 512, 683, 512}, {200, 100, 200, 150}, {0, 0, 800, 600}, {1024, 1024, 800, 600}};
-    for (const auto& n : needs) {
-        SCOPED_TRACE(testing::Message() << "need " << n.minW << "x" << n.minH);
-        Decoded p;
-        ASSERT_TRUE(p.From(photo, n.minW, n.minH));
-        EXPECT_EQ(Size(p.width, p.height), Size(n.w, n.h));
-        EXPECT_EQ(Size(p.fullWidth, p.fullHeight), Size(800, 600));
-        EXPECT_EQ(p.scaleNum * 800, p.scaleDenom * n.w);
-        ExpectShown(p, kUpright, 2);
-    }
-}
-
 // RIFF chunk: tag, little-endian size, payload padded to even length.
 void PutChunk(Bytes* out, const char* tag, const Bytes& payload)
 {
@@ -507,32 +487,48 @@ Bytes QuadrantSvg(const std::string& sizeAttributes, double vbW, double vbH, con
     return svg;
 }
 
-TEST(SvgPictures, DrawnAtTheNeededSizeWithTheirAspect)
+// WebP and SVG pictures come out just covering the need (never above their
+// own size), aspect kept, their own size and the scale recorded. (WebP's
+// exact pixels, with and without alpha: the WebP rows of FileCases.)
+TEST(PictureKinds, WebpAndSvgComeAtTheNeededSizeWithTheirAspect)
 {
+    const Bytes photo = EncodeWebp(800, 600, Quadrants(800, 600), false, false);
+    const std::string hd = "width='1920' height='1080'";
     const struct {
-        const char* size;  // the document's width and height
-        int viewW, viewH;
-        Size own;  // its own size in pixels
-        Size need, drawn;
+        const char* what;
+        Bytes file;
+        Size own, need, drawn;
     } cases[] = {
-        {"width='1920' height='1080'", 1920, 1080, {1920, 1080}, {1024, 1024}, {1821, 1024}},
-        {"width='1920' height='1080'", 192, 108, {1920, 1080}, {0, 0}, {1920, 1080}},          // at its own size
-        {"width='1920' height='1080'", 1920, 1080, {1920, 1080}, {4096, 4096}, {1920, 1080}},  // never above it
-        {"", 1600, 1200, {1600, 1200}, {512, 512}, {683, 512}},                                // viewBox only
-        {"width='2in' height='1in'", 200, 100, {2048, 1024}, {512, 512}, {1024, 512}},         // small: enlarged
-        {"width='100000' height='100'", 1000, 1, {16384, 16}, {1024, 1}, {1024, 1}},           // fitted into the bound
+        {"WebP", photo, {800, 600}, {512, 512}, {683, 512}},
+        {"WebP", photo, {800, 600}, {200, 100}, {200, 150}},
+        {"WebP, at its own size", photo, {800, 600}, {0, 0}, {800, 600}},
+        {"WebP, never above it", photo, {800, 600}, {1024, 1024}, {800, 600}},
+        {"SVG", QuadrantSvg(hd, 1920, 1080), {1920, 1080}, {1024, 1024}, {1821, 1024}},
+        {"SVG at its own size", QuadrantSvg(hd, 192, 108), {1920, 1080}, {0, 0}, {1920, 1080}},
+        {"SVG never above it", QuadrantSvg(hd, 1920, 1080), {1920, 1080}, {4096, 4096}, {1920, 1080}},
+        {"SVG of a viewBox only", QuadrantSvg("", 1600, 1200), {1600, 1200}, {512, 512}, {683, 512}},
+        {"SVG in inches, its viewBox enlarged",
+         QuadrantSvg("width='2in' height='1in'", 200, 100),
+         {2048, 1024},
+         {512, 512},
+         {1024, 512}},
+        {"SVG fitted into the bound",
+         QuadrantSvg("width='100000' height='100'", 1000, 1),
+         {16384, 16},
+         {1024, 1},
+         {1024, 1}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.size << " viewBox " << c.viewW << " need " << c.need.first);
-        const Bytes svg = QuadrantSvg(c.size, c.viewW, c.viewH);
-        EXPECT_EQ(SizeOf(svg), c.own);
+        SCOPED_TRACE(testing::Message() << c.what << ", need " << c.need.first << "x" << c.need.second);
+        EXPECT_EQ(SizeOf(c.file), c.own);
         Decoded p;
-        ASSERT_TRUE(p.From(svg, c.need.first, c.need.second));
+        ASSERT_TRUE(p.From(c.file, c.need.first, c.need.second));
         EXPECT_EQ(Size(p.width, p.height), c.drawn);
         EXPECT_EQ(Size(p.fullWidth, p.fullHeight), c.own);
+        EXPECT_EQ(p.scaleNum * c.own.first, p.scaleDenom * c.drawn.first);
         EXPECT_EQ(p.bitsPerPixel, 24);  // opaque all over
         if (p.height > 4)
-            ExpectShown(p, kUpright, 1);
+            ExpectShown(p, kUpright, 2);
     }
 }
 
