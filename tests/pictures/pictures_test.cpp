@@ -402,11 +402,9 @@ TEST(ExifOrientation, DamagedOrStrangeExifLeavesThePhotoAsStored)
         Bytes file;
     } cases[] = {
         {"value 9", with(Turned(9))},
-        {"value 65535", with(Turned(65535, false))},
         {"a LONG, not a SHORT", with(Exif(true, {{0x0112, 4, 1, 6}}))},
         {"a million components far outside", with(Exif(true, {{0x0112, 3, 1000000, 0x7FFFFFF0}}))},
         {"IFD offset past the end", with(Exif(true, {{0x0112, 3, 1, 6}}, 0xFFFFFFF0))},
-        {"cut in the IFD", with(Bytes(wrongMagic.begin(), wrongMagic.begin() + 16))},
         {"not TIFF", with(wrongMagic)},
         {"an IFD chain that loops", with(Exif(true, {{0x8769, 4, 1, 8}}))},       // Exif sub-IFD pointing back at IFD0
         {"a turning second Exif segment", WithApp1(with(Turned(6)), Turned(1))},  // only the first counts
