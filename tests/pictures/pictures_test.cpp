@@ -639,6 +639,21 @@ TEST(PictureWorker, TheLastJobWinsAndNothingIsLeftBehindOrWaitedFor)
         worker.Drop();
         EXPECT_FALSE(worker.Wait(&made) || worker.Take(&made));
     }
+    for (int k = 0; k < 3; ++k) {  // dropped while being made: the worker frees what comes of it
+        worker.Start(large, "", 0, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        worker.Drop();
+    }
+    // Workers going with a job waiting, overtaken, or finished and not taken;
+    // the timing below gives the threads left alone time to finish and free.
+    for (int k = 0; k < 3; ++k) {
+        PictureWorker abandoned;
+        abandoned.Start(tall, "", 1, 0);
+        if (k == 1)
+            abandoned.Start(wide, "", 1, 0);
+        if (k == 2)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
     using Clock = std::chrono::steady_clock;
     const auto seconds = [](Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since); };
     auto start = Clock::now();  // the large one made through to the end first
@@ -646,8 +661,7 @@ TEST(PictureWorker, TheLastJobWinsAndNothingIsLeftBehindOrWaitedFor)
     ASSERT_TRUE(worker.Wait(&made));
     const double whole = seconds(start).count();
     FreePicturePixels(&made);
-    // Workers going with a job waiting, overtaken, or being decoded: the
-    // thread, if it is decoding, finishes alone and frees its pixels.
+    // Workers going while the large one is being decoded don't wait for it.
     for (int k = 0; k < 3; ++k) {
         auto* abandoned = new PictureWorker;
         abandoned->Start(k == 1 ? wide : large, "", 2, 0);
