@@ -64,7 +64,6 @@ TEST(NextPictureGL, UploadsInSharesOfBoundedSizeTheLoadersTextureOrTheFallback)
         {"big.jpg", "", 2, size_t(3) << 20, "big.jpg", 3},           // 384, 384, 256 rows
         {"big.jpg", "", 0, 100, "big.jpg", 512},                     // at least one row a call
         {"bad.jpg", "small.png", 1, size_t(64) << 20, "small.png", 1},
-        {"", "small.png", 0, size_t(1) << 20, "small.png", 1},
         {"bad.jpg", "", 2, size_t(1) << 20, nullptr, 0},
     };
     for (const auto& c : cases) {

@@ -403,7 +403,6 @@ TEST(ExifOrientation, DamagedOrStrangeExifLeavesThePhotoAsStored)
     } cases[] = {
         {"value 9", with(Turned(9))},
         {"a LONG, not a SHORT", with(Exif(true, {{0x0112, 4, 1, 6}}))},
-        {"a million components far outside", with(Exif(true, {{0x0112, 3, 1000000, 0x7FFFFFF0}}))},
         {"IFD offset past the end", with(Exif(true, {{0x0112, 3, 1, 6}}, 0xFFFFFFF0))},
         {"not TIFF", with(wrongMagic)},
         {"an IFD chain that loops", with(Exif(true, {{0x8769, 4, 1, 8}}))},       // Exif sub-IFD pointing back at IFD0
@@ -548,8 +547,7 @@ TEST(SvgPictures, TranslucentAndExternalContent)
 TEST(PictureKinds, DamagedFilesFailCleanlyAtAnyNeed)
 {
     const Bytes webp = EncodeWebp(40, 30, testpics::PatternPixels(40, 30, 3), false);
-    Bytes wrongSize = webp, corrupt = webp;
-    wrongSize[4] = 0xFF;  // RIFF size beyond the data
+    Bytes corrupt = webp;
     for (size_t i = 30; i < corrupt.size(); i += 3)
         corrupt[i] ^= 0x5A;
     const Bytes svg = QuadrantSvg("width='640' height='480'", 640, 480);
@@ -562,14 +560,12 @@ TEST(PictureKinds, DamagedFilesFailCleanlyAtAnyNeed)
     } cases[] = {
         {"WebP cut in the header", Bytes(webp.begin(), webp.begin() + 20), true},
         {"WebP cut in the data", Bytes(webp.begin(), webp.begin() + long(webp.size() / 2)), false},
-        {"WebP RIFF size too big", wrongSize, false},
         {"WebP scrambled data", corrupt, false},
         {"RIFF of another kind", {'R', 'I', 'F', 'F', 16, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '}, true},
         {"SVG without size or viewBox", Svg("", "<rect width='5' height='5'/>"), true},
         {"SVG of zero size", Svg("width='0' height='10'"), true},
         {"SVG of negative viewBox", Svg("viewBox='0 0 -10 10'"), true},
         {"SVG cut short", Bytes(svg.begin(), svg.begin() + long(svg.size() / 2)), true},
-        {"SVG not well-formed", Svg("width='10' height='10'", "<rect>"), true},
         {"HTML, not SVG", Bytes(html.begin(), html.end()), true},
         {"JPEG cut short after its Exif segment", Bytes(exif.begin(), exif.end() - long(plain.size()) + 200), false},
     };
