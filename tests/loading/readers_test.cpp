@@ -28,33 +28,16 @@ bool Open(RESFILE& res, const std::string& bytes)
     return res.Open(path.c_str());
 }
 
-std::string Read(RESFILE& res, size_t n)
+TEST(Resfile, SeeksToEachLumpAndNoFurther)
 {
-    std::string s(n, '\0');
-    return res.stream.read(s.data(), static_cast<std::streamsize>(n)) ? s : "<read failed>";
-}
-
-TEST(Resfile, SeeksToLumpsInRangeOnlyAndStaysFailedAfterAReadPastTheEnd)
-{
-    const std::string bytes = MakeContainer(kLumps);
-    RESFILE res, empty, unopened;
-    ASSERT_TRUE(Open(res, bytes) && Open(empty, MakeContainer({})));
+    RESFILE res, empty;
+    ASSERT_TRUE(Open(res, MakeContainer(kLumps)) && Open(empty, MakeContainer({})));
     for (int i : {2, 0, 1}) {
         ASSERT_TRUE(res.SeekLump(i)) << i;
-        EXPECT_EQ(Read(res, kLumps[i].bytes.size()), kLumps[i].bytes) << i;
+        std::string bytes(kLumps[size_t(i)].bytes.size(), '\0');
+        EXPECT_TRUE(res.stream.read(bytes.data(), std::streamsize(bytes.size())) && bytes == kLumps[size_t(i)].bytes);
     }
-    for (int index : {-1, 3, INT_MIN, INT_MAX})
-        EXPECT_FALSE(res.SeekLump(index)) << index;
-    for (int index : {-1, 0, 1})
-        EXPECT_FALSE(empty.SeekLump(index) || unopened.SeekLump(index)) << index;
-    // Reading up to the last byte is no failure; reading past it leaves the
-    // stream failed, and the container doesn't clear that.
-    ASSERT_TRUE(res.SeekLump(0));
-    ASSERT_NE(Read(res, bytes.size() - 24), "<read failed>");
-    ASSERT_TRUE(res.SeekLump(2));
-    ASSERT_EQ(Read(res, 1000), "<read failed>");
-    for (int i = 0; i < 3; ++i)
-        EXPECT_FALSE(res.SeekLump(i)) << i;
+    EXPECT_FALSE(res.SeekLump(3) || empty.SeekLump(0));
 }
 
 // Each fails without allocating a directory it can't fill (ASan would abort
@@ -63,14 +46,15 @@ TEST(Resfile, SeeksToLumpsInRangeOnlyAndStaysFailedAfterAReadPastTheEnd)
 TEST(Resfile, RefusesBadHeadersAndEveryTruncation)
 {
     const std::string good = MakeContainer(kLumps);
+    // Magic, size check, directory offset (the last beyond the end), lump count (28 x the last wraps to 24).
     std::vector<std::string> cases = {"vANF" + good.substr(4),
                                       good + '\0',
-                                      With(good, 16, uint32_t(good.size())),  // magic, size check
+                                      With(good, 16, uint32_t(good.size())),
                                       With(good, 20, uint32_t(good.size()) - 27),
-                                      With(good, 20, 0xFFFFFFF0u),  // directory beyond the end
+                                      With(good, 20, 0xFFFFFFF0u),
                                       With(good, 12, 4),
                                       With(good, 12, 0xFFFFFFFFu),
-                                      With(good, 12, 0x0924924Au)};  // 28 x the last wraps to 24
+                                      With(good, 12, 0x0924924Au)};
     for (size_t length = 0; length < good.size(); ++length) {
         cases.push_back(good.substr(0, length));
         if (length >= 20)
@@ -225,13 +209,7 @@ TEST(Tga, EveryTruncationFails)
         for (size_t length = 0; length < good.size(); ++length) {
             Texture t;
             EXPECT_FALSE(Decode(t, good.substr(0, length))) << length;
-            ASSERT_EQ(alerts.size(), 1u) << length;
-            EXPECT_TRUE(alerts[0].first == "ERROR" && t.imageData == nullptr) << length;
-            EXPECT_EQ(alerts[0].second, length < 12    ? "Could not read file header"
-                                        : length < 18  ? "Could not read info header"
-                                        : good[2] == 2 ? "Could not read image data"
-                                                       : alerts[0].second)
-                << length;  // RLE: one of three
+            EXPECT_TRUE(alerts.size() == 1 && alerts[0].first == "ERROR" && t.imageData == nullptr) << length;
         }
         Texture whole;
         EXPECT_TRUE(Decode(whole, good) && alerts.empty());

@@ -64,7 +64,6 @@ TEST(NextPictureGL, UploadsInSharesOfBoundedSizeTheLoadersTextureOrTheFallback)
         {"big.jpg", "", 2, size_t(3) << 20, "big.jpg", 3},           // 384, 384, 256 rows
         {"big.jpg", "", 0, 100, "big.jpg", 512},                     // at least one row a call
         {"bad.jpg", "small.png", 1, size_t(64) << 20, "small.png", 1},
-        {"", "small.png", 0, size_t(1) << 20, "small.png", 1},
         {"bad.jpg", "", 2, size_t(1) << 20, nullptr, 0},
     };
     for (const auto& c : cases) {
@@ -72,60 +71,48 @@ TEST(NextPictureGL, UploadsInSharesOfBoundedSizeTheLoadersTextureOrTheFallback)
         const std::string path = *c.path ? dir.Join(c.path) : "", fallback = *c.fallback ? dir.Join(c.fallback) : "";
         NextPicture next;
         next.Start(path.c_str(), fallback.c_str(), c.resolution);
-        ASSERT_TRUE(next.Pending());
-        int shares = 0;  // calls that uploaded rows
+        int shares = c.gives != nullptr;  // the finishing call, then every call that uploaded rows before it
         while (!next.Advance(c.budget))
             shares += next.Uploading();
-        shares += c.gives != nullptr;  // the finishing call
         unsigned texture = 0;
         int width = -1, height = -1;
         ASSERT_EQ(next.Take(&texture, &width, &height), c.gives != nullptr);
-        EXPECT_FALSE(next.Pending());
         EXPECT_EQ(shares, c.shares);
-        if (c.gives == nullptr) {
-            EXPECT_EQ(std::make_pair(width, height), std::make_pair(-1, -1));  // untouched
+        if (c.gives == nullptr)
             continue;
-        }
         const bool big = std::string(c.gives) == "big.jpg";
         EXPECT_EQ(std::make_pair(width, height), std::make_pair(big ? 2000 : 50, big ? 1000 : 30));
         int tw = 0, th = 0;
-        EXPECT_TRUE(TextureTexels(texture, &tw, &th) == LoaderTexels(dir.Join(c.gives), c.resolution, width, height))
-            << tw << " x " << th;
+        EXPECT_TRUE(TextureTexels(texture, &tw, &th) == LoaderTexels(dir.Join(c.gives), c.resolution, width, height));
         glDeleteTextures(1, &texture);
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     }
 
-    // A texture handed back is filled again by a picture of its size (its
-    // storage isn't made anew) and deleted for one of another size; a
-    // reserved one serves the first picture already.
-    {
-        NextPicture next;
-        const auto make = [&](const char* file, int resolution) {
-            next.Start(dir.Join(file).c_str(), "", resolution);
-            while (!next.Advance(size_t(1) << 20)) {}
-            unsigned texture = 0;
-            int width = 0, height = 0;
-            EXPECT_TRUE(next.Take(&texture, &width, &height));
-            return texture;
-        };
-        const unsigned first = make("big.jpg", 2);
-        next.Recycle(first);
-        const unsigned second = make("big.jpg", 2);
-        EXPECT_EQ(second, first);
-        int tw = 0, th = 0;
-        EXPECT_TRUE(TextureTexels(second, &tw, &th) == LoaderTexels(dir.Join("big.jpg"), 2, 2000, 1000));
-        next.Recycle(second);
-        const unsigned third = make("small.png", 2);  // 64 x 32: another size, storage made anew
-        EXPECT_TRUE(TextureTexels(third, &tw, &th) == LoaderTexels(dir.Join("small.png"), 2, 50, 30));
-        EXPECT_EQ(std::make_pair(tw, th), std::make_pair(64, 32));
-        next.Reserve(third);
-        const unsigned fourth = make("small.png", 2);
-        EXPECT_TRUE(glIsTexture(third) && glIsTexture(fourth) && fourth != third);
-        EXPECT_TRUE(TextureTexels(fourth, &tw, &th) == LoaderTexels(dir.Join("small.png"), 2, 50, 30));
-        glDeleteTextures(1, &third);
-        glDeleteTextures(1, &fourth);
-        next.Recycle(make("small.png", 0));
-    }
+    // A texture handed back is filled again by a picture of its size and
+    // deleted for one of another size; a reserved one serves the first picture.
+    NextPicture next;
+    const auto make = [&](const char* file) {
+        next.Start(dir.Join(file).c_str(), "", 2);
+        while (!next.Advance(size_t(1) << 20)) {}
+        unsigned texture = 0;
+        int width = 0, height = 0;
+        EXPECT_TRUE(next.Take(&texture, &width, &height));
+        return texture;
+    };
+    int tw = 0, th = 0;
+    const unsigned first = make("big.jpg");
+    next.Recycle(first);
+    EXPECT_EQ(make("big.jpg"), first);  // its storage not made anew
+    EXPECT_TRUE(TextureTexels(first, &tw, &th) == LoaderTexels(dir.Join("big.jpg"), 2, 2000, 1000));
+    next.Recycle(first);
+    const unsigned third = make("small.png");  // 64 x 32
+    EXPECT_TRUE(TextureTexels(third, &tw, &th) == LoaderTexels(dir.Join("small.png"), 2, 50, 30));
+    next.Reserve(third);
+    const unsigned fourth = make("small.png");
+    EXPECT_TRUE(glIsTexture(third) && glIsTexture(fourth) && fourth != third);
+    EXPECT_TRUE(TextureTexels(fourth, &tw, &th) == LoaderTexels(dir.Join("small.png"), 2, 50, 30));
+    glDeleteTextures(1, &third);
+    glDeleteTextures(1, &fourth);
 
     // Dropped while its texture is half filled, or before the worker is
     // done, or destroyed so: no texture is left behind.
@@ -138,32 +125,18 @@ TEST(NextPictureGL, UploadsInSharesOfBoundedSizeTheLoadersTextureOrTheFallback)
     };
     const std::vector<GLuint> before = liveTextures();
     for (int k = 0; k < 3; ++k) {
-        SCOPED_TRACE(k);
-        NextPicture next;
-        next.Start(dir.Join("big.jpg").c_str(), "", 2);
-        while (k < 2 && !next.Uploading())
-            ASSERT_FALSE(next.Advance(size_t(1) << 20));
-        if (k < 2) {
-            EXPECT_NE(liveTextures(), before);
-        }
+        NextPicture dropped;
+        dropped.Start(dir.Join("big.jpg").c_str(), "", 2);
+        while (k < 2 && !dropped.Uploading())
+            ASSERT_FALSE(dropped.Advance(size_t(1) << 20));
+        EXPECT_TRUE(k == 2 || liveTextures() != before);  // a texture is being filled
         if (k == 0)
-            next.Drop();
-        else if (k == 2)
-            next.Start(dir.Join("small.png").c_str(), "", 0);  // the next one overtakes it
-        if (k == 0) {
-            EXPECT_EQ(liveTextures(), before);
-            EXPECT_FALSE(next.Pending());
-        }
+            dropped.Drop();
+        if (k == 2)
+            dropped.Start(dir.Join("small.png").c_str(), "", 0);  // the next one overtakes it
+        EXPECT_TRUE(k != 0 || liveTextures() == before);
     }
     EXPECT_EQ(liveTextures(), before);
-
-    // A failed load leaves the record as it was.
-    Texture failed;
-    failed.width = 7;
-    failed.height = 5;
-    EXPECT_FALSE(loadPicFile(dir.Join("bad.jpg").c_str(), &failed, 1));
-    EXPECT_TRUE(failed.texID == 0 && failed.imageData == nullptr && failed.width == 7u && failed.height == 5u);
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 // A 16 x 16 grey PNG whose one IDAT inflates to `inflated` bytes of zeros,
@@ -219,25 +192,9 @@ Bytes ManyFrameGif(int frames)
     return testpics::EncodeGif(100, 100, palette, indices);
 }
 
-// A gentle ramp across, or a busy pattern (which is slow to compress).
-testpics::RowFill Ramp(int width, int height, bool busy)
+Bytes SmallPng()
 {
-    return [=](int y, unsigned char* row) {
-        for (int x = 0; x < width; ++x, row += 3) {
-            row[0] = uint8_t(40 + x * 160 / width);
-            row[1] = busy ? uint8_t(x ^ y) : 120;
-            row[2] = uint8_t(40 + y * 160 / height);
-        }
-    };
-}
-
-// A small green PNG.
-Bytes GreenPng()
-{
-    Bytes rgb;
-    for (int i = 0; i < 16; ++i)
-        rgb.insert(rgb.end(), {30, 200, 30});
-    return testpics::EncodePng(4, 4, 2, 8, rgb);
+    return testpics::EncodePng(4, 4, 2, 8, testpics::PatternPixels(4, 4, 3));
 }
 
 struct FolderRun {
@@ -274,11 +231,6 @@ FolderRun RunOverFolder(const std::string& pictures, const std::string& name)
     return run;
 }
 
-bool SameFrame(const Frame& a, const Frame& b)
-{
-    return a.width > 0 && a.width == b.width && a.height == b.height && a.rgba == b.rgba;
-}
-
 // Resident memory counts several times over under AddressSanitizer.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr double kMemoryScale = 3.0;
@@ -296,19 +248,6 @@ struct Case {
     std::function<bool(const std::string& folder)> make;  // puts the hostile thing into the folder
 };
 
-// The run went on through every tick and answered picture changes, no
-// frame stood for long, memory stayed under its bound.
-void ExpectCarriedOn(const FolderRun& run, double peakMb)
-{
-    ASSERT_TRUE(run.end.count("frames")) << "no summary";
-    EXPECT_GE(run.end.at("frames"), 230);
-    // Changes are asked for only while none is pending: a picture change
-    // that never ended would leave the first one asked for ever.
-    EXPECT_GE(run.end.at("forcedChanges"), 2);
-    EXPECT_LT(run.end.at("maxFrameMs"), kLongestFrameMs);
-    EXPECT_LT(run.end.at("hwmKb") / 1024.0, peakMb * kMemoryScale);
-}
-
 const Case kCases[] = {
     {"JPEG claiming 60000 x 60000", false, 256,
      [](const std::string& f) { return WriteWholeFile(f + "/huge.jpg", JpegClaiming(60000, 60000)); }},
@@ -320,7 +259,7 @@ const Case kCases[] = {
      }},
     {"16384 x 16384 JPEG", false, 256,
      [](const std::string& f) {
-         return testpics::WriteJpegFile(f + "/big.jpg", 16384, 16384, false, Ramp(16384, 16384, false));
+         return testpics::WriteJpegFile(f + "/big.jpg", 16384, 16384, false, [](int, unsigned char*) {});
      }},
     {"16384 x 16384 PNG", false, 256,
      [](const std::string& f) {
@@ -329,7 +268,11 @@ const Case kCases[] = {
     {"progressive JPEG cut at 40 %", false, 256,
      [](const std::string& f) {
          std::string whole;
-         if (!testpics::WriteJpegFile(f + "/whole.tmp", 1600, 1200, true, Ramp(1600, 1200, true)) ||
+         const auto busy = [](int y, unsigned char* row) {  // slow to compress, so that 40 % is within the scans
+             for (int x = 0; x < 1600 * 3; ++x)
+                 row[x] = uint8_t(x / 3 ^ y ^ x % 3 * 85);
+         };
+         if (!testpics::WriteJpegFile(f + "/whole.tmp", 1600, 1200, true, busy) ||
              !ReadWholeFile(f + "/whole.tmp", &whole))
              return false;
          unlink((f + "/whole.tmp").c_str());
@@ -344,9 +287,9 @@ const Case kCases[] = {
     {"GIF of 500 frames", true, 256,
      [](const std::string& f) { return WriteWholeFile(f + "/many.gif", ManyFrameGif(500)); }},
     {"good picture, its name with a newline", true, 256,
-     [](const std::string& f) { return WriteWholeFile(f + "/line\nbreak.png", GreenPng()); }},
+     [](const std::string& f) { return WriteWholeFile(f + "/line\nbreak.png", SmallPng()); }},
     {"good picture, its name not UTF-8", true, 256,
-     [](const std::string& f) { return WriteWholeFile(f + "/caf\xe9-\xff.PNG", GreenPng()); }},
+     [](const std::string& f) { return WriteWholeFile(f + "/caf\xe9-\xff.PNG", SmallPng()); }},
 };
 
 // The first frame over a folder that gives no picture: the bundled one.
@@ -361,15 +304,25 @@ const Frame& BundledFirstFrame()
 
 TEST(HostileFolder, EachThingAloneGivesItsPictureOrTheBundledOneAndTheRunCarriesOn)
 {
-    ASSERT_GT(BundledFirstFrame().width, 0);
+    const Frame& bundled = BundledFirstFrame();
+    ASSERT_GT(bundled.width, 0);
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
         ScratchDir dir;
         ASSERT_TRUE(c.make(dir.Path()));
         const FolderRun run = RunOverFolder(dir.Path(), c.name);
         ASSERT_EQ(run.exitCode, 0);
-        ExpectCarriedOn(run, c.peakMb);
-        EXPECT_EQ(SameFrame(run.first, BundledFirstFrame()), !c.picture) << "the bundled picture: " << !c.picture;
+        // The run went on through every tick and answered picture changes (asked for only while none is
+        // pending: one that never ended would leave the first asked for ever), no frame stood for long,
+        // memory stayed under its bound.
+        ASSERT_TRUE(run.end.count("frames")) << "no summary";
+        EXPECT_GE(run.end.at("frames"), 230);
+        EXPECT_GE(run.end.at("forcedChanges"), 2);
+        EXPECT_LT(run.end.at("maxFrameMs"), kLongestFrameMs);
+        EXPECT_LT(run.end.at("hwmKb") / 1024.0, c.peakMb * kMemoryScale);
+        const bool same =
+            run.first.width == bundled.width && run.first.height == bundled.height && run.first.rgba == bundled.rgba;
+        EXPECT_EQ(same, !c.picture) << "the bundled picture: " << !c.picture;
     }
 }
 
@@ -378,26 +331,24 @@ TEST(HostileFolder, EachThingAloneGivesItsPictureOrTheBundledOneAndTheRunCarries
 TEST(HostileFolder, ChoosingAmongTwentyThousandPicturesIsQuick)
 {
     ScratchDir dir;
-    const Bytes tiny = GreenPng();
+    const Bytes tiny = SmallPng();
     const char* kinds[] = {".jpg", ".gif", ".png"};
     for (int i = 0; i < 20000; ++i)
         ASSERT_TRUE(WriteWholeFile(dir.Join("picture-" + std::to_string(i) + kinds[i % 3]), tiny));
-    char folder[1024];
-    std::snprintf(folder, sizeof folder, "%s/", dir.Path().c_str());
+    std::string folder = dir.Path() + "/";
     char name[1024];
     std::srand(7);
-    ASSERT_TRUE(ChooseRandomImageFile(folder, name));  // the folder in the page cache
     std::vector<double> ms;
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i <= 20; ++i) {  // the first one puts the folder in the page cache
         const auto start = std::chrono::steady_clock::now();
-        ASSERT_TRUE(ChooseRandomImageFile(folder, name));
+        ASSERT_TRUE(ChooseRandomImageFile(folder.data(), name));
         ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
-    std::sort(ms.begin(), ms.end());
-    std::printf("| 20,000 pictures | one choice: median %.1f ms, longest %.1f ms |\n", ms[ms.size() / 2], ms.back());
+    std::sort(ms.begin() + 1, ms.end());
+    std::printf("| 20,000 pictures | one choice: median %.1f ms, longest %.1f ms |\n", ms[11], ms.back());
     // About 20 ms on a quiet machine (the folder is walked five times); the
     // bound leaves room for a busy one.
-    EXPECT_LT(ms[ms.size() / 2], 150.0);
+    EXPECT_LT(ms[11], 150.0);
 }
 
 }  // namespace

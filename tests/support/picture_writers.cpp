@@ -162,31 +162,24 @@ Bytes EncodeAs(Kind kind, int width, int height, const Bytes& rgb)
     Bytes samples, palette;
     std::map<unsigned, unsigned char> index;
     for (size_t k = 0; k + 2 < rgb.size(); k += 3) {
+        const unsigned char r = rgb[k], g = rgb[k + 1], b = rgb[k + 2];
         if (kind == Kind::Png16)
-            samples.insert(samples.end(), {rgb[k], rgb[k], rgb[k + 1], rgb[k + 1], rgb[k + 2], rgb[k + 2]});
+            samples.insert(samples.end(), {r, r, g, g, b, b});
         if (kind == Kind::GreyJpeg)
-            samples.push_back(static_cast<unsigned char>((rgb[k] + rgb[k + 1] + rgb[k + 2]) / 3));
+            samples.push_back(static_cast<unsigned char>((r + g + b) / 3));
         if (kind != Kind::Gif)
             continue;
-        const auto [at, added] = index.emplace(rgb[k] << 16 | rgb[k + 1] << 8 | rgb[k + 2], index.size() & 255);
+        const auto [at, added] = index.emplace(r << 16 | g << 8 | b, index.size() & 255);
         if (added)
-            palette.insert(palette.end(), rgb.begin() + long(k), rgb.begin() + long(k) + 3);
+            palette.insert(palette.end(), {r, g, b});
         samples.push_back(at->second);
     }
     palette.resize(768);
-    switch (kind) {
-    case Kind::Png:
-        return EncodePng(width, height, 2, 8, rgb);
-    case Kind::Png16:
-        return EncodePng(width, height, 2, 16, samples);
-    case Kind::Jpeg:
-        return EncodeJpeg(width, height, 3, rgb);
-    case Kind::GreyJpeg:
-        return EncodeJpeg(width, height, 1, samples);
-    case Kind::Gif:
+    if (kind == Kind::Gif)
         return index.size() <= 256 ? EncodeGif(width, height, palette, samples) : Bytes{};
-    }
-    return {};
+    if (kind == Kind::Png || kind == Kind::Png16)
+        return EncodePng(width, height, 2, kind == Kind::Png ? 8 : 16, kind == Kind::Png ? rgb : samples);
+    return EncodeJpeg(width, height, kind == Kind::Jpeg ? 3 : 1, kind == Kind::Jpeg ? rgb : samples);
 }
 
 Bytes PngHeaderOnly(unsigned width, unsigned height, int colorType, const Bytes& idat)
