@@ -64,8 +64,9 @@ TEST(DataFileFaults, MissingOrDamagedDataFilesAreToldOnceAndNeverCrash)
                 EXPECT_GE(view.glView->flushCount, 19) << "frames stopped";
                 const bool made = view.ssMain && view.ssMain->puzzle;
                 ASSERT_EQ(alerts.size(), made ? 0u : refused ? 2u : 1u);
-                if (refused)
+                if (refused) {
                     EXPECT_EQ(alerts[0], "Invalid Image: TGA file be type 2 or type 10 ");
+                }
                 EXPECT_TRUE(made || alerts.back().find(dir.Path()) != std::string::npos) << alerts.back();
                 const std::vector<uint8_t> frame = HeadlessReadPixels(view.glView);
                 int lit = 0;  // of the last frame's colour samples; black without a puzzle
