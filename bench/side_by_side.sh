@@ -12,7 +12,7 @@
 # with a 100-across board (5,600 pieces), measured while it assembles.
 # The peer is only run, never read.
 #
-#   bench/side_by_side.sh [--no-large] [--picture FILE] [--seconds N]
+#   bench/side_by_side.sh [--no-large | --large-only] [--picture FILE] [--seconds N]
 #
 # Installs what it needs (Debian packages, with sudo when not root) and builds
 # zarnet into build/ when it isn't there. Screenshots of each display go to
@@ -25,12 +25,14 @@ RUN_SECONDS=${RUN_SECONDS:-60}
 WARMUP=${WARMUP:-20}
 PICTURE=""
 LARGE=1
+PAIR=1
 while [ $# -gt 0 ]; do
   case "$1" in
     --no-large) LARGE=0 ;;
+    --large-only) PAIR=0 ;;
     --picture) PICTURE=$2; shift ;;
     --seconds) RUN_SECONDS=$2; shift ;;
-    *) echo "usage: $0 [--no-large] [--picture FILE] [--seconds N]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--no-large | --large-only] [--picture FILE] [--seconds N]" >&2; exit 2 ;;
   esac
   shift
 done
@@ -132,28 +134,31 @@ echo "machine: $(nproc) cores, $(awk -F': ' '/model name/ {print $2; exit}' /pro
 echo "picture: $PICTURE; ${RUN_SECONDS}s at 1280x720 on llvmpipe"
 
 D1=$(start_display zarnet)
-D2=$(start_display jigsaw)
-ZHOME=$(zarnet_home zarnet 25)
-JHOME=$WORK/jigsaw-home
-mkdir -p "$JHOME/pictures"
-cp "$PICTURE" "$JHOME/pictures/"
-printf 'grabDesktopImages: False\nchooseRandomImages: True\nimageDirectory: %s\n' "$JHOME/pictures" \
-  >"$JHOME/.xscreensaver"
+if [ "$PAIR" = 1 ]; then
+  D2=$(start_display jigsaw)
+  ZHOME=$(zarnet_home zarnet 25)
+  JHOME=$WORK/jigsaw-home
+  mkdir -p "$JHOME/pictures"
+  cp "$PICTURE" "$JHOME/pictures/"
+  printf 'grabDesktopImages: False\nchooseRandomImages: True\nimageDirectory: %s\n' "$JHOME/pictures" \
+    >"$JHOME/.xscreensaver"
 
-launch zarnet "$D1" "$ZHOME" "$ZARNET" --root
-launch jigsaw "$D2" "$JHOME" "$PEER" -root
-sleep "$WARMUP"
-mark zarnet "$PID_zarnet"; mark jigsaw "$PID_jigsaw"
-sleep $(( RUN_SECONDS - WARMUP ))
-DISPLAY=:$D1 import -window root "$OUT/zarnet.png" || true
-DISPLAY=:$D2 import -window root "$OUT/jigsaw.png" || true
-header
-report zarnet "$PID_zarnet"
-report jigsaw "$PID_jigsaw"
-kill "$PID_zarnet" "$PID_jigsaw" 2>/dev/null || true
+  launch zarnet "$D1" "$ZHOME" "$ZARNET" --root
+  launch jigsaw "$D2" "$JHOME" "$PEER" -root
+  sleep "$WARMUP"
+  mark zarnet "$PID_zarnet"; mark jigsaw "$PID_jigsaw"
+  sleep $(( RUN_SECONDS - WARMUP ))
+  DISPLAY=:$D1 import -window root "$OUT/zarnet.png" || true
+  DISPLAY=:$D2 import -window root "$OUT/jigsaw.png" || true
+  header
+  report zarnet "$PID_zarnet"
+  report jigsaw "$PID_jigsaw"
+  kill "$PID_zarnet" "$PID_jigsaw" 2>/dev/null || true
+fi
 
 if [ "$LARGE" = 1 ]; then
   # The large board assembles from about 16 s on; measured from WARMUP on.
+  [ "$PAIR" = 1 ] || header
   LHOME=$(zarnet_home large 100)
   launch large "$D1" "$LHOME" "$ZARNET" --root
   sleep "$WARMUP"
